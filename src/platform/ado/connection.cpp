@@ -1,0 +1,70 @@
+#include "connection.h"
+
+#include "connection_string.h"
+#include "error.h"
+#include "jet_provider.h"
+#include "recordset.h"
+
+namespace ado {
+
+namespace {
+
+bool isJetProvider(std::string name) {
+    for (char& c : name) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return name == "microsoft.jet.oledb.4.0" || name == "microsoft.ace.oledb.12.0";
+}
+
+std::string restriction(const std::vector<Value>& r, size_t i) {
+    return i < r.size() && r[i].is<std::string>() ? r[i].as<std::string>() : std::string();
+}
+
+}  // namespace
+
+Connection::~Connection() {
+    if (provider_) Close();
+}
+
+void Connection::Open(const std::string& text, const std::string&, const std::string&, long) {
+    if (provider_) throw Error(kErrObjectOpen, "Operation is not allowed when the object is open.");
+    ConnectionString cs(text);
+    std::string provider = cs.get("Provider");
+    if (!isJetProvider(provider))
+        throw Error(kErrProviderNotFound, provider.empty() ? "No provider is named in the connection string."
+                                                           : "Provider cannot be found: '" + provider + "'.");
+    std::string path = cs.get("Data Source");
+    if (path.empty()) throw Error(jet::kErrFileNotFound, "No database file is named in the connection string.");
+    provider_ = std::make_unique<JetProvider>(path, cs.get("Jet OLEDB:Database Password"));
+}
+
+void Connection::Close() {
+    if (!provider_) throw Error(kErrObjectClosed, "Operation is not allowed when the object is closed.");
+    // Closing a recordset detaches it, so work on a copy.
+    std::set<Recordset*> open = recordsets_;
+    for (Recordset* rs : open) rs->Close();
+    provider_.reset();
+}
+
+Provider& Connection::provider() {
+    if (!provider_) throw Error(kErrObjectClosed, "Operation is not allowed when the object is closed.");
+    return *provider_;
+}
+
+std::unique_ptr<Recordset> Connection::OpenSchema(SchemaEnum schema, const std::vector<Value>& restrictions) {
+    Provider& p = provider();
+    if (schema != adSchemaTables) throw Error(kErrNotSupported, "This schema is not supported.");
+    std::string name = restriction(restrictions, 2), type = restriction(restrictions, 3);
+    std::vector<FieldInfo> fields = {{"TABLE_CATALOG", adVarWChar}, {"TABLE_SCHEMA", adVarWChar},
+                                     {"TABLE_NAME", adVarWChar},    {"TABLE_TYPE", adVarWChar},
+                                     {"TABLE_GUID", adGUID},        {"DESCRIPTION", adVarWChar}};
+    std::vector<std::vector<Value>> rows;
+    for (const TableInfo& t : p.tables()) {
+        if (!name.empty() && !jet::sameName(name, t.name)) continue;
+        if (!type.empty() && !jet::sameName(type, t.type)) continue;
+        rows.push_back({Value(), Value(), t.name, t.type, Value(), Value()});
+    }
+    auto rs = std::make_unique<Recordset>();
+    rs->OpenRows(std::make_unique<MemoryRows>(std::move(fields), std::move(rows)), *this, adOpenStatic);
+    return rs;
+}
+
+}  // namespace ado

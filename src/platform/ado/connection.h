@@ -1,0 +1,49 @@
+// Connection: the one open database. Open reads the provider and the data
+// source from the connection string; Close ends it and every recordset
+// still open on it.
+#pragma once
+
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "provider.h"
+#include "types.h"
+
+namespace ado {
+
+class Recordset;
+
+class Connection {
+public:
+    Connection() = default;
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    // Opens the source the connection string names. The Jet provider reads
+    // "Provider", "Data Source" and "Jet OLEDB:Database Password"; "User ID"
+    // and "Persist Security Info" are accepted and change nothing, as Jet
+    // needs no user for a file without user-level security.
+    void Open(const std::string& connection_string, const std::string& user = "", const std::string& password = "",
+              long options = adCmdUnspecified);
+    // Raises 3704 when the connection is already closed.
+    void Close();
+    ObjectState State() const { return provider_ ? adStateOpen : adStateClosed; }
+
+    // adSchemaTables; restrictions: catalog, schema, table name, table type,
+    // each ignored when empty or Null.
+    std::unique_ptr<Recordset> OpenSchema(SchemaEnum schema, const std::vector<Value>& restrictions = {});
+
+    // For recordsets: the open provider (3704 when closed).
+    Provider& provider();
+    void attach(Recordset* rs) { recordsets_.insert(rs); }
+    void detach(Recordset* rs) { recordsets_.erase(rs); }
+
+private:
+    std::unique_ptr<Provider> provider_;
+    std::set<Recordset*> recordsets_;
+};
+
+}  // namespace ado

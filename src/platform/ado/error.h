@@ -1,0 +1,24 @@
+// The one error type of the access interface: a number and a description.
+// Errors of the Jet engine come through unchanged with Jet's numbers; the
+// interface's own errors use ADO's published numbers.
+#pragma once
+
+#include "jet/error.h"
+
+namespace ado {
+
+using Error = jet::Error;
+
+enum ErrorNumber : long {
+    kErrInvalidArgument = 3001,    // arguments of the wrong type or out of range
+    kErrNoCurrentRecord = 3021,    // BOF or EOF is true
+    kErrNotSupported = 3251,       // the operation is not supported by this cursor
+    kErrItemNotFound = 3265,       // no field of that name or number
+    kErrObjectClosed = 3704,       // operation not allowed when the object is closed
+    kErrObjectOpen = 3705,         // operation not allowed when the object is open
+    kErrProviderNotFound = 3706,   // the provider named in the connection string is unknown
+    kErrInvalidConnection = 3709,  // the connection cannot be used for this operation
+    kErrCommandText = -2147217900, // the statement cannot be run
+};
+
+}  // namespace ado

@@ -1,0 +1,104 @@
+// Recordset: the rows of one source and a position among them.
+//
+// Static, keyset and dynamic cursors take the keys of all rows when opened,
+// so RecordCount is exact and a Bookmark (the 1-based position) can be set
+// back; values are read when a row becomes current. A forward-only cursor
+// streams the rows and can only move ahead.
+//
+// Positions: -1 is BOF, 0 .. count-1 a row, count is EOF.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "provider.h"
+#include "types.h"
+
+namespace ado {
+
+class Connection;
+class Recordset;
+
+class Field {
+public:
+    Field(Recordset* owner, size_t index) : owner_(owner), index_(index) {}
+    const std::string& Name() const;
+    DataType Type() const;
+    // The value in the current row; raises 3021 at BOF or EOF.
+    const Value& GetValue() const;
+
+private:
+    Recordset* owner_;
+    size_t index_;
+};
+
+class Fields {
+public:
+    long Count() const { return long(fields_.size()); }
+    // By zero-based number, or by name without regard to case; 3265 if none.
+    Field& Item(long index);
+    Field& Item(const std::string& name);
+    Field& operator[](long index) { return Item(index); }
+    Field& operator[](const std::string& name) { return Item(name); }
+
+private:
+    friend class Recordset;
+    std::vector<Field> fields_;
+    const std::vector<FieldInfo>* info_ = nullptr;
+};
+
+class Recordset {
+public:
+    Recordset() = default;
+    ~Recordset();
+    Recordset(const Recordset&) = delete;
+    Recordset& operator=(const Recordset&) = delete;
+
+    // Opens "SELECT * FROM [name]" or "SELECT * FROM name" on `connection`.
+    void Open(const std::string& source, Connection& connection, CursorType cursor = adOpenForwardOnly,
+              LockType lock = adLockReadOnly, long options = adCmdUnspecified);
+    // Opens rows a connection supplies itself (schema rowsets).
+    void OpenRows(std::unique_ptr<RowSource> rows, Connection& connection, CursorType cursor);
+    void Close();
+    ObjectState State() const { return rows_ ? adStateOpen : adStateClosed; }
+
+    bool Eof() const;
+    bool Bof() const;
+    void MoveNext();
+    void MovePrevious();
+    void MoveFirst();
+    void MoveLast();
+    void Move(long count);
+    long Bookmark() const;
+    void SetBookmark(long bookmark);
+    long RecordCount() const;
+    // Up to `rows` rows from the current one (all with adGetRowsRest), as
+    // [field][row]; the position ends after the last row read.
+    std::vector<std::vector<Value>> GetRows(long rows = adGetRowsRest);
+
+    Fields& GetFields();
+
+private:
+    friend class Field;
+    const std::vector<FieldInfo>& info() const;
+    const Value& current(size_t field);
+    void requireOpen() const;
+    void requireScrollable() const;
+    void requireRow() const;
+    void stepForward();
+    void moveTo(long position);
+
+    std::unique_ptr<RowSource> rows_;
+    Connection* connection_ = nullptr;
+    CursorType cursor_ = adOpenForwardOnly;
+    Fields fields_;
+    std::vector<uint64_t> keys_;  // scrollable cursors
+    long position_ = 0;
+    bool at_end_ = false;          // forward-only: past the last row
+    std::vector<Value> values_;    // of the current row
+    long loaded_ = -1;             // position whose values are in values_
+};
+
+}  // namespace ado

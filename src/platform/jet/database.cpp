@@ -1,0 +1,96 @@
+#include "database.h"
+
+#include "usage_map.h"
+
+namespace jet {
+
+namespace {
+
+constexpr uint32_t kCatalogPage = 2;
+
+}  // namespace
+
+Database::Database(const std::string& path, const std::string& password)
+    : pager_(path), header_(Header::read(pager_.raw())), codec_(header_.format->jet3, header_.code_page) {
+    header_.checkPassword(password);
+    pager_.configure(header_.format->page_size, header_.page_key);
+    if (pager_.pageCount() <= kCatalogPage) corrupt("the file ends before its catalog");
+    readCatalog();
+}
+
+void Database::readCatalog() {
+    TableDef def = TableDef::read(pager_, format(), codec_, kCatalogPage);
+    int id = def.findColumn("Id"), parent = def.findColumn("ParentId"), name = def.findColumn("Name"),
+        type = def.findColumn("Type"), flags = def.findColumn("Flags");
+    if (id < 0 || parent < 0 || name < 0 || type < 0 || flags < 0) corrupt("the catalog lacks one of its columns");
+    auto& slot = tables_[kCatalogPage];
+    slot = std::make_unique<TableDef>(std::move(def));
+
+    std::vector<Value> row;
+    TableScan scan(*this, *slot);
+    while (scan.next()) {
+        scan.read(row);
+        CatalogEntry e;
+        if (row[name].is<std::string>()) e.name = row[name].as<std::string>();
+        if (row[id].is<int32_t>()) e.id = row[id].as<int32_t>();
+        if (row[parent].is<int32_t>()) e.parent_id = row[parent].as<int32_t>();
+        if (row[type].is<int16_t>()) e.type = row[type].as<int16_t>();
+        if (row[flags].is<int32_t>()) e.flags = uint32_t(row[flags].as<int32_t>());
+        catalog_.push_back(std::move(e));
+    }
+}
+
+std::vector<std::string> Database::userTables() const {
+    std::vector<std::string> names;
+    for (const CatalogEntry& e : catalog_)
+        if (e.isTable() && !e.isSystem()) names.push_back(e.name);
+    return names;
+}
+
+const TableDef& Database::table(const std::string& name) const {
+    for (const CatalogEntry& e : catalog_) {
+        if (!e.isTable() || !sameName(e.name, name)) continue;
+        auto& slot = tables_[e.definitionPage()];
+        if (!slot) slot = std::make_unique<TableDef>(TableDef::read(pager_, format(), codec_, e.definitionPage()));
+        return *slot;
+    }
+    throw Error(kErrNoSuchTable, "The table '" + name + "' does not exist.");
+}
+
+TableScan::TableScan(const Database& db, const TableDef& table)
+    : db_(db),
+      table_(table),
+      reader_(db.pager(), db.format(), db.codec(), table),
+      pages_(readUsageMap(db.pager(), db.format(), table.owned_pages)) {}
+
+bool TableScan::next() {
+    const Format& f = db_.format();
+    while (page_index_ < pages_.size()) {
+        uint32_t page_number = pages_[page_index_];
+        Bytes page = db_.pager().page(page_number);
+        // A map may list pages since reused for something else: only data
+        // pages that name this table as their owner hold its rows.
+        if (page.u8(0) == kDataPage && page.u32(4) == table_.page) {
+            DataPage data(page, f);
+            for (int row = next_row_ + 1; row < data.rowCount(); ++row) {
+                next_row_ = row;
+                if (data.flags(uint16_t(row)) & kRowDeleted) continue;
+                RowId id{page_number, uint16_t(row)};
+                std::optional<Bytes> bytes = readRow(db_.pager(), f, id);
+                if (!bytes) continue;
+                current_ = id;
+                current_data_ = *bytes;
+                return true;
+            }
+        }
+        ++page_index_;
+        next_row_ = -1;
+    }
+    return false;
+}
+
+void TableScan::read(std::vector<Value>& values) const {
+    reader_.decode(current_data_, values);
+}
+
+}  // namespace jet

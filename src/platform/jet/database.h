@@ -1,0 +1,88 @@
+// An open Jet database: the file, its header, its catalog and its tables.
+//
+// The catalog is the system table MSysObjects, whose definition is always
+// on page 2. Each of its rows names an object; tables are the rows of type
+// 1, and the low 24 bits of a table's Id are the page of its definition.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "data_page.h"
+#include "header.h"
+#include "pager.h"
+#include "row_reader.h"
+#include "table_def.h"
+#include "text.h"
+
+namespace jet {
+
+struct CatalogEntry {
+    std::string name;
+    int32_t id = 0;
+    int32_t parent_id = 0;
+    int16_t type = 0;
+    uint32_t flags = 0;
+
+    bool isTable() const { return type == 1; }
+    // Jet marks its own tables (MSys...) with either of these flags.
+    bool isSystem() const { return flags & 0x80000002u; }
+    uint32_t definitionPage() const { return uint32_t(id) & 0x00FFFFFF; }
+};
+
+class Database {
+public:
+    // Opens `path` read-only, checking `password` against the stored one.
+    // Throws jet::Error: kErrFileNotFound, kErrNotDatabase, kErrBadPassword,
+    // kErrUnsupported (encryption it cannot read), kErrCorrupt.
+    Database(const std::string& path, const std::string& password);
+
+    const Header& header() const { return header_; }
+    const Format& format() const { return *header_.format; }
+    const Pager& pager() const { return pager_; }
+    const TextCodec& codec() const { return codec_; }
+
+    const std::vector<CatalogEntry>& catalog() const { return catalog_; }
+    // Names of the user tables, in catalog order.
+    std::vector<std::string> userTables() const;
+
+    // The table named `name` (case-insensitive); throws kErrNoSuchTable.
+    const TableDef& table(const std::string& name) const;
+
+private:
+    void readCatalog();
+
+    Pager pager_;
+    Header header_;
+    TextCodec codec_;
+    std::vector<CatalogEntry> catalog_;
+    mutable std::map<uint32_t, std::unique_ptr<TableDef>> tables_;  // by definition page
+};
+
+// Reads the live rows of one table in storage order: the data pages its
+// usage map lists, each row not deleted, moved rows followed to their data.
+class TableScan {
+public:
+    TableScan(const Database& db, const TableDef& table);
+
+    // Advances to the next live row; false past the last.
+    bool next();
+    // Where the current row starts (its first slot, before any move).
+    RowId rowId() const { return current_; }
+    // The values of the current row, one per column.
+    void read(std::vector<Value>& values) const;
+
+private:
+    const Database& db_;
+    const TableDef& table_;
+    RowReader reader_;
+    std::vector<uint32_t> pages_;
+    size_t page_index_ = 0;
+    int next_row_ = -1;  // -1: the page at page_index_ is not entered yet
+    RowId current_;
+    Bytes current_data_;
+};
+
+}  // namespace jet

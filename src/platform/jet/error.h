@@ -1,0 +1,37 @@
+// Errors raised by the Jet engine: one exception type carrying a number and
+// a plain description. Numbers follow Jet's own error codes where Jet has
+// one, so callers (and users) can look them up.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace jet {
+
+enum ErrorNumber : long {
+    kErrFileNotFound = 3024,      // "Could not find file"
+    kErrBadPassword = 3031,       // "Not a valid password"
+    kErrNotDatabase = 3343,       // "Unrecognized database format"
+    kErrCorrupt = 3049,           // damaged structure inside a database
+    kErrIo = 3051,                // the file could not be opened or read
+    kErrNoSuchTable = 3078,       // no table of that name
+    kErrUnsupported = 3251,       // a feature of the file the engine does not read
+};
+
+class Error : public std::runtime_error {
+public:
+    Error(long number, const std::string& description)
+        : std::runtime_error(description), number_(number) {}
+    long number() const { return number_; }
+    std::string description() const { return what(); }
+
+private:
+    long number_;
+};
+
+// Raised wherever the bytes of the file contradict the format.
+[[noreturn]] inline void corrupt(const std::string& what) {
+    throw Error(kErrCorrupt, "The database file is damaged: " + what + ".");
+}
+
+}  // namespace jet

@@ -1,0 +1,51 @@
+#include "long_value.h"
+
+#include "data_page.h"
+
+namespace jet {
+
+namespace {
+
+constexpr uint32_t kInline = 0x80000000;
+constexpr uint32_t kSingleRow = 0x40000000;
+constexpr uint32_t kLengthMask = 0x3FFFFFFF;
+constexpr size_t kHeadSize = 12;
+
+Bytes lvalRow(const Pager& pager, const Format& f, uint32_t pointer) {
+    RowId id = RowId::fromPointer(pointer);
+    DataPage page(pager.page(id.page), f);
+    return page.row(id.row);
+}
+
+}  // namespace
+
+Binary readLongValue(const Pager& pager, const Format& f, Bytes head) {
+    if (head.size() < kHeadSize) corrupt("a memo or OLE value is shorter than its header");
+    uint32_t word = head.u32(0);
+    size_t length = word & kLengthMask;
+    if (word & kInline) {
+        Bytes data = head.slice(kHeadSize, length);
+        return Binary(data.data(), data.data() + data.size());
+    }
+    if (length > size_t(pager.pageCount()) * pager.pageSize())
+        corrupt("a memo or OLE value is longer than the file");
+    if (word & kSingleRow) {
+        Bytes data = lvalRow(pager, f, head.u32(4)).slice(0, length);
+        return Binary(data.data(), data.data() + data.size());
+    }
+    Binary out;
+    out.reserve(length);
+    uint32_t pointer = head.u32(4);
+    for (uint32_t hops = 0; out.size() < length; ++hops) {
+        if (pointer == 0) corrupt("a memo or OLE value ends before its length");
+        if (hops > pager.pageCount()) corrupt("the pages of a memo or OLE value form a loop");
+        Bytes row = lvalRow(pager, f, pointer);
+        Bytes part = row.from(4);
+        size_t take = std::min(part.size(), length - out.size());
+        out.insert(out.end(), part.data(), part.data() + take);
+        pointer = row.u32(0);
+    }
+    return out;
+}
+
+}  // namespace jet

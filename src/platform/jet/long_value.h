@@ -1,0 +1,20 @@
+// Long values: the data of Memo and OLE columns.
+//
+// In the row such a column holds a 12-byte head: a 32-bit length whose top
+// bits say where the data is, a 4-byte row pointer and 4 unused bytes.
+//   0x80000000  the data follows the head, in the row itself;
+//   0x40000000  the data is the whole of one row on an LVAL page;
+//   neither     the data runs over a chain of LVAL rows, each starting with
+//               the pointer to the next row (0 at the end).
+#pragma once
+
+#include "bytes.h"
+#include "format.h"
+#include "pager.h"
+#include "value.h"
+
+namespace jet {
+
+Binary readLongValue(const Pager& pager, const Format& format, Bytes head);
+
+}  // namespace jet

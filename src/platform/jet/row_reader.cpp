@@ -1,0 +1,152 @@
+#include "row_reader.h"
+
+#include "long_value.h"
+
+namespace jet {
+
+namespace {
+
+// Stored size of the fixed-length kinds; 0 for the variable ones.
+size_t naturalSize(uint8_t type) {
+    switch (type) {
+    case kByte: return 1;
+    case kInteger: return 2;
+    case kLong: case kSingle: return 4;
+    case kCurrency: case kDouble: case kDateTime: case kBigInt: return 8;
+    case kGuid: return 16;
+    case kNumeric: return 17;
+    default: return 0;
+    }
+}
+
+// A calculated column (ACE) wraps its value: the length at offset 16, the
+// data from offset 20.
+Bytes unwrapCalculated(Bytes data) {
+    if (data.size() < 20) return data;
+    size_t length = std::min<size_t>(data.u32(16), data.size() - 20);
+    return data.slice(20, length);
+}
+
+Decimal readDecimal(Bytes d, uint8_t scale) {
+    Decimal v;
+    v.negative = d.u8(0) & 0x80;
+    v.scale = scale;
+    // Four little-endian 32-bit words, the most significant first.
+    for (size_t k = 0; k < 4; ++k) v.magnitude = (v.magnitude << 32) | d.u32(1 + 4 * k);
+    return v;
+}
+
+}  // namespace
+
+RowReader::RowReader(const Pager& pager, const Format& format, const TextCodec& codec, const TableDef& table)
+    : pager_(pager), format_(format), codec_(codec), table_(table) {}
+
+void RowReader::crack(Bytes row, Layout& l) const {
+    const Format& f = format_;
+    size_t n = row.size();
+    l.row = row;
+    l.column_count = f.jet3 ? row.u8(0) : row.u16(0);
+    size_t mask_length = (l.column_count + 7) / 8;
+    if (mask_length + f.row_count_size > n) corrupt("a row is shorter than its null mask");
+    l.null_mask = row.slice(n - mask_length, mask_length);
+    l.var_offsets.clear();
+    if (table_.var_columns == 0) return;
+
+    size_t var_count;
+    if (f.jet3) {
+        var_count = row.u8(n - mask_length - 1);
+        readJet3Offsets(l, var_count);
+    } else {
+        if (n < mask_length + 2) corrupt("a row has no room for its variable columns");
+        var_count = row.u16(n - mask_length - 2);
+        if (mask_length + 4 + 2 * var_count > n) corrupt("a row's variable offset table does not fit in it");
+        l.var_offsets.resize(var_count + 1);
+        for (size_t i = 0; i <= var_count; ++i) l.var_offsets[i] = row.u16(n - mask_length - 4 - 2 * i);
+    }
+    for (size_t i = 0; i <= var_count; ++i) {
+        if (l.var_offsets[i] > n || (i > 0 && l.var_offsets[i] < l.var_offsets[i - 1]))
+            corrupt("a row's variable column offsets are out of order");
+    }
+}
+
+void RowReader::readJet3Offsets(Layout& l, size_t var_count) const {
+    Bytes row = l.row;
+    size_t n = row.size();
+    size_t mask_length = l.null_mask.size();
+    // One jump entry for each 256 bytes of row; the last may be a filler
+    // (0xFF) that sits below the table's lowest offsets.
+    size_t jumps = (n - 1) / 256;
+    if (n < mask_length + jumps + 2 + var_count) corrupt("a row's variable offset table does not fit in it");
+    size_t first = n - mask_length - jumps - 2;  // position of entry 0
+    if ((first - var_count) / 256 < jumps) --jumps;
+    l.var_offsets.resize(var_count + 1);
+    size_t passed = 0;
+    for (size_t i = 0; i <= var_count; ++i) {
+        while (passed < jumps && row.u8(n - mask_length - 2 - passed) == i) ++passed;
+        l.var_offsets[i] = uint16_t(row.u8(first - i) + 256 * passed);
+    }
+}
+
+Value RowReader::columnValue(const Column& c, const Layout& l) const {
+    bool present = c.number < l.column_count && (l.null_mask.u8(c.number / 8) >> (c.number % 8) & 1);
+    if (c.type == kBoolean && !c.calculated()) return present;
+    if (!present) return Value();
+
+    Bytes data;
+    if (c.fixedLength()) {
+        size_t size = c.calculated() || naturalSize(c.type) == 0 ? c.length : naturalSize(c.type);
+        data = l.row.slice(format_.row_count_size + c.fixed_offset, size);
+    } else {
+        if (size_t(c.var_index) + 1 >= l.var_offsets.size()) return Value();  // column added after the row
+        size_t start = l.var_offsets[c.var_index];
+        size_t end = l.var_offsets[c.var_index + 1];
+        data = l.row.slice(start, end - start);
+    }
+    return decodeStored(c, data);
+}
+
+Value RowReader::decodeStored(const Column& c, Bytes d) const {
+    if (c.calculated()) {
+        if (c.type == kMemo) {
+            Binary raw = readLongValue(pager_, format_, d);
+            return codec_.decode(unwrapCalculated(Bytes(raw.data(), raw.size())));
+        }
+        d = unwrapCalculated(d);
+        if (c.type == kBoolean) return d.size() > 0 && d.u8(0) != 0;
+        if (c.type == kNumeric) return Value();  // stored in a form of its own
+        if (d.empty()) return Value();
+    }
+    switch (c.type) {
+    case kByte: return d.u8(0);
+    case kInteger: return int16_t(d.u16(0));
+    case kLong: return int32_t(d.u32(0));
+    case kBigInt: return int64_t(d.u64(0));
+    case kCurrency: return Currency{int64_t(d.u64(0))};
+    case kSingle: return d.f32(0);
+    case kDouble: return d.f64(0);
+    case kDateTime: return DateTime{d.f64(0)};
+    case kGuid: {
+        Guid g;
+        Bytes s = d.slice(0, 16);
+        std::copy(s.data(), s.data() + 16, g.bytes.begin());
+        return g;
+    }
+    case kNumeric: return readDecimal(d.slice(0, 17), c.scale);
+    case kText: return codec_.decode(d);
+    case kBinary: return Binary(d.data(), d.data() + d.size());
+    case kMemo: {
+        Binary raw = readLongValue(pager_, format_, d);
+        return codec_.decode(Bytes(raw.data(), raw.size()));
+    }
+    case kOle: return readLongValue(pager_, format_, d);
+    default: return Value();  // a kind this engine does not read
+    }
+}
+
+void RowReader::decode(Bytes row, std::vector<Value>& values) const {
+    crack(row, layout_);
+    values.resize(table_.columns.size());
+    for (size_t i = 0; i < table_.columns.size(); ++i) values[i] = columnValue(table_.columns[i], layout_);
+}
+
+}  // namespace jet

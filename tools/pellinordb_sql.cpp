@@ -1,0 +1,126 @@
+// pellinordb-sql: runs one statement against an Access file and prints the
+// result, for scripts, checks and benchmarks.
+//
+//   pellinordb-sql FILE --tables                 the user tables, one a line
+//   pellinordb-sql FILE "SELECT * FROM [T]"      the rows as CSV (RFC 4180)
+//   options: --password PW, --iso-dates
+//
+// Errors go to stderr with their number; the exit status is then 1 (2 for
+// wrong usage).
+#include <clocale>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "ado/connection.h"
+#include "ado/error.h"
+#include "ado/recordset.h"
+#include "ado/value_text.h"
+
+namespace {
+
+struct Options {
+    std::string file;
+    std::string statement;
+    std::string password;
+    bool tables = false;
+    bool iso_dates = false;
+};
+
+class Output {
+public:
+    ~Output() { flush(); }
+    void add(const std::string& s) {
+        buf_ += s;
+        if (buf_.size() > (1 << 20)) flush();
+    }
+    void add(char c) { buf_ += c; }
+    void flush() {
+        std::fwrite(buf_.data(), 1, buf_.size(), stdout);
+        buf_.clear();
+    }
+
+private:
+    std::string buf_;
+};
+
+void addCsvField(Output& out, const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos) return out.add(text);
+    out.add('"');
+    for (char c : text) {
+        if (c == '"') out.add('"');
+        out.add(c);
+    }
+    out.add('"');
+}
+
+int usage() {
+    std::fprintf(stderr, "usage: pellinordb-sql FILE (--tables | STATEMENT) [--password PW] [--iso-dates]\n");
+    return 2;
+}
+
+std::string connectionString(const Options& o) {
+    return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + o.file +
+           ";Persist Security Info=False; Jet OLEDB:Database Password=" + o.password + ";User ID=";
+}
+
+void printTables(ado::Connection& cn, Output& out) {
+    auto rs = cn.OpenSchema(ado::adSchemaTables, {ado::Value(), ado::Value(), ado::Value(), std::string("TABLE")});
+    while (!rs->Eof()) {
+        out.add(ado::toText(rs->GetFields()["TABLE_NAME"].GetValue()));
+        out.add("\r\n");
+        rs->MoveNext();
+    }
+}
+
+void printRows(ado::Connection& cn, const Options& o, Output& out) {
+    ado::Recordset rs;
+    rs.Open(o.statement, cn, ado::adOpenForwardOnly, ado::adLockReadOnly);
+    ado::Fields& fields = rs.GetFields();
+    for (long i = 0; i < fields.Count(); ++i) {
+        if (i) out.add(',');
+        addCsvField(out, fields[i].Name());
+    }
+    out.add("\r\n");
+    char separator = ado::localeDecimalSeparator();
+    while (!rs.Eof()) {
+        for (long i = 0; i < fields.Count(); ++i) {
+            if (i) out.add(',');
+            const ado::Value& v = fields[i].GetValue();
+            if (o.iso_dates && v.is<jet::DateTime>()) addCsvField(out, ado::toIsoText(v.as<jet::DateTime>()));
+            else addCsvField(out, ado::toText(v, separator));
+        }
+        out.add("\r\n");
+        rs.MoveNext();
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::setlocale(LC_ALL, "");
+    Options o;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        if (a == "--tables") o.tables = true;
+        else if (a == "--iso-dates") o.iso_dates = true;
+        else if (a == "--password" && i + 1 < argc) o.password = argv[++i];
+        else if (o.file.empty()) o.file = a;
+        else if (o.statement.empty()) o.statement = a;
+        else return usage();
+    }
+    if (o.file.empty() || o.tables == !o.statement.empty()) return usage();
+    try {
+        ado::Connection cn;
+        cn.Open(connectionString(o), "", "", ado::adCmdUnspecified);
+        Output out;
+        if (o.tables) printTables(cn, out);
+        else printRows(cn, o, out);
+    } catch (const ado::Error& e) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "pellinordb-sql: error %ld: %s\n", e.number(), e.what());
+        return 1;
+    }
+    return 0;
+}
