@@ -94,7 +94,7 @@ Value RowReader::columnValue(const Column& c, const Layout& l) const {
 
     Bytes data;
     if (c.fixedLength()) {
-        size_t size = c.calculated() || naturalSize(c.type) == 0 ? c.length : naturalSize(c.type);
+        size_t size = naturalSize(c.type) == 0 || c.calculated() ? c.length : naturalSize(c.type);
         data = l.row.slice(format_.row_count_size + c.fixed_offset, size);
     } else {
         if (size_t(c.var_index) + 1 >= l.var_offsets.size()) return Value();  // column added after the row
@@ -106,16 +106,9 @@ Value RowReader::columnValue(const Column& c, const Layout& l) const {
 }
 
 Value RowReader::decodeStored(const Column& c, Bytes d) const {
-    if (c.calculated()) {
-        if (c.type == kMemo) {
-            Binary raw = readLongValue(pager_, format_, d);
-            return codec_.decode(unwrapCalculated(Bytes(raw.data(), raw.size())));
-        }
-        d = unwrapCalculated(d);
-        if (c.type == kBoolean) return d.size() > 0 && d.u8(0) != 0;
-        if (c.type == kNumeric) return Value();  // stored in a form of its own
-        if (d.empty()) return Value();
-    }
+    // Of calculated columns (ACE) only text is read: the other kinds wrap
+    // their results in layouts of their own, which read as Null here.
+    if (c.calculated()) return c.type == kText ? Value(codec_.decode(unwrapCalculated(d))) : Value();
     switch (c.type) {
     case kByte: return d.u8(0);
     case kInteger: return int16_t(d.u16(0));

@@ -1,0 +1,235 @@
+// Every table of every corpus file, read by our engine and compared value by
+// value with what mdbtools (an independent reader) exported from it.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "ado/value_text.h"
+#include "jet/database.h"
+#include "support/testdata.h"
+
+namespace {
+
+struct ExpectedTable {
+    std::string file, table, csv;
+    long rows;
+};
+
+void PrintTo(const ExpectedTable& t, std::ostream* os) { *os << t.file << " " << t.table; }
+
+std::string passwordOf(const std::string& file) {
+    std::ifstream in(testdata::root() + "/passwords.tsv");
+    std::string name, password;
+    while (std::getline(in, name, '\t') && std::getline(in, password))
+        if (name == file) return password;
+    return "";
+}
+
+std::vector<ExpectedTable> expectedTables() {
+    std::vector<ExpectedTable> out;
+    std::ifstream in(testdata::root() + "/expected/index.tsv");
+    std::string line;
+    std::getline(in, line);  // heading
+    while (std::getline(in, line)) {
+        std::istringstream s(line);
+        ExpectedTable t;
+        std::string rows;
+        std::getline(s, t.file, '\t');
+        std::getline(s, t.table, '\t');
+        std::getline(s, rows, '\t');
+        std::getline(s, t.csv, '\t');
+        t.rows = rows == "ERROR" ? -1 : std::stol(rows);
+        out.push_back(t);
+    }
+    return out;
+}
+
+struct CsvField {
+    std::string text;
+    bool quoted = false;
+};
+using CsvRow = std::vector<CsvField>;
+
+// mdb-export's CSV: "," between fields, text in quotes with "" inside.
+std::vector<CsvRow> readCsv(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<CsvRow> rows;
+    CsvRow row;
+    CsvField field;
+    bool in_quotes = false;
+    for (size_t i = 0; i < data.size(); ++i) {
+        char c = data[i];
+        if (in_quotes) {
+            if (c == '"' && i + 1 < data.size() && data[i + 1] == '"') field.text += '"', ++i;
+            else if (c == '"') in_quotes = false;
+            else field.text += c;
+        } else if (c == '"') {
+            in_quotes = field.quoted = true;
+        } else if (c == ',') {
+            row.push_back(field), field = CsvField();
+        } else if (c == '\n') {
+            row.push_back(field), field = CsvField();
+            rows.push_back(row), row.clear();
+        } else if (c != '\r') {
+            field.text += c;
+        }
+    }
+    if (!row.empty() || !field.text.empty()) row.push_back(field), rows.push_back(row);
+    return rows;
+}
+
+std::string lower(std::string s) {
+    for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+// Why our value and mdbtools' differ, where the format says mdbtools is wrong.
+// Keyed by file, table and column; the reason is printed with the failure
+// should one of these start to agree (or differ in another way).
+struct KnownDifference {
+    const char *file, *table, *column, *reason;
+};
+const KnownDifference kKnownDifferences[] = {
+#include "corpus_known_differences.inc"
+};
+
+const char* knownReason(const std::string& file, const std::string& table, const std::string& column) {
+    for (const auto& k : kKnownDifferences)
+        if (file == k.file && table == k.table && column == k.column) return k.reason;
+    return nullptr;
+}
+
+// Our value in mdbtools' export form: numbers compare by value, the rest as text.
+bool sameAsExport(const jet::Value& v, const CsvField& e, std::string& ours) {
+    ours = ado::toText(v, '.');
+    if (v.isNull()) return e.text.empty() && !e.quoted;
+    if (v.is<bool>()) return e.text == (v.as<bool>() ? "1" : "0");
+    if (v.is<std::string>()) return e.text == v.as<std::string>();
+    if (v.is<jet::Binary>()) return lower(e.text) == lower(ours);
+    if (v.is<jet::DateTime>()) {
+        ours = ado::toIsoText(v.as<jet::DateTime>());
+        return e.text == ours;
+    }
+    if (v.is<jet::Guid>()) return lower(e.text) == lower(ours);
+    char* end = nullptr;
+    double expected = std::strtod(e.text.c_str(), &end);
+    if (e.text.empty() || *end != '\0') return false;
+    if (v.is<float>()) return std::fabs(expected - v.as<float>()) <= 1e-6 * std::fabs(expected) + 1e-30;
+    double actual = std::strtod(ours.c_str(), nullptr);
+    return std::fabs(expected - actual) <= 1e-12 * std::fabs(expected);
+}
+
+// Where mdbtools lists columns in another order than the definition does.
+const char* kColumnOrderDiffers[] = {
+#include "corpus_known_order.inc"
+};
+
+bool columnOrderDiffers(const std::string& file, const std::string& table) {
+    for (const char* k : kColumnOrderDiffers)
+        if (file + "/" + table == k) return true;
+    return false;
+}
+
+class CorpusTable : public testing::TestWithParam<ExpectedTable> {};
+
+// Rows are matched without regard to order: mdbtools and we may visit a
+// table's pages and moved rows in different orders.
+TEST_P(CorpusTable, ReadsAsTheIndependentReaderDoes) {
+    SKIP_WITHOUT_CORPUS();
+    const ExpectedTable& t = GetParam();
+    ASSERT_GE(t.rows, 0) << "mdbtools could not export " << t.file << " " << t.table;
+    jet::Database db(testdata::file(t.file), passwordOf(t.file));
+    const jet::TableDef& def = db.table(t.table);
+    std::vector<CsvRow> expected = readCsv(testdata::root() + "/expected/" + t.csv);
+    ASSERT_FALSE(expected.empty());
+
+    // Columns: the same names; the same order unless listed.
+    const CsvRow& heading = expected[0];
+    ASSERT_EQ(heading.size(), def.columns.size());
+    std::vector<size_t> ours_of(heading.size());
+    bool same_order = true;
+    for (size_t c = 0; c < heading.size(); ++c) {
+        int i = def.findColumn(heading[c].text);
+        ASSERT_GE(i, 0) << "no column " << heading[c].text;
+        ours_of[c] = size_t(i);
+        same_order &= size_t(i) == c;
+    }
+    EXPECT_EQ(same_order, !columnOrderDiffers(t.file, t.table)) << "column order";
+
+    std::vector<std::vector<jet::Value>> rows;
+    jet::TableScan scan(db, def);
+    std::vector<jet::Value> values;
+    while (scan.next()) {
+        scan.read(values);
+        rows.push_back(values);
+    }
+    ASSERT_EQ(long(rows.size()), t.rows);
+    ASSERT_EQ(rows.size(), expected.size() - 1);
+
+    std::set<std::string> known_seen;
+    std::vector<bool> used(expected.size(), false);
+    for (size_t r = 0; r < rows.size(); ++r) {
+        std::string mismatch;
+        bool matched = false;
+        // Try the row at the same place first, then any unused one.
+        for (size_t pass = 0; pass < 2 && !matched; ++pass) {
+            for (size_t e = 1; e < expected.size() && !matched; ++e) {
+                if (used[e] || (pass == 0 && e != r + 1)) continue;
+                std::string first_mismatch;
+                std::set<std::string> known_here;
+                for (size_t c = 0; c < heading.size() && first_mismatch.empty(); ++c) {
+                    std::string ours;
+                    const std::string& column = def.columns[ours_of[c]].name;
+                    if (sameAsExport(rows[r][ours_of[c]], expected[e][c], ours)) continue;
+                    if (knownReason(t.file, t.table, column)) known_here.insert(column);
+                    else first_mismatch = "column " + column + ": ours \"" + ours + "\", mdbtools \"" + expected[e][c].text + "\"";
+                }
+                if (first_mismatch.empty()) {
+                    matched = used[e] = true;
+                    known_seen.insert(known_here.begin(), known_here.end());
+                } else if (pass == 0) {
+                    mismatch = first_mismatch;
+                }
+            }
+        }
+        EXPECT_TRUE(matched) << "row " << r + 1 << " matches no row mdbtools read; at its own place, " << mismatch;
+    }
+    for (const auto& k : kKnownDifferences)
+        if (t.file == k.file && t.table == k.table)
+            EXPECT_TRUE(known_seen.count(k.column)) << "listed difference no longer seen: " << k.column << ": " << k.reason;
+}
+
+std::string testName(const testing::TestParamInfo<ExpectedTable>& info) {
+    std::string n = info.param.file + "_" + info.param.table;
+    for (char& c : n)
+        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+    return n;
+}
+
+INSTANTIATE_TEST_SUITE_P(Corpus, CorpusTable, testing::ValuesIn(expectedTables()), testName);
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(CorpusTable);
+
+// Each file lists exactly the user tables mdbtools lists.
+TEST(Corpus, ListsTheUserTablesOfEveryFile) {
+    SKIP_WITHOUT_CORPUS();
+    std::map<std::string, std::set<std::string>> expected;
+    std::ifstream versions(testdata::root() + "/versions.tsv");
+    std::string line;
+    std::getline(versions, line);
+    while (std::getline(versions, line)) expected[line.substr(0, line.find('\t'))];
+    for (const ExpectedTable& t : expectedTables()) expected[t.file].insert(t.table);
+    ASSERT_GT(expected.size(), 50u);
+    for (const auto& [file, tables] : expected) {
+        jet::Database db(testdata::file(file), passwordOf(file));
+        std::vector<std::string> listed = db.userTables();
+        EXPECT_EQ(std::set<std::string>(listed.begin(), listed.end()), tables) << file;
+    }
+}
+
+}  // namespace
