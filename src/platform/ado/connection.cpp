@@ -1,5 +1,7 @@
 #include "connection.h"
 
+#include <cctype>
+
 #include "connection_string.h"
 #include "error.h"
 #include "jet_provider.h"
@@ -9,8 +11,10 @@ namespace ado {
 
 namespace {
 
-bool isJetProvider(std::string name) {
-    for (char& c : name) c = char(std::tolower(static_cast<unsigned char>(c)));
+bool isJetProvider(const std::string& value) {
+    std::string name;
+    for (char c : value)
+        if (!std::isspace(static_cast<unsigned char>(c))) name += char(std::tolower(static_cast<unsigned char>(c)));
     return name == "microsoft.jet.oledb.4.0" || name == "microsoft.ace.oledb.12.0";
 }
 
