@@ -46,10 +46,11 @@ struct Column {
     uint8_t scale = 0;
 
     bool fixedLength() const { return flags & 0x01; }
-    bool nullable() const { return flags & 0x02; }
+    bool updatable() const { return flags & 0x02; }
     bool autoNumber() const { return flags & 0x04; }
     bool autoGuid() const { return flags & 0x40; }
     bool calculated() const { return ext_flags & 0xC0; }
+    bool compressedText() const { return ext_flags & 0x01; }
 };
 
 struct IndexColumn {
