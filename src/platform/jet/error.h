@@ -16,6 +16,8 @@ enum ErrorNumber : long {
     kErrIo = 3051,                // the file could not be opened or read
     kErrNoSuchTable = 3078,       // no table of that name
     kErrUnsupported = 3251,       // a feature of the file the engine does not read
+    kErrReadOnly = 3027,          // "Cannot update. Database or object is read-only"
+    kErrInUse = 3045,             // "File already in use": another process writes to it
 };
 
 class Error : public std::runtime_error {

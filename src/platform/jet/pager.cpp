@@ -3,50 +3,121 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "journal.h"
 #include "rc4.h"
 
 namespace jet {
 
-Pager::Pager(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno == ENOENT || errno == ENOTDIR)
-            throw Error(kErrFileNotFound, "Could not find file '" + path + "'.");
-        throw Error(kErrIo, "Could not open '" + path + "': " + std::strerror(errno) + ".");
+namespace {
+
+// Room for the largest file Jet or ACE writes (2 GiB) with margin; mapping
+// past the end of the file is allowed as long as those pages are not touched.
+constexpr size_t kMapReserve = size_t(1) << 32;
+
+std::function<void(int)>& ioHook() {
+    static std::function<void(int)> hook;
+    return hook;
+}
+
+[[noreturn]] void ioError(const std::string& what, const std::string& path) {
+    throw Error(kErrIo, "Could not " + what + " '" + path + "': " + std::strerror(errno) + ".");
+}
+
+void writeAll(int fd, const uint8_t* data, size_t length, off_t offset, const std::string& path) {
+    while (length > 0) {
+        ssize_t n = ::pwrite(fd, data, length, offset);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) ioError("write to", path);
+        data += n, length -= size_t(n), offset += n;
     }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        throw Error(kErrIo, "'" + path + "' is not a regular file.");
-    }
-    size_ = size_t(st.st_size);
-    if (size_ > 0) {
-        void* m = ::mmap(nullptr, size_, PROT_READ, MAP_SHARED, fd, 0);
-        if (m == MAP_FAILED) {
-            ::close(fd);
-            throw Error(kErrIo, "Could not read '" + path + "': " + std::strerror(errno) + ".");
-        }
-        map_ = static_cast<const uint8_t*>(m);
-    }
-    ::close(fd);
+}
+
+}  // namespace
+
+void Pager::setIoHook(std::function<void(int)> hook) { ioHook() = std::move(hook); }
+
+void Pager::ioPoint() {
+    static int count = 0;
+    if (ioHook()) ioHook()(count++);
+}
+
+Pager::Pager(const std::string& path, Mode mode) : path_(path) {
+    openFile(mode);
+    if (::access(journalPath().c_str(), F_OK) == 0) recoverJournal();
+    mapFile();
 }
 
 Pager::~Pager() {
-    if (map_) ::munmap(const_cast<uint8_t*>(map_), size_);
+    if (map_) ::munmap(const_cast<uint8_t*>(map_), map_size_);
+    if (fd_ >= 0) ::close(fd_);  // also releases the lock
+}
+
+void Pager::openFile(Mode mode) {
+    if (mode == Mode::ReadWrite) fd_ = ::open(path_.c_str(), O_RDWR | O_CLOEXEC);
+    fd_writable_ = fd_ >= 0;
+    if (mode == Mode::ReadOnly) errno = EACCES;
+    if (fd_ < 0 && (errno == EACCES || errno == EROFS || errno == EPERM)) fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            throw Error(kErrFileNotFound, "Could not find file '" + path_ + "'.");
+        ioError("open", path_);
+    }
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd_);
+        fd_ = -1;
+        throw Error(kErrIo, "'" + path_ + "' is not a regular file.");
+    }
+}
+
+void Pager::mapFile() {
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) ioError("read", path_);
+    file_size_ = size_t(st.st_size);
+    map_size_ = std::max(kMapReserve, file_size_);
+    void* m = ::mmap(nullptr, map_size_, PROT_READ, MAP_SHARED, fd_, 0);
+    if (m == MAP_FAILED) ioError("map", path_);
+    map_ = static_cast<const uint8_t*>(m);
+}
+
+// A journal is hot only when no other process holds the lock: otherwise
+// its commit is still running and must not be undone.
+void Pager::recoverJournal() {
+    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) return;
+    std::optional<Journal> j = readJournal(journalPath());
+    if (j) {
+        if (!fd_writable_) {
+            ::flock(fd_, LOCK_UN);
+            throw Error(kErrReadOnly, "The database '" + path_ +
+                                          "' was left half-written when a program stopped; it must be opened once "
+                                          "with permission to write so that the change can be undone.");
+        }
+        for (const JournalRecord& r : j->records)
+            writeAll(fd_, r.image.data(), r.image.size(), off_t(r.page) * j->page_size, path_);
+        if (::ftruncate(fd_, off_t(j->original_size)) != 0 || ::fsync(fd_) != 0) ioError("repair", path_);
+    }
+    if (::unlink(journalPath().c_str()) != 0 && errno != ENOENT) ioError("remove the journal of", path_);
+    syncDirectoryOf(path_);
+    ::flock(fd_, LOCK_UN);
 }
 
 void Pager::configure(uint32_t page_size, uint32_t key) {
     page_size_ = page_size;
-    page_count_ = uint32_t(size_ / page_size);
+    page_count_ = committed_page_count_ = uint32_t(file_size_ / page_size);
     key_ = key;
 }
 
 Bytes Pager::page(uint32_t n) const {
     if (n >= page_count_) corrupt("a reference points to page " + std::to_string(n) + ", past the end of the file");
+    if (in_transaction_) {
+        auto it = dirty_.find(n);
+        if (it != dirty_.end()) return Bytes(it->second.get(), page_size_);
+    }
     const uint8_t* p = map_ + size_t(n) * page_size_;
     if (key_ == 0 || n == 0) return Bytes(p, page_size_);
     auto& slot = decoded_[n];
@@ -56,6 +127,94 @@ Bytes Pager::page(uint32_t n) const {
         rc4(key_ ^ n, slot.get(), page_size_);
     }
     return Bytes(slot.get(), page_size_);
+}
+
+void Pager::lockForWriting() {
+    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0)
+        throw Error(kErrInUse, "Could not use '" + path_ + "'; file already in use by another program that writes to it.");
+    locked_ = true;
+    // Another process may have changed the file before we took the lock.
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) ioError("read", path_);
+    file_size_ = size_t(st.st_size);
+    page_count_ = committed_page_count_ = uint32_t(file_size_ / page_size_);
+}
+
+void Pager::begin() {
+    if (in_transaction_) throw Error(kErrIo, "A change is already in progress.");
+    if (!fd_writable_) throw Error(kErrReadOnly, "Cannot update. The database '" + path_ + "' is read-only.");
+    if (key_ != 0) throw Error(kErrUnsupported, "Writing to an encoded database is not supported.");
+    if (!locked_) lockForWriting();
+    in_transaction_ = true;
+}
+
+uint8_t* Pager::modify(uint32_t n) {
+    if (!in_transaction_) throw Error(kErrIo, "A page was changed outside a transaction.");
+    if (n >= page_count_) corrupt("a change points to page " + std::to_string(n) + ", past the end of the file");
+    auto& slot = dirty_[n];
+    if (!slot) {
+        slot = std::make_unique<uint8_t[]>(page_size_);
+        std::memcpy(slot.get(), map_ + size_t(n) * page_size_, page_size_);
+    }
+    return slot.get();
+}
+
+uint32_t Pager::append() {
+    if (!in_transaction_) throw Error(kErrIo, "A page was added outside a transaction.");
+    if (uint64_t(page_count_ + 1) * page_size_ > kMapReserve) throw Error(kErrIo, "The database has reached its largest size.");
+    uint32_t n = page_count_++;
+    dirty_[n] = std::make_unique<uint8_t[]>(page_size_);  // zeroed
+    return n;
+}
+
+void Pager::rollback() {
+    dirty_.clear();
+    page_count_ = committed_page_count_;
+    in_transaction_ = false;
+}
+
+void Pager::commit() {
+    if (!in_transaction_) throw Error(kErrIo, "No change is in progress.");
+    if (dirty_.empty()) return rollback();
+    Journal j;
+    j.page_size = page_size_;
+    j.original_size = file_size_;
+    for (const auto& [n, data] : dirty_)
+        if (n < committed_page_count_) {
+            const uint8_t* old = map_ + size_t(n) * page_size_;
+            j.records.push_back({n, std::vector<uint8_t>(old, old + page_size_)});
+        }
+    try {
+        writeJournal(journalPath(), j, [this] { ioPoint(); });
+        for (const auto& [n, data] : dirty_) {
+            ioPoint();
+            writeAll(fd_, data.get(), page_size_, off_t(n) * page_size_, path_);
+        }
+        ioPoint();
+        if (::fsync(fd_) != 0) ioError("flush", path_);
+        ioPoint();
+        if (::unlink(journalPath().c_str()) != 0) ioError("remove the journal of", path_);
+        ioPoint();
+        syncDirectoryOf(path_);
+    } catch (const Error&) {
+        // Undo what reached the file; if even that fails the journal stays
+        // and the next open plays it back.
+        if (auto again = readJournal(journalPath())) {
+            try {
+                for (const JournalRecord& r : again->records)
+                    writeAll(fd_, r.image.data(), r.image.size(), off_t(r.page) * page_size_, path_);
+                if (::ftruncate(fd_, off_t(again->original_size)) == 0 && ::fsync(fd_) == 0)
+                    ::unlink(journalPath().c_str());
+            } catch (const Error&) {
+            }
+        }
+        rollback();
+        throw;
+    }
+    file_size_ = std::max<size_t>(file_size_, size_t(page_count_) * page_size_);
+    committed_page_count_ = page_count_;
+    dirty_.clear();
+    in_transaction_ = false;
 }
 
 }  // namespace jet

@@ -1,10 +1,33 @@
-// The file as a sequence of fixed-size pages. The file is memory-mapped
-// read-only and pages are handed out as bounds-checked views; nothing is
-// read until it is touched. Pages of an RC4-encoded file are decoded on
-// first use and kept, so a view stays valid for the life of the pager.
+// The file as a sequence of fixed-size pages, and the one way pages change.
+//
+// Reading: the file is memory-mapped (a mapping sized for the largest file
+// Jet allows, so it never moves as the file grows) and pages are handed out
+// as bounds-checked views; nothing is read until it is touched. Pages of an
+// RC4-encoded file are decoded on first use and kept.
+//
+// Writing happens only inside a transaction: modify() gives a private copy
+// of a page, append() a new zeroed page past the end; reads see these copies
+// at once. commit() makes the whole change durable or none of it:
+//   1. the original image of every changed page, with the file's original
+//      length, is written to the journal beside the file ("<file>-journal"),
+//      with a checksum, and flushed (the file and its folder);
+//   2. the changed and new pages are written to the file, which is flushed;
+//   3. the journal is removed.
+// A crash before 2 leaves the file as it was (a torn journal fails its
+// checksum and is discarded); a crash after it leaves a complete journal
+// that the next opener plays back. A journal is only played back by an
+// opener that can take the file's lock, so a commit in progress in another
+// process is never undone.
+//
+// The write lock (flock, exclusive) is taken by the first transaction and
+// kept until the pager closes, so a second writer gets a clear "in use"
+// error instead of interleaving its pages with ours. Views returned by
+// page() are valid until the next modify(), append(), commit() or rollback().
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -15,31 +38,72 @@ namespace jet {
 
 class Pager {
 public:
-    // Maps the file; throws kErrFileNotFound or kErrIo.
-    explicit Pager(const std::string& path);
+    enum class Mode { ReadWrite, ReadOnly };
+
+    // Opens the file for reading and, in ReadWrite mode where the file
+    // allows it, writing. Plays back a journal left by a crash. Throws
+    // kErrFileNotFound, kErrIo.
+    explicit Pager(const std::string& path, Mode mode = Mode::ReadWrite);
     ~Pager();
     Pager(const Pager&) = delete;
     Pager& operator=(const Pager&) = delete;
 
-    // The raw bytes of the whole file (for reading the header page).
-    Bytes raw() const { return Bytes(map_, size_); }
+    // The raw bytes of the start of the file (for reading the header page).
+    Bytes raw() const { return Bytes(map_, file_size_); }
 
     // Sets the page size and, when non-zero, the page-encoding key.
     void configure(uint32_t page_size, uint32_t key);
 
     uint32_t pageSize() const { return page_size_; }
     uint32_t pageCount() const { return page_count_; }
+    bool writable() const { return fd_writable_; }
+    const std::string& path() const { return path_; }
 
-    // Page n; a page number beyond the file is reported as damage.
+    // Page n, as the current transaction sees it; a page beyond the file is
+    // reported as damage.
     Bytes page(uint32_t n) const;
 
+    // Starts a transaction; throws kErrReadOnly, kErrInUse, kErrUnsupported
+    // (RC4-encoded files are not written).
+    void begin();
+    bool inTransaction() const { return in_transaction_; }
+    // A writable copy of page n for the current transaction.
+    uint8_t* modify(uint32_t n);
+    // A new zeroed page at the end of the file; returns its number.
+    uint32_t append();
+    void commit();
+    void rollback();
+
+    // True once this pager holds the write lock (taken by the first begin()).
+    bool locked() const { return locked_; }
+
+    // For crash tests: called before every write, flush and removal the
+    // commit makes, with a running count; it may end the process there.
+    static void setIoHook(std::function<void(int)> hook);
+
 private:
+    void openFile(Mode mode);
+    void mapFile();
+    void lockForWriting();
+    void recoverJournal();
+    void ioPoint();
+    std::string journalPath() const { return path_ + "-journal"; }
+
+    std::string path_;
+    int fd_ = -1;
+    bool fd_writable_ = false;
+    bool locked_ = false;
     const uint8_t* map_ = nullptr;
-    size_t size_ = 0;
+    size_t map_size_ = 0;
+    size_t file_size_ = 0;
     uint32_t page_size_ = 0;
     uint32_t page_count_ = 0;
     uint32_t key_ = 0;
     mutable std::unordered_map<uint32_t, std::unique_ptr<uint8_t[]>> decoded_;
+
+    bool in_transaction_ = false;
+    uint32_t committed_page_count_ = 0;
+    std::map<uint32_t, std::unique_ptr<uint8_t[]>> dirty_;  // ordered: written in page order
 };
 
 }  // namespace jet

@@ -1,0 +1,131 @@
+#include "journal.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "error.h"
+
+namespace jet {
+
+namespace {
+
+constexpr char kMagic[8] = {'P', 'L', 'N', 'J', 'R', 'N', 'L', '1'};
+constexpr size_t kHeaderSize = 32;
+
+void put32(std::vector<uint8_t>& b, size_t at, uint32_t v) { std::memcpy(b.data() + at, &v, 4); }
+void put64(std::vector<uint8_t>& b, size_t at, uint64_t v) { std::memcpy(b.data() + at, &v, 8); }
+uint32_t get32(const std::vector<uint8_t>& b, size_t at) {
+    uint32_t v;
+    std::memcpy(&v, b.data() + at, 4);
+    return v;
+}
+uint64_t get64(const std::vector<uint8_t>& b, size_t at) {
+    uint64_t v;
+    std::memcpy(&v, b.data() + at, 8);
+    return v;
+}
+
+// FNV-1a over the header fields and the records.
+uint64_t checksum(const std::vector<uint8_t>& b) {
+    uint64_t h = 1469598103934665603ull;
+    auto mix = [&](size_t from, size_t to) {
+        for (size_t i = from; i < to; ++i) h = (h ^ b[i]) * 1099511628211ull;
+    };
+    mix(8, 24);
+    mix(kHeaderSize, b.size());
+    return h;
+}
+
+[[noreturn]] void ioError(const std::string& what, const std::string& path) {
+    throw Error(kErrIo, "Could not " + what + " '" + path + "': " + std::strerror(errno) + ".");
+}
+
+}  // namespace
+
+void syncDirectoryOf(const std::string& path) {
+    size_t slash = path.rfind('/');
+    std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) ioError("open the folder of", path);
+    int rc = ::fsync(fd);
+    ::close(fd);
+    if (rc != 0) ioError("flush the folder of", path);
+}
+
+void writeJournal(const std::string& path, const Journal& j, const std::function<void()>& io_point) {
+    std::vector<uint8_t> b(kHeaderSize);
+    std::memcpy(b.data(), kMagic, 8);
+    put32(b, 8, j.page_size);
+    put32(b, 12, uint32_t(j.records.size()));
+    put64(b, 16, j.original_size);
+    b.reserve(kHeaderSize + j.records.size() * (4 + j.page_size));
+    for (const JournalRecord& r : j.records) {
+        size_t at = b.size();
+        b.resize(at + 4);
+        put32(b, at, r.page);
+        b.insert(b.end(), r.image.begin(), r.image.end());
+    }
+    put64(b, 24, checksum(b));
+
+    io_point();
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) ioError("create the journal", path);
+    size_t done = 0;
+    while (done < b.size()) {
+        ssize_t n = ::write(fd, b.data() + done, b.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            ::close(fd);
+            ioError("write the journal", path);
+        }
+        done += size_t(n);
+    }
+    io_point();
+    if (::fsync(fd) != 0) {
+        ::close(fd);
+        ioError("flush the journal", path);
+    }
+    ::close(fd);
+    io_point();
+    syncDirectoryOf(path);
+}
+
+std::optional<Journal> readJournal(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    struct stat st {};
+    std::vector<uint8_t> b;
+    if (::fstat(fd, &st) == 0 && st.st_size >= off_t(kHeaderSize)) {
+        b.resize(size_t(st.st_size));
+        size_t done = 0;
+        while (done < b.size()) {
+            ssize_t n = ::pread(fd, b.data() + done, b.size() - done, off_t(done));
+            if (n <= 0) break;
+            done += size_t(n);
+        }
+        b.resize(done);
+    }
+    ::close(fd);
+    if (b.size() < kHeaderSize || std::memcmp(b.data(), kMagic, 8) != 0) return std::nullopt;
+    Journal j;
+    j.page_size = get32(b, 8);
+    uint32_t count = get32(b, 12);
+    j.original_size = get64(b, 16);
+    if (j.page_size == 0 || j.page_size > 65536) return std::nullopt;
+    if (b.size() != kHeaderSize + size_t(count) * (4 + j.page_size)) return std::nullopt;
+    if (get64(b, 24) != checksum(b)) return std::nullopt;
+    size_t at = kHeaderSize;
+    for (uint32_t i = 0; i < count; ++i) {
+        JournalRecord r;
+        r.page = get32(b, at);
+        r.image.assign(b.begin() + long(at + 4), b.begin() + long(at + 4 + j.page_size));
+        j.records.push_back(std::move(r));
+        at += 4 + j.page_size;
+    }
+    return j;
+}
+
+}  // namespace jet
