@@ -43,9 +43,12 @@ public:
     uint16_t flags(uint16_t row) const { return offset(row) & ~kRowOffsetMask; }
     // The bytes of row `row`, flags stripped from its offset.
     Bytes row(uint16_t row) const;
+    // Where row `row` starts within the page.
+    size_t rowStart(uint16_t row) const { return row_start(row); }
 
 private:
     uint16_t offset(uint16_t row) const { return page_.u16(first_offset_ + 2u * row); }
+    size_t row_start(uint16_t row) const { return size_t(this->row(row).data() - page_.data()); }
 
     Bytes page_;
     size_t first_offset_;
