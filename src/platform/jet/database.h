@@ -42,6 +42,8 @@ public:
     const Header& header() const { return header_; }
     const Format& format() const { return *header_.format; }
     const Pager& pager() const { return pager_; }
+    // For the writer: the pager, to change pages within a transaction.
+    Pager& writablePager() { return pager_; }
     const TextCodec& codec() const { return codec_; }
 
     const std::vector<CatalogEntry>& catalog() const { return catalog_; }

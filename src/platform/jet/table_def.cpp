@@ -108,6 +108,15 @@ TableDef TableDef::read(const Pager& pager, const Format& f, const TextCodec& co
         pos += f.logical_index_entry;
     }
     for (Index& x : t.indexes) x.name = readName(b, pos, f, codec);
+
+    // Jet 4 closes the definition with the long-value maps of columns,
+    // ended by FFFF.
+    while (!f.jet3 && pos + 2 <= b.size() && b.u16(pos) != 0xFFFF) {
+        Bytes d = b.slice(pos, 10);
+        t.column_maps.push_back({d.u16(0), d.u32(2), d.u32(6)});
+        pos += 10;
+        if (t.column_maps.size() > kMaxColumns) corrupt("a table definition lists too many column maps");
+    }
     return t;
 }
 

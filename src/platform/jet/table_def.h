@@ -79,6 +79,14 @@ struct Index {
     bool foreignKey() const { return kind == 2; }
 };
 
+// Where the long values of one column live (Jet 4): the usage maps of its
+// LVAL pages.
+struct ColumnMaps {
+    uint16_t column_number = 0;
+    uint32_t owned_pages = 0;
+    uint32_t free_pages = 0;
+};
+
 struct TableDef {
     uint32_t page = 0;
     uint32_t row_count = 0;
@@ -91,6 +99,7 @@ struct TableDef {
     std::vector<Column> columns;  // in definition order
     std::vector<RealIndex> real_indexes;
     std::vector<Index> indexes;
+    std::vector<ColumnMaps> column_maps;
 
     // Index of the column named `name` (case-insensitive), or -1.
     int findColumn(const std::string& name) const;
