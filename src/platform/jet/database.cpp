@@ -24,7 +24,8 @@ void Database::readCatalog() {
         type = def.findColumn("Type"), flags = def.findColumn("Flags");
     if (id < 0 || parent < 0 || name < 0 || type < 0 || flags < 0) corrupt("the catalog lacks one of its columns");
     auto& slot = tables_[kCatalogPage];
-    slot = std::make_unique<TableDef>(std::move(def));
+    if (slot) *slot = std::move(def);
+    else slot = std::make_unique<TableDef>(std::move(def));
 
     std::vector<Value> row;
     TableScan scan(*this, *slot);
@@ -39,6 +40,35 @@ void Database::readCatalog() {
         catalog_.push_back(std::move(e));
     }
 }
+
+void Database::begin() {
+    bool first = !pager_.locked();
+    pager_.begin();
+    if (first) {
+        try {
+            rereadDefinitions();
+        } catch (...) {
+            pager_.rollback();
+            throw;
+        }
+    }
+}
+
+void Database::commit() { pager_.commit(); }
+
+void Database::rollback() {
+    pager_.rollback();
+    rereadDefinitions();
+}
+
+// In place, so that references to cached definitions stay valid.
+void Database::rereadDefinitions() {
+    for (auto& [page, def] : tables_) *def = TableDef::read(pager_, format(), codec_, page);
+    catalog_.clear();
+    readCatalog();
+}
+
+TableDef& Database::tableForWriting(const std::string& name) { return const_cast<TableDef&>(table(name)); }
 
 std::vector<std::string> Database::userTables() const {
     std::vector<std::string> names;

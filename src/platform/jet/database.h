@@ -53,8 +53,19 @@ public:
     // The table named `name` (case-insensitive); throws kErrNoSuchTable.
     const TableDef& table(const std::string& name) const;
 
+    // A change: begin() starts it (taking the write lock the first time,
+    // when every cached definition is read again, for another process may
+    // have written before), commit() makes it durable, rollback() drops it
+    // and restores the cached definitions.
+    void begin();
+    void commit();
+    void rollback();
+    // The cached definition, for the writer to keep its counters in step.
+    TableDef& tableForWriting(const std::string& name);
+
 private:
     void readCatalog();
+    void rereadDefinitions();
 
     Pager pager_;
     Header header_;
