@@ -87,22 +87,34 @@ void RowReader::readJet3Offsets(Layout& l, size_t var_count) const {
     }
 }
 
-Value RowReader::columnValue(const Column& c, const Layout& l) const {
-    bool present = c.number < l.column_count && (l.null_mask.u8(c.number / 8) >> (c.number % 8) & 1);
-    if (c.type == kBoolean && !c.calculated()) return present;
-    if (!present) return Value();
+// A column's bit in the null mask; columns added after the row was written
+// have none and read as absent.
+bool RowReader::present(const Column& c, const Layout& l) {
+    return c.number < l.column_count && (l.null_mask.u8(c.number / 8) >> (c.number % 8) & 1);
+}
 
-    Bytes data;
+std::optional<Bytes> RowReader::locate(const Column& c, const Layout& l) const {
+    if (!present(c, l)) return std::nullopt;
     if (c.fixedLength()) {
         size_t size = naturalSize(c.type) == 0 || c.calculated() ? c.length : naturalSize(c.type);
-        data = l.row.slice(format_.row_count_size + c.fixed_offset, size);
-    } else {
-        if (size_t(c.var_index) + 1 >= l.var_offsets.size()) return Value();  // column added after the row
-        size_t start = l.var_offsets[c.var_index];
-        size_t end = l.var_offsets[c.var_index + 1];
-        data = l.row.slice(start, end - start);
+        return l.row.slice(format_.row_count_size + c.fixed_offset, size);
     }
-    return decodeStored(c, data);
+    if (size_t(c.var_index) + 1 >= l.var_offsets.size()) return std::nullopt;  // column added after the row
+    size_t start = l.var_offsets[c.var_index];
+    size_t end = l.var_offsets[c.var_index + 1];
+    return l.row.slice(start, end - start);
+}
+
+Value RowReader::columnValue(const Column& c, const Layout& l) const {
+    if (c.type == kBoolean && !c.calculated()) return present(c, l);
+    std::optional<Bytes> data = locate(c, l);
+    return data ? decodeStored(c, *data) : Value();
+}
+
+std::optional<Bytes> RowReader::stored(Bytes row, size_t index) const {
+    Layout l;
+    crack(row, l);
+    return locate(table_.columns.at(index), l);
 }
 
 Value RowReader::decodeStored(const Column& c, Bytes d) const {

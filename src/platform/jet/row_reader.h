@@ -9,6 +9,7 @@
 // last entry marks the end of the variable data.
 #pragma once
 
+#include <optional>
 #include <vector>
 
 #include "bytes.h"
@@ -27,6 +28,10 @@ public:
     // `values` gets one entry per column of the table, in definition order.
     void decode(Bytes row, std::vector<Value>& values) const;
 
+    // The stored bytes of column `index` of `row` (for a Memo or OLE column:
+    // its long-value head); nothing when the value is Null.
+    std::optional<Bytes> stored(Bytes row, size_t index) const;
+
 private:
     struct Layout {
         Bytes row;
@@ -37,6 +42,8 @@ private:
 
     void crack(Bytes row, Layout& layout) const;
     void readJet3Offsets(Layout& layout, size_t var_count) const;
+    static bool present(const Column& column, const Layout& layout);
+    std::optional<Bytes> locate(const Column& column, const Layout& layout) const;
     Value columnValue(const Column& column, const Layout& layout) const;
     Value decodeStored(const Column& column, Bytes data) const;
 
