@@ -40,6 +40,11 @@ void Connection::Open(const std::string& text, const std::string&, const std::st
     provider_ = std::make_unique<JetProvider>(path, cs.get("Jet OLEDB:Database Password"));
 }
 
+void Connection::Open(std::unique_ptr<Provider> provider) {
+    if (provider_) throw Error(kErrObjectOpen, "Operation is not allowed when the object is open.");
+    provider_ = std::move(provider);
+}
+
 void Connection::Close() {
     if (!provider_) throw Error(kErrObjectClosed, "Operation is not allowed when the object is closed.");
     // Closing a recordset detaches it, so work on a copy.

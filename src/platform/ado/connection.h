@@ -28,6 +28,9 @@ public:
     // needs no user for a file without user-level security.
     void Open(const std::string& connection_string, const std::string& user = "", const std::string& password = "",
               long options = adCmdUnspecified);
+    // Opens over a provider the caller made, such as an in-memory source
+    // for tests; raises 3705 when already open, like Open.
+    void Open(std::unique_ptr<Provider> provider);
     // Raises 3704 when the connection is already closed.
     void Close();
     ObjectState State() const { return provider_ ? adStateOpen : adStateClosed; }

@@ -1,0 +1,60 @@
+// Where the data comes from: the source types, the Open button, the choice
+// of a file, and the connection string of each source type.
+#include <QComboBox>
+#include <QLineEdit>
+
+#include "forms/forms.h"
+#include "mainwindow/frm_view_db.h"
+
+void frmViewDb::FillSourceTypes() {
+    const std::pair<const char*, int> types[] = {{"MS Access (*.mdb)", 1}, {"MS SQL ", 2},
+                                                 {"MySQL (Requires MySQL ODBC)", 3}, {"Oracle", 4},
+                                                 {"DB IV/V (*.dbf)", 5}, {"Excel (*.xls)", 6}};
+    for (auto [text, item_data] : types) cboType->addItem(QString::fromUtf8(text), item_data);
+    cboType->setCurrentIndex(-1);
+}
+
+void frmViewDb::cmdOpen_Click() {
+    SelectSource();
+    forms::SetMousePointer(this, forms::vbHourglass);
+    LoadTableList();
+    forms::SetMousePointer(this, forms::vbArrow);
+}
+
+void frmViewDb::SelectSource() {
+    switch (cboType->currentIndex()) {
+    case 1:
+        // The SQL Server selector (frmSQLServer) is shown here; it sets
+        // strServer, strUserName, strPassword and strDatabase.
+        break;
+    case 2:
+    case 3: cdOpenDB.Filter = "*.mdb"; break;
+    case 4: cdOpenDB.Filter = "*.dbf"; break;
+    case 5: cdOpenDB.Filter = "*.xls, *.csv"; break;
+    default:
+        cdOpenDB.Filter = "*.mdb";
+        cdOpenDB.FilterIndex = 1;
+        cdOpenDB.ShowOpen();
+        break;
+    }
+}
+
+void frmViewDb::OpenConnection() {
+    switch (cboType->currentIndex()) {
+    case 1:
+        strConnect = "Provider=SQLOLEDB.1;User ID=" + strUserName + ";password=" + strPassword +
+                     ";Use Procedure for Prepare=1;Auto Translate=True;Packet Size=4096;Initial Catalog=" +
+                     strDatabase + ";Data Source=" + strServer;
+        break;
+    case 2:
+    case 3:
+    case 4: break;
+    case 5: cdOpenDB.Filter = "*.xls, *.csv"; break;
+    default:
+        strConnect = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + txtFileName->text().toStdString() +
+                     ";Persist Security Info=False; Jet OLEDB:Database Password=" + txtPassword->text().toStdString() +
+                     ";User ID=" + txtUName->text().toStdString();
+        break;
+    }
+    cnDb.Open(strConnect, "", "", ado::adCmdUnspecified);
+}

@@ -1,0 +1,129 @@
+// Loading a table into the grid: the headings, then records up to the
+// cell budget; a larger table is left open for the bunches.
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include <cmath>
+
+#include "ado/value_text.h"
+#include "cell_budget.h"
+#include "flexgrid/flex_grid.h"
+#include "forms/forms.h"
+#include "mainwindow/frm_view_db.h"
+#include "shared/bas_global.h"
+#include "shared/number_text.h"
+
+namespace {
+
+std::string tooManyFields(long field_count) {
+    return "This table has " + std::to_string(field_count) +
+           " fields: all are shown, but the column types of only the first 100 are kept.";
+}
+
+}  // namespace
+
+void frmViewDb::cboTables_Click() {
+    forms::SetMousePointer(this, forms::vbHourglass);
+    try {
+        ShowTable();
+    } catch (const std::exception& e) {
+        // Nothing half-loaded stays behind: the grid is empty and usable.
+        if (rsTable.State() == ado::adStateOpen) rsTable.Close();
+        lngRecPos = 0;
+        MSFlexGrid1->Clear();
+        MSFlexGrid1->SetRows(1);
+        txtTotalRec->clear();
+        ShowErrorBox(e);
+    }
+    forms::SetMousePointer(this, forms::vbArrow);
+}
+
+void frmViewDb::ShowMessage(const std::string& text) {
+    txtMessages->setPlainText(QString::fromStdString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+}
+
+void frmViewDb::WriteHeadings() {
+    ado::Fields& fields = rsTable.GetFields();
+    for (long j = 0; j < lngFieldCount; ++j) {
+        MSFlexGrid1->SetTextMatrix(0, int(j + 1), fields[j].Name());
+        if (j + 1 <= basGlobal::strColumnTypes.UBound) basGlobal::strColumnTypes[j + 1] = std::to_string(fields[j].Type());
+    }
+}
+
+void frmViewDb::ShowTable() {
+    MSFlexGrid1->Clear();
+    lngRecPos = 0;
+    // A partial load leaves rsTable open for the bunches.
+    if (rsTable.State() == ado::adStateOpen) rsTable.Close();
+    strTable = cboTables->currentText().toStdString();
+    rsTable.Open("SELECT * FROM [" + strTable + "]", cnDb, ado::adOpenStatic, ado::adLockOptimistic,
+                 ado::adCmdUnspecified);
+
+    long N = -1;  // not taken
+    if (rsTable.RecordCount() > 0) {
+        std::vector<std::vector<ado::Value>> rows = rsTable.GetRows(ado::adGetRowsRest);
+        N = rows.empty() ? 0 : long(rows.front().size());
+        ProgressBar1->setMinimum(0);
+        ProgressBar1->setMaximum(int(N));
+        ProgressBar1->setValue(0);
+    }
+    txtTotalRec->setText(N >= 0 ? QString::number(N) : QString());
+    lngFieldCount = rsTable.GetFields().Count();
+    const long F = lngFieldCount;
+
+    if (N > 0) {
+        rsTable.MoveFirst();
+        MSFlexGrid1->SetCols(int(F + 1));
+        if (N * F >= kCellBudget) MSFlexGrid1->SetRows(int(std::nearbyint(kCellBudget / F)));
+        else MSFlexGrid1->SetRows(int(N + 1));
+        WriteHeadings();
+        if (PlaceRecords(1)) {
+            // Partial end: rsTable stays open on its last record.
+            lngRecPos = rsTable.Bookmark();
+            rsTable.MoveLast();
+            lngBunchFirst = 1;
+            cmdFirstBunch->setEnabled(true);
+            cmdLastBunch->setEnabled(false);
+            cmdFirstBunch->setToolTip(QStringLiteral("Next %1 Records").arg(lngRecPos));
+            cmdLastBunch->setToolTip(QStringLiteral("Previous %1 Records").arg(lngRecPos));
+            forms::SetMousePointer(this, forms::vbDefault);
+            ProgressBar1->setValue(ProgressBar1->maximum());
+            std::string X = GeneralNumber(kCellBudget / F, ado::localeDecimalSeparator());
+            ShowMessage("The first " + X + " lines have been displayed." + "\r\n" +
+                        "Use the navigation buttons to move to the next " + X +
+                        (F > basGlobal::strColumnTypes.UBound ? "\r\n" + tooManyFields(F) : ""));
+            return;
+        }
+    } else {
+        // Empty load.
+        MSFlexGrid1->SetCols(int(F + 1));
+        WriteHeadings();
+        txtTotalRec->setText(QStringLiteral("0"));
+        MSFlexGrid1->SetRows(1);
+    }
+    // Full end.
+    lngRecPos = 0;
+    rsTable.Close();
+    forms::SetMousePointer(this, forms::vbDefault);
+    if (F > basGlobal::strColumnTypes.UBound) ShowMessage(tooManyFields(F));
+}
+
+// Fills rows 1, 2, ... from the current record of rsTable, which is
+// record number `first`; true when the budget stopped it before the end.
+bool frmViewDb::PlaceRecords(long first) {
+    ado::Fields& fields = rsTable.GetFields();
+    const char separator = ado::localeDecimalSeparator();
+    lngRecPos = 0;
+    while (!rsTable.Eof()) {
+        lngRecPos = lngRecPos + 1;
+        const long n = lngRecPos;
+        if (!WithinBudget(n, lngFieldCount)) return true;
+        for (long j = 0; j < lngFieldCount; ++j) MSFlexGrid1->SetTextMatrix(int(n), int(j + 1), CellText(fields[j], separator));
+        ProgressBar1->setValue(int(std::min<long>(first + n - 1, ProgressBar1->maximum())));
+        rsTable.MoveNext();
+    }
+    return false;
+}

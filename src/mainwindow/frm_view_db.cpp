@@ -1,0 +1,107 @@
+#include "frm_view_db.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include "ado/error.h"
+#include "flexgrid/flex_grid.h"
+#include "forms/forms.h"
+#include "forms/twips.h"
+#include "frm_about.h"
+#include "program_art.h"
+
+frmViewDb::frmViewDb(seams::Seams services) : seams_(services), cdOpenDB(services.files, this) {
+    CreateControls();
+    setWindowIcon(ProgramIcon());
+    resize(forms::ToPixels(9420), forms::ToPixels(8115));
+    setMouseTracking(true);
+    ConnectEvents();
+    Form_Load();
+}
+
+frmViewDb::~frmViewDb() = default;
+
+void frmViewDb::ConnectEvents() {
+    connect(cmdOpen, &QPushButton::clicked, this, [this] { cmdOpen_Click(); });
+    connect(cboTables, &QComboBox::activated, this, [this] { cboTables_Click(); });
+    connect(cmdFirstBunch, &QPushButton::clicked, this, [this] { cmdFirstBunch_Click(); });
+    connect(cmdLastBunch, &QPushButton::clicked, this, [this] { cmdLastBunch_Click(); });
+    connect(cmdSave, &QPushButton::clicked, this, [this] { cmdSave_Click(); });
+    connect(chkPassword, &QCheckBox::clicked, this, [this] { chkPassword_Click(); });
+    connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
+    connect(MSFlexGrid1, &flexgrid::FlexGrid::MouseUp, this,
+            [this](int button, int shift, int x, int y) { MSFlexGrid1_MouseUp(button, shift, x, y); });
+    connect(MSFlexGrid1, &flexgrid::FlexGrid::MouseMove, this,
+            [this](int button, int shift, int x, int y) { MSFlexGrid1_MouseMove(button, shift, x, y); });
+    connect(mnuGridCopy, &QAction::triggered, this, [this] { mnuGridCopy_Click(); });
+}
+
+void frmViewDb::Form_Load() {
+    seams_.web.Navigate("/images/db/advertise.html");
+    FillSourceTypes();
+    cboTables->setFrame(false);  // the flat look
+}
+
+void frmViewDb::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    Form_Resize();
+}
+
+void frmViewDb::Form_Resize() {
+    // A minimized window cannot take the minimum width.
+    if (isMinimized()) return;
+    int W = forms::ToTwips(frameGeometry().width());
+    if (W < 9540) {
+        resize(width() + forms::ToPixels(9540) - frameGeometry().width(), height());
+        W = 9540;
+    }
+    MSFlexGrid1->SetWidth(W - 500);
+    forms::SetWidth(hitWeb, W + 500);
+    forms::SetWidth(ProgressBar1, W - 500);
+    forms::SetWidth(fraQuery, W - 400);
+    forms::SetWidth(fraSimpleQuery, W - 400);
+}
+
+// Only the bare window background counts, not the controls on it.
+void frmViewDb::mouseMoveEvent(QMouseEvent* event) {
+    if (!childAt(event->position().toPoint())) Form_MouseMove();
+}
+
+void frmViewDb::Form_MouseMove() { fraAddOps->setVisible(false); }
+
+void frmViewDb::cmdSave_Click() {
+    fraAddOps->setVisible(true);
+    fraAddOps->raise();
+}
+
+void frmViewDb::chkPassword_Click() {
+    bool V = chkPassword->checkState() != Qt::Unchecked;
+    txtUName->setVisible(V);
+    txtPassword->setVisible(V);
+    lblUName->setVisible(V);
+    lblPassword->setVisible(V);
+}
+
+void frmViewDb::Command1_Click() {
+    frmAbout about(this);
+    about.exec();
+}
+
+void frmViewDb::EnableQueryButtons() {
+    cmdQuery->setEnabled(true);
+    cmdSimplQuery->setEnabled(true);
+}
+
+void frmViewDb::ShowErrorBox(const std::exception& error) {
+    auto* e = dynamic_cast<const ado::Error*>(&error);
+    std::string text = e ? std::to_string(e->number()) + e->description() : std::string(error.what());
+    seams_.messages.MsgBox(this, text, seams::vbOKOnly + seams::vbInformation, "Ravelin");
+}

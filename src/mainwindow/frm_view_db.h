@@ -1,0 +1,136 @@
+// frmViewDb: the main window and the whole working surface of the program.
+// Its procedures are spread over the folders of the subsystems they belong
+// to: the window itself here, opening and the table list in connection/,
+// loading and paging the grid in grid/.
+#pragma once
+
+#include <QWidget>
+
+#include <cstdint>
+#include <exception>
+#include <memory>
+#include <string>
+
+#include "ado/connection.h"
+#include "ado/recordset.h"
+#include "seams/seams.h"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+
+namespace flexgrid {
+class FlexGrid;
+}
+
+class frmViewDb : public QWidget {
+    Q_OBJECT
+public:
+    explicit frmViewDb(seams::Seams services);
+    ~frmViewDb() override;
+
+    // The controls, as the window design names them.
+    QLabel* Label2 = nullptr;
+    QComboBox* cboTables = nullptr;
+    QLabel* Label1 = nullptr;
+    QLineEdit* txtTotalRec = nullptr;
+    QCheckBox* chkPassword = nullptr;
+    QLabel* lblUName = nullptr;
+    QLineEdit* txtUName = nullptr;
+    QLabel* lblPassword = nullptr;
+    QLineEdit* txtPassword = nullptr;
+    flexgrid::FlexGrid* MSFlexGrid1 = nullptr;
+    QLineEdit* ctlTextList1 = nullptr;
+    QLabel* Label4 = nullptr;
+    QPlainTextEdit* txtMessages = nullptr;
+    QLabel* Label9 = nullptr;
+    QPushButton* cmdLastBunch = nullptr;
+    QPushButton* cmdFirstBunch = nullptr;
+    QLabel* Label3 = nullptr;
+    QLineEdit* txtFileName = nullptr;
+    QPushButton* cmdOpen = nullptr;
+    QPushButton* cmdSave = nullptr;
+    QFrame* fraAddOps = nullptr;
+    QPushButton* Command2 = nullptr;
+    QPushButton* Command3 = nullptr;
+    QProgressBar* ProgressBar1 = nullptr;
+    QPushButton* cmdSimplQuery = nullptr;
+    QPushButton* cmdQuery = nullptr;
+    QLabel* Label10 = nullptr;
+    QComboBox* cboType = nullptr;
+    QPushButton* Command1 = nullptr;
+    QFrame* fraQuery = nullptr;
+    QLabel* Label7 = nullptr;
+    QComboBox* cboQuery3 = nullptr;
+    QFrame* fraSimpleQuery = nullptr;
+    QComboBox* cboSQuery2 = nullptr;
+    QWidget* hitWeb = nullptr;
+    QMenu* mnuGrid = nullptr;
+    QAction* mnuGridCopy = nullptr;
+
+    // SQL Server source, handed over by the SQL Server selector.
+    std::string strServer;
+    std::string strUserName;
+    std::string strPassword;
+    std::string strDatabase;
+
+    // The one database connection; this window's dialogs work on it too.
+    ado::Connection cnDb;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+
+private:
+    // Main window (mainwindow/).
+    void CreateControls();
+    void ConnectEvents();
+    void Form_Load();
+    void Form_Resize();
+    void Form_MouseMove();
+    void cmdSave_Click();
+    void chkPassword_Click();
+    void Command1_Click();
+    void EnableQueryButtons();
+    // The "Ravelin" box for a failed operation: its number, then its text.
+    void ShowErrorBox(const std::exception& error);
+
+    // Connection and schema (connection/).
+    void FillSourceTypes();
+    void cmdOpen_Click();
+    void SelectSource();
+    void OpenConnection();
+    void LoadTableList();
+
+    // Table grid (grid/).
+    void cboTables_Click();
+    void ShowTable();
+    void ShowMessage(const std::string& text);
+    void WriteHeadings();
+    bool PlaceRecords(long first);
+    void ShowBunch(long first);
+    void cmdFirstBunch_Click();
+    void cmdLastBunch_Click();
+    void MSFlexGrid1_MouseUp(int button, int shift, int x, int y);
+    void MSFlexGrid1_MouseMove(int button, int shift, int x, int y);
+    void mnuGridCopy_Click();
+
+    seams::Seams seams_;
+    seams::CommonDialog cdOpenDB;
+    std::unique_ptr<ado::Recordset> rsSchema;
+    ado::Recordset rsTable;
+    std::string strConnect;
+    int32_t lngConnOpen = 0;
+    std::string strTable;
+    int32_t lngFieldCount = 0;
+    int32_t lngRecPos = 0;
+    // Number (from 1) of the first record of the bunch in the grid.
+    int32_t lngBunchFirst = 0;
+};

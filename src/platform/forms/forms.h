@@ -1,0 +1,30 @@
+// The few things every window does to its controls: place them in twips,
+// give them a font and colours, and set the window's mouse pointer.
+#pragma once
+
+#include <QColor>
+#include <QFont>
+
+class QWidget;
+
+namespace forms {
+
+// The program's sans font, standing in for the designs' "MS Sans Serif".
+QFont ProgramFont(double points = 8.25, bool bold = false);
+
+void Place(QWidget* control, int left, int top, int width, int height);
+int Left(const QWidget* control);
+int Top(const QWidget* control);
+int Width(const QWidget* control);
+int Height(const QWidget* control);
+void SetWidth(QWidget* control, int width);
+
+void SetFont(QWidget* control, double points, bool bold = false);
+void SetForeColor(QWidget* control, QColor color);
+void SetBackColor(QWidget* control, QColor color);
+
+// Pointer values: 0 default, 1 arrow, 11 hourglass.
+enum MousePointer { vbDefault = 0, vbArrow = 1, vbHourglass = 11 };
+void SetMousePointer(QWidget* window, MousePointer pointer);
+
+}  // namespace forms
