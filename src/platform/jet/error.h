@@ -18,6 +18,11 @@ enum ErrorNumber : long {
     kErrUnsupported = 3251,       // a feature of the file the engine does not read
     kErrReadOnly = 3027,          // "Cannot update. Database or object is read-only"
     kErrInUse = 3045,             // "File already in use": another process writes to it
+    kErrConversion = 3421,        // "Data type conversion error."
+    kErrFieldTooSmall = 3163,     // "The field is too small to accept the amount of data ..."
+    kErrRequired = 3314,          // a Null into a column whose Required property is True
+    kErrRecordTooLarge = 3047,    // "Record is too large."
+    kErrOverflow = 3349,          // "Numeric field overflow."
 };
 
 class Error : public std::runtime_error {
