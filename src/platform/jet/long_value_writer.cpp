@@ -72,7 +72,7 @@ void LongValueWriter::release(Bytes h) {
         RowId id = RowId::fromPointer(pointer);
         DataPage page(pager_.page(id.page), format_);
         uint32_t next = (word & kSingleRow) ? 0 : page.row(id.row).u32(0);
-        setRowFlags(pager_, format_, id, kRowDeleted);
+        setRowFlags(pager_, format_, id, kRowDeleted | kRowMoved);
         pointer = next;
     }
 }

@@ -1,0 +1,179 @@
+#include "table_writer.h"
+
+#include <cstring>
+#include <random>
+
+#include "data_page_writer.h"
+#include "row_writer.h"
+#include "value_parse.h"
+
+namespace jet {
+
+namespace {
+
+constexpr long kErrRecordDeleted = 3167;  // "Record is deleted."
+
+void put32(uint8_t* p, uint32_t v) { std::memcpy(p, &v, 4); }
+
+bool writableType(uint8_t type) {
+    switch (type) {
+    case kBoolean: case kByte: case kInteger: case kLong: case kCurrency: case kSingle: case kDouble:
+    case kDateTime: case kBinary: case kText: case kOle: case kMemo: case kGuid: case kNumeric: case kBigInt:
+        return true;
+    default:
+        return false;
+    }
+}
+
+Guid newGuid() {
+    static std::random_device seed;
+    static std::mt19937_64 random(seed());
+    Guid g;
+    for (size_t i = 0; i < 16; i += 8) {
+        uint64_t r = random();
+        std::memcpy(g.bytes.data() + i, &r, 8);
+    }
+    g.bytes[7] = uint8_t((g.bytes[7] & 0x0F) | 0x40);  // version 4, stored little-endian
+    g.bytes[8] = uint8_t((g.bytes[8] & 0x3F) | 0x80);
+    return g;
+}
+
+// Hands the writer's long-value storage to the row encoder, one column at a time.
+class ColumnSink : public LongValueSink {
+public:
+    ColumnSink(LongValueWriter& writer, const TableDef& table) : writer_(writer), table_(table) {}
+    std::vector<uint8_t> store(const Column& column, const std::vector<uint8_t>& data, size_t inline_room) override {
+        return writer_.store(column, data, inline_room);
+    }
+
+private:
+    LongValueWriter& writer_;
+    const TableDef& table_;
+};
+
+}  // namespace
+
+TableWriter::TableWriter(Database& db, const std::string& name)
+    : db_(db),
+      table_(db.tableForWriting(name)),
+      pager_(db.writablePager()),
+      format_(db.format()),
+      long_values_(pager_, format_, table_),
+      reader_(pager_, format_, db.codec(), table_) {
+    if (!pager_.writable()) throw Error(kErrReadOnly, "Cannot update. The database is read-only.");
+    if (format_.jet3) throw Error(kErrUnsupported, "Writing to Access 97 databases is not supported.");
+    if (!table_.real_indexes.empty())
+        throw Error(kErrUnsupported, "The table '" + name +
+                                         "' has indexes, which this version cannot yet keep up to date; "
+                                         "it is left unchanged.");
+    for (const Column& c : table_.columns)
+        if (!writableType(c.type) || c.calculated())
+            throw Error(kErrUnsupported, "The column '" + c.name + "' of table '" + name +
+                                             "' is of a kind this version cannot write.");
+}
+
+std::vector<uint8_t> TableWriter::encode(const std::vector<Value>& values) {
+    if (values.size() != table_.columns.size()) throw Error(kErrConversion, "A row has the wrong number of values.");
+    for (size_t i = 0; i < values.size(); ++i) checkValue(format_, table_.columns[i], values[i], false);
+    ColumnSink sink(long_values_, table_);
+    return encodeRow(format_, table_, db_.codec(), values, sink);
+}
+
+void TableWriter::releaseLongValues(Bytes row) {
+    for (size_t i = 0; i < table_.columns.size(); ++i) {
+        uint8_t t = table_.columns[i].type;
+        if (t != kMemo && t != kOle) continue;
+        if (std::optional<Bytes> head = reader_.stored(row, i)) long_values_.release(*head);
+    }
+}
+
+RowId TableWriter::dataOf(RowId header, uint16_t flags) {
+    if (!(flags & kRowMoved)) return header;
+    Bytes pointer = DataPage(pager_.page(header.page), format_).row(header.row);
+    if (pointer.size() < 4) corrupt("a moved row has no valid pointer");
+    return RowId{pointer.u24(1), pointer.u8(0)};
+}
+
+// Rows are read from both ends, so room is added in the middle: after the
+// variable data (or the fixed data when there is none), before the tables
+// at the end.
+std::vector<uint8_t> TableWriter::padded(std::vector<uint8_t> row, size_t size) const {
+    if (row.size() == size) return row;
+    Bytes r(row.data(), row.size());
+    size_t columns = r.u16(0);
+    size_t mask = (columns + 7) / 8;
+    size_t at = row.size() - mask;
+    if (table_.var_columns > 0) {
+        size_t var_count = r.u16(row.size() - mask - 2);
+        at = r.u16(row.size() - mask - 4 - 2 * var_count);  // end of the variable data
+    }
+    row.insert(row.begin() + long(at), size - row.size(), 0);
+    return row;
+}
+
+void TableWriter::adjustRowCount(int delta) {
+    table_.row_count = uint32_t(int64_t(table_.row_count) + delta);
+    put32(pager_.modify(table_.page) + format_.tdef_row_count, table_.row_count);
+}
+
+void TableWriter::setAutonumber(uint32_t value) {
+    table_.next_autonumber = value;
+    put32(pager_.modify(table_.page) + format_.tdef_autonumber, value);
+}
+
+RowId TableWriter::insert(std::vector<Value> values) {
+    if (values.size() != table_.columns.size()) throw Error(kErrConversion, "A row has the wrong number of values.");
+    for (size_t i = 0; i < values.size(); ++i) {
+        const Column& c = table_.columns[i];
+        if (c.autoNumber() && c.type == kLong) {
+            if (values[i].isNull()) values[i] = int32_t(table_.next_autonumber + 1);
+            if (values[i].is<int32_t>() && values[i].as<int32_t>() > int32_t(table_.next_autonumber))
+                setAutonumber(uint32_t(values[i].as<int32_t>()));
+        } else if (c.autoGuid() && c.type == kGuid && values[i].isNull()) {
+            values[i] = newGuid();
+        }
+    }
+    std::vector<uint8_t> row = encode(values);
+    RowId id = addRow(pager_, format_, PageOwner{table_.page, table_.owned_pages, table_.free_pages}, row);
+    adjustRowCount(+1);
+    return id;
+}
+
+void TableWriter::update(RowId header, const std::vector<Value>& values) {
+    uint16_t flags = DataPage(pager_.page(header.page), format_).flags(header.row);
+    if (flags & kRowDeleted) throw Error(kErrRecordDeleted, "Record is deleted.");
+    RowId data = dataOf(header, flags);
+    std::optional<Bytes> old = readRow(pager_, format_, header);
+    std::vector<uint8_t> old_row(old->data(), old->data() + old->size());
+    std::vector<uint8_t> row = encode(values);
+    releaseLongValues(Bytes(old_row.data(), old_row.size()));
+
+    size_t slot = slotSize(pager_, format_, data);
+    if (row.size() <= slot) return overwriteRow(pager_, format_, data, padded(std::move(row), slot));
+
+    RowId moved = addRow(pager_, format_, PageOwner{table_.page, table_.owned_pages, table_.free_pages}, row,
+                         kRowDeleted);
+    // A data slot left behind by an earlier move is deleted for good (its
+    // flag so far said only "not a row of its own"); the header slot now
+    // points at the new one.
+    if (data != header) setRowFlags(pager_, format_, data, kRowDeleted | kRowMoved);
+    std::vector<uint8_t> pointer(slotSize(pager_, format_, header), 0);
+    if (pointer.size() < 4) corrupt("a row is too short to hold a pointer");
+    pointer[0] = uint8_t(moved.row);
+    pointer[1] = uint8_t(moved.page), pointer[2] = uint8_t(moved.page >> 8), pointer[3] = uint8_t(moved.page >> 16);
+    overwriteRow(pager_, format_, header, pointer);
+    setRowFlags(pager_, format_, header, kRowMoved);
+}
+
+void TableWriter::remove(RowId header) {
+    uint16_t flags = DataPage(pager_.page(header.page), format_).flags(header.row);
+    if (flags & kRowDeleted) throw Error(kErrRecordDeleted, "Record is deleted.");
+    RowId data = dataOf(header, flags);
+    releaseLongValues(DataPage(pager_.page(data.page), format_).row(data.row));
+    // Access flags a deleted row both deleted and moved; readers that test
+    // only one of the bits then still skip it.
+    setRowFlags(pager_, format_, header, kRowDeleted | kRowMoved);
+    adjustRowCount(-1);
+}
+
+}  // namespace jet

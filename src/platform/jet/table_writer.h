@@ -1,0 +1,54 @@
+// Changes to the rows of one table: insert, update and delete, each inside
+// the caller's transaction (Database::begin / commit).
+//
+// Invariants kept: the definition's row count is the number of live rows;
+// its autonumber counter is the highest number handed out; every live row's
+// long values are reachable from it and no deleted row's are. A row that no
+// longer fits its slot moves: the data goes to a new slot flagged deleted
+// (so scans skip it) and the old slot keeps a pointer to it, flagged moved,
+// so the row's place, and what points at it, stay the same.
+//
+// Tables with indexes are refused until index upkeep exists, rather than
+// leave an index that disagrees with its table.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "database.h"
+#include "long_value_writer.h"
+#include "row_reader.h"
+
+namespace jet {
+
+class TableWriter {
+public:
+    // Throws kErrReadOnly / kErrUnsupported when the table cannot be written.
+    TableWriter(Database& db, const std::string& table);
+
+    // One value per column, in definition order; Null in an autonumber
+    // column takes the next number. Returns where the row went.
+    RowId insert(std::vector<Value> values);
+    void update(RowId row, const std::vector<Value>& values);
+    void remove(RowId row);
+
+    const TableDef& table() const { return table_; }
+
+private:
+    std::vector<uint8_t> encode(const std::vector<Value>& values);
+    void releaseLongValues(Bytes row);
+    RowId dataOf(RowId header, uint16_t flags);
+    std::vector<uint8_t> padded(std::vector<uint8_t> row, size_t size) const;
+    void adjustRowCount(int delta);
+    void setAutonumber(uint32_t value);
+
+    Database& db_;
+    TableDef& table_;
+    Pager& pager_;
+    const Format& format_;
+    LongValueWriter long_values_;
+    RowReader reader_;
+};
+
+}  // namespace jet
