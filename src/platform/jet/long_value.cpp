@@ -1,5 +1,7 @@
 #include "long_value.h"
 
+#include <unordered_set>
+
 #include "data_page.h"
 
 namespace jet {
@@ -36,9 +38,10 @@ Binary readLongValue(const Pager& pager, const Format& f, Bytes head) {
     Binary out;
     out.reserve(length);
     uint32_t pointer = head.u32(4);
-    for (uint32_t hops = 0; out.size() < length; ++hops) {
+    std::unordered_set<uint32_t> visited;
+    while (out.size() < length) {
         if (pointer == 0) corrupt("a memo or OLE value ends before its length");
-        if (hops > pager.pageCount()) corrupt("the pages of a memo or OLE value form a loop");
+        if (!visited.insert(pointer).second) corrupt("the pages of a memo or OLE value form a loop");
         Bytes row = lvalRow(pager, f, pointer);
         Bytes part = row.from(4);
         size_t take = std::min(part.size(), length - out.size());

@@ -1,0 +1,8 @@
+// One fuzz input: bytes taken as a database file and read end to end, the
+// way the program reads it. Damage must surface as jet::Error, nothing else.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+void readAsDatabase(const uint8_t* data, size_t size);
