@@ -45,13 +45,21 @@ private:
     std::string buf_;
 };
 
+bool needsQuotes(const std::string& text) {
+    for (char c : text)
+        if (c == ',' || c == '"' || c == '\r' || c == '\n') return true;
+    return false;
+}
+
 void addCsvField(Output& out, const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos) return out.add(text);
+    if (!needsQuotes(text)) return out.add(text);
     out.add('"');
-    for (char c : text) {
-        if (c == '"') out.add('"');
-        out.add(c);
+    size_t from = 0;
+    for (size_t q; (q = text.find('"', from)) != std::string::npos; from = q + 1) {
+        out.add(text.substr(from, q + 1 - from));
+        out.add('"');
     }
+    out.add(text.substr(from));
     out.add('"');
 }
 

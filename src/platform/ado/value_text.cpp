@@ -49,22 +49,36 @@ Parts split(jet::DateTime date) {
     return p;
 }
 
+void appendNumber(std::string& out, long long v, int min_digits = 1) {
+    char buf[24];
+    auto r = std::to_chars(buf, buf + sizeof buf, v < 0 ? -v : v);
+    if (v < 0) out += '-';
+    out.append(size_t(std::max<long long>(0, min_digits - (r.ptr - buf))), '0');
+    out.append(buf, r.ptr);
+}
+
 std::string dateText(jet::DateTime date) {
     if (!std::isfinite(date.days) || std::fabs(date.days) > 3e6) return "";
     Parts p = split(date);
     bool show_date = !p.day_zero;
     bool show_time = p.seconds != 0 || p.day_zero;
-    char buf[64];
     std::string out;
     if (show_date) {
-        std::snprintf(buf, sizeof buf, "%u/%u/%lld", p.month, p.day, p.year);
-        out = buf;
+        appendNumber(out, p.month);
+        out += '/';
+        appendNumber(out, p.day);
+        out += '/';
+        appendNumber(out, p.year);
     }
     if (show_time) {
-        long long h = p.seconds / 3600, mi = p.seconds / 60 % 60, s = p.seconds % 60;
-        std::snprintf(buf, sizeof buf, "%s%lld:%02lld:%02lld %s", show_date ? " " : "", h % 12 == 0 ? 12 : h % 12, mi,
-                      s, h < 12 ? "AM" : "PM");
-        out += buf;
+        long long h = p.seconds / 3600;
+        if (show_date) out += ' ';
+        appendNumber(out, h % 12 == 0 ? 12 : h % 12);
+        out += ':';
+        appendNumber(out, p.seconds / 60 % 60, 2);
+        out += ':';
+        appendNumber(out, p.seconds % 60, 2);
+        out += h < 12 ? " AM" : " PM";
     }
     return out;
 }
@@ -113,13 +127,20 @@ std::string floatText(F v, char separator) {
 }
 
 std::string u128Text(unsigned __int128 v) {
-    if (v == 0) return "0";
-    std::string s;
-    while (v) {
-        s.insert(s.begin(), char('0' + int(v % 10)));
+    char buf[40];
+    char* end = buf + sizeof buf;
+    char* p = end;
+    // 64-bit steps where the value allows: 128-bit division is slow.
+    while (v > UINT64_MAX) {
+        *--p = char('0' + int(v % 10));
         v /= 10;
     }
-    return s;
+    uint64_t small = uint64_t(v);
+    do {
+        *--p = char('0' + int(small % 10));
+        small /= 10;
+    } while (small);
+    return std::string(p, end);
 }
 
 // A whole number of 10^-scale units, as exact decimal text.
@@ -199,10 +220,19 @@ std::string toText(const Value& value, char sep) {
 std::string toIsoText(jet::DateTime date) {
     if (!std::isfinite(date.days) || std::fabs(date.days) > 3e6) return "";
     Parts p = split(date);
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%04lld-%02u-%02u %02lld:%02lld:%02lld", p.year, p.month, p.day, p.seconds / 3600,
-                  p.seconds / 60 % 60, p.seconds % 60);
-    return buf;
+    std::string out;
+    appendNumber(out, p.year, 4);
+    out += '-';
+    appendNumber(out, p.month, 2);
+    out += '-';
+    appendNumber(out, p.day, 2);
+    out += ' ';
+    appendNumber(out, p.seconds / 3600, 2);
+    out += ':';
+    appendNumber(out, p.seconds / 60 % 60, 2);
+    out += ':';
+    appendNumber(out, p.seconds % 60, 2);
+    return out;
 }
 
 }  // namespace ado

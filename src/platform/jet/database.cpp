@@ -7,6 +7,10 @@ namespace jet {
 namespace {
 
 constexpr uint32_t kCatalogPage = 2;
+// How many data pages a scan reads before it lets their memory go (1 MB of
+// 4 KB pages): the memory of a scan stays small whatever the table's size,
+// and the cost of reading pages again stays small too.
+constexpr size_t kPagesBetweenReleases = 256;
 
 }  // namespace
 
@@ -115,6 +119,7 @@ bool TableScan::next() {
         }
         ++page_index_;
         next_row_ = -1;
+        if (page_index_ % kPagesBetweenReleases == 0) db_.pager().releaseMemory();
     }
     return false;
 }

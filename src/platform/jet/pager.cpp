@@ -129,6 +129,10 @@ Bytes Pager::page(uint32_t n) const {
     return Bytes(slot.get(), page_size_);
 }
 
+void Pager::releaseMemory() const {
+    if (map_ && file_size_ > 0) ::madvise(const_cast<uint8_t*>(map_), file_size_, MADV_DONTNEED);
+}
+
 void Pager::lockForWriting() {
     if (::flock(fd_, LOCK_EX | LOCK_NB) != 0)
         throw Error(kErrInUse, "Could not use '" + path_ + "'; file already in use by another program that writes to it.");

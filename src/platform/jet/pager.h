@@ -63,6 +63,11 @@ public:
     // reported as damage.
     Bytes page(uint32_t n) const;
 
+    // Lets the system drop the mapped pages this process has touched, so
+    // that a long scan does not hold the whole file in memory. Views stay
+    // valid: their pages are read again when next touched.
+    void releaseMemory() const;
+
     // Starts a transaction; throws kErrReadOnly, kErrInUse, kErrUnsupported
     // (RC4-encoded files are not written).
     void begin();

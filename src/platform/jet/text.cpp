@@ -163,8 +163,16 @@ void TextCodec::decode(Bytes b, std::string& out) const {
                 compressed = !compressed;
                 ++i;
             } else if (compressed) {
-                appendUtf16Unit(out, p[i], pending);
-                ++i;
+                // Runs of ASCII go over whole; only other bytes need encoding.
+                size_t j = i;
+                while (j < n && p[j] != 0 && p[j] < 0x80) ++j;
+                if (j > i && !pending) {
+                    out.append(reinterpret_cast<const char*>(p + i), j - i);
+                    i = j;
+                } else {
+                    appendUtf16Unit(out, p[i], pending);
+                    ++i;
+                }
             } else {
                 if (i + 1 >= n) break;
                 appendUtf16Unit(out, uint16_t(p[i] | p[i + 1] << 8), pending);
@@ -176,8 +184,9 @@ void TextCodec::decode(Bytes b, std::string& out) const {
         for (size_t i = 1; i < n; i += 2) ascii &= p[i] == 0 && p[i - 1] < 0x80;
         if (ascii) {
             // The common case, kept fast: plain ASCII needs no conversion.
-            out.reserve(out.size() + n / 2);
-            for (size_t i = 0; i + 1 < n; i += 2) out.push_back(char(p[i]));
+            size_t at = out.size();
+            out.resize(at + n / 2);
+            for (size_t i = 0; i + 1 < n; i += 2) out[at + i / 2] = char(p[i]);
             return;
         }
         for (size_t i = 0; i + 1 < n; i += 2) appendUtf16Unit(out, uint16_t(p[i] | p[i + 1] << 8), pending);
