@@ -1,0 +1,29 @@
+// The key an index entry stores for a row.
+//
+// Per key column: a flag byte (0x7F ascending, 0x80 descending; a Null is
+// 0x00 ascending, 0xFF descending, with no data), then the value in a form
+// whose unsigned byte order is the value order: whole numbers and Currency
+// big-endian with the sign bit flipped; Single, Double and Date/Time
+// big-endian with the sign bit flipped, or every bit flipped when negative.
+// Descending columns store their data with every bit flipped.
+//
+// Keys of other kinds (text under Access's sort orders, Boolean, GUID,
+// binary, Decimal) are refused: a key encoded wrongly would leave an index
+// that disagrees with its table.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "table_def.h"
+#include "value.h"
+
+namespace jet {
+
+// True when every key column of `index` is of a kind encodeKey covers.
+bool keyKindsCovered(const TableDef& table, const RealIndex& index);
+
+// Throws kErrUnsupported for a kind it does not cover.
+std::vector<uint8_t> encodeKey(const TableDef& table, const RealIndex& index, const std::vector<Value>& row);
+
+}  // namespace jet

@@ -1,0 +1,90 @@
+#include "index_page.h"
+
+#include <unordered_set>
+
+namespace jet {
+
+namespace {
+
+struct Layout {
+    size_t previous, next, tail, prefix, mask, first_entry;
+};
+
+Layout layoutOf(const Format& f) {
+    if (f.jet3) return {8, 12, 16, 20, 0x16, 0xF8};
+    return {12, 16, 20, 24, 0x1B, 0x1E0};
+}
+
+uint32_t be24(const uint8_t* p) { return uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2]; }
+uint32_t be32(const uint8_t* p) { return uint32_t(p[0]) << 24 | be24(p + 1); }
+
+}  // namespace
+
+IndexPage IndexPage::read(const Pager& pager, const Format& f, uint32_t number) {
+    Bytes p = pager.page(number);
+    IndexPage page;
+    page.type = p.u8(0);
+    if (page.type != kIndexNodePage && page.type != kIndexLeafPage)
+        corrupt("page " + std::to_string(number) + " is not an index page");
+    Layout l = layoutOf(f);
+    page.previous = p.u32(l.previous);
+    page.next = p.u32(l.next);
+    page.tail = p.u32(l.tail);
+    // Jet 3 keeps the prefix length in one byte (the next is something
+    // else, seen set on intermediate pages); Jet 4 in two.
+    size_t prefix_length = f.jet3 ? p.u8(l.prefix) : p.u16(l.prefix);
+    size_t tail_size = page.type == kIndexNodePage ? 8 : 4;
+
+    std::vector<size_t> starts{l.first_entry};
+    for (size_t byte = l.mask; byte < l.first_entry; ++byte) {
+        uint8_t bits = p.u8(byte);
+        for (int bit = 0; bits && bit < 8; ++bit, bits >>= 1)
+            if (bits & 1) starts.push_back(l.first_entry + (byte - l.mask) * 8 + size_t(bit));
+    }
+    if (starts.size() == 1) return page;  // no entries
+    std::vector<uint8_t> prefix;
+    for (size_t k = 0; k + 1 < starts.size(); ++k) {
+        if (starts[k + 1] > p.size()) corrupt("an index entry runs past its page");
+        Bytes raw = p.slice(starts[k], starts[k + 1] - starts[k]);
+        std::vector<uint8_t> bytes = k == 0 ? std::vector<uint8_t>() : prefix;
+        bytes.insert(bytes.end(), raw.data(), raw.data() + raw.size());
+        if (k == 0) {
+            if (prefix_length > bytes.size()) corrupt("an index page's shared prefix is longer than its first entry");
+            prefix.assign(bytes.begin(), bytes.begin() + long(prefix_length));
+        }
+        if (bytes.size() < tail_size) corrupt("an index entry is too short");
+        size_t key_length = bytes.size() - tail_size;
+        IndexEntry e;
+        e.key.assign(bytes.begin(), bytes.begin() + long(key_length));
+        e.row = RowId{be24(bytes.data() + key_length), bytes[key_length + 3]};
+        if (page.type == kIndexNodePage) e.child = be32(bytes.data() + key_length + 4);
+        page.entries.push_back(std::move(e));
+    }
+    return page;
+}
+
+std::vector<IndexEntry> readIndex(const Pager& pager, const Format& f, uint32_t root) {
+    // Down the first entries to the leftmost leaf, then along the leaves.
+    std::unordered_set<uint32_t> seen;
+    uint32_t number = root;
+    IndexPage page = IndexPage::read(pager, f, number);
+    while (page.type == kIndexNodePage) {
+        if (!seen.insert(number).second) corrupt("the pages of an index form a loop");
+        if (page.entries.empty()) return {};
+        number = page.entries.front().child;
+        page = IndexPage::read(pager, f, number);
+    }
+    std::vector<IndexEntry> out;
+    seen.clear();
+    for (;;) {
+        if (!seen.insert(number).second) corrupt("the leaves of an index form a loop");
+        for (IndexEntry& e : page.entries) out.push_back(std::move(e));
+        if (page.next == 0) break;
+        number = page.next;
+        page = IndexPage::read(pager, f, number);
+        if (page.type != kIndexLeafPage) corrupt("an index leaf is followed by a page that is not a leaf");
+    }
+    return out;
+}
+
+}  // namespace jet

@@ -1,0 +1,43 @@
+// Index pages and walking an index in key order.
+//
+// An index is a B-tree of pages: leaves (type 0x04) hold one entry per row,
+// intermediate pages (0x03) one entry per child, naming the child's last
+// entry. Each page has a previous, next and tail-leaf pointer, a shared
+// prefix length, and a bitmap marking where each entry after the first
+// begins (the last mark ends the data). Entries after the first omit the
+// first prefix-length bytes, which they share with the first. An entry is
+// the key, then the row's page (3 bytes, big-endian) and row number; an
+// intermediate entry adds the child page (4 bytes, big-endian). Entries are
+// in the byte order of key then row pointer.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "data_page.h"
+#include "format.h"
+#include "pager.h"
+
+namespace jet {
+
+constexpr uint8_t kIndexNodePage = 0x03;
+constexpr uint8_t kIndexLeafPage = 0x04;
+
+struct IndexEntry {
+    std::vector<uint8_t> key;
+    RowId row;
+    uint32_t child = 0;  // intermediate entries only
+};
+
+struct IndexPage {
+    uint8_t type = 0;
+    uint32_t previous = 0, next = 0, tail = 0;
+    std::vector<IndexEntry> entries;
+
+    static IndexPage read(const Pager& pager, const Format& format, uint32_t page);
+};
+
+// Every entry of the index rooted at `root`, in order, read leaf by leaf.
+std::vector<IndexEntry> readIndex(const Pager& pager, const Format& format, uint32_t root);
+
+}  // namespace jet
