@@ -88,6 +88,7 @@ void frmViewDb::CreateControls() {
     lblPassword->hide();
     txtPassword = textBox(this, 7560, 600, 1455, 405, 8.25, QColor(0x00, 0x00, 0x80));
     txtPassword->setEchoMode(QLineEdit::Password);
+    txtPassword->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));  // "*"
     txtPassword->hide();
 
     MSFlexGrid1 = new flexgrid::FlexGrid(this);

@@ -1,0 +1,126 @@
+// "Open": the file dialog, the table lists and their filter, and opens
+// that fail.
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+
+#include <filesystem>
+#include <fstream>
+
+#include "connection/table_filter.h"
+#include "support/window_fixture.h"
+#include "support/testdata.h"
+
+namespace uitest {
+namespace {
+
+using Open = WindowTest;
+
+const std::vector<std::string> kTestTables = {"Table1", "Table2", "Table3", "Table4"};
+
+TEST_F(Open, ListsTheUserTablesInAllThreeListsWithNothingSelected) {
+    SKIP_WITHOUT_CORPUS();
+    open(testdata::file("testV2003.mdb"));
+    ASSERT_EQ(services.files.shown.size(), 1u);
+    EXPECT_EQ(services.files.shown[0].filter, "*.mdb");
+    EXPECT_EQ(services.files.shown[0].filter_index, 1);
+    EXPECT_EQ(w->txtFileName->text().toStdString(), testdata::file("testV2003.mdb"));
+    EXPECT_EQ(boxes(), std::vector<std::string>{});
+    for (QComboBox* list : {w->cboTables, w->cboQuery3, w->cboSQuery2}) {
+        EXPECT_EQ(items(list), kTestTables);
+        EXPECT_EQ(list->currentIndex(), -1);
+    }
+    EXPECT_TRUE(w->cboTables->isEnabled());
+    EXPECT_TRUE(w->cmdSave->isEnabled());
+    EXPECT_TRUE(w->cmdQuery->isEnabled());
+    EXPECT_TRUE(w->cmdSimplQuery->isEnabled());
+    EXPECT_FALSE(hourglass());
+}
+
+TEST_F(Open, LeavesOutSystemTables) {
+    SKIP_WITHOUT_CORPUS();
+    // The file also has MSysCompactError, a table of type TABLE.
+    open(testdata::file("bigIndexTestV2007.accdb"));
+    EXPECT_EQ(items(w->cboTables), std::vector<std::string>{"Table1"});
+    EXPECT_EQ(items(w->cboQuery3), std::vector<std::string>{"Table1"});
+}
+
+TEST_F(Open, TheTableFilterComparesPrefixesWithoutRegardToCase) {
+    for (const char* hidden : {"MSysObjects", "msysACEs", "MSYS", "Switchboard Items", "SWITCHBOARDS", "switchboard"})
+        EXPECT_FALSE(PassesTableFilter(hidden)) << hidden;
+    // Shorter than a prefix, not equal to it, or not quite it.
+    for (const char* shown : {"Customers", "MSY", "Switch", "", "M", " MSysObjects", "MSyx", "Switchbord Items", "Ärger"})
+        EXPECT_TRUE(PassesTableFilter(shown)) << shown;
+}
+
+TEST_F(Open, OpeningAgainReplacesTheListsAndCancellingReopensTheSameFile) {
+    SKIP_WITHOUT_CORPUS();
+    open(testdata::file("testV2003.mdb"));
+    open(testdata::file("testV2003.mdb"));
+    EXPECT_EQ(items(w->cboTables), kTestTables);
+    services.files.Cancel();
+    click(w->cmdOpen);
+    EXPECT_EQ(w->txtFileName->text().toStdString(), testdata::file("testV2003.mdb"));
+    EXPECT_EQ(items(w->cboTables), kTestTables);
+    EXPECT_EQ(items(w->cboSQuery2), kTestTables);
+    EXPECT_EQ(boxes(), std::vector<std::string>{});
+}
+
+TEST_F(Open, CancellingTheFirstOpenLeavesEverythingClosed) {
+    services.files.Cancel();
+    click(w->cmdOpen);
+    EXPECT_EQ(services.files.shown.size(), 1u);
+    EXPECT_EQ(w->txtFileName->text(), "");
+    EXPECT_EQ(w->cboTables->count(), 0);
+    EXPECT_FALSE(w->cboTables->isEnabled());
+    EXPECT_FALSE(w->cmdSave->isEnabled());
+    EXPECT_FALSE(w->cmdQuery->isEnabled());
+    EXPECT_EQ(boxes(), std::vector<std::string>{});
+    EXPECT_FALSE(hourglass());
+}
+
+TEST_F(Open, AWrongPasswordIsReportedAndTheRightOneThenOpensSilently) {
+    SKIP_WITHOUT_CORPUS();
+    const std::string file = testdata::file("V2000_with-password.mdb");
+    open(file, "wrong");
+    EXPECT_EQ(boxes(), std::vector<std::string>{"3031Not a valid password."});
+    EXPECT_EQ(w->cboTables->count(), 0);
+    EXPECT_FALSE(hourglass());
+
+    open(file, "password");
+    EXPECT_EQ(boxes().size(), 1u) << "the retry after 3704 must not show a message";
+    EXPECT_EQ(items(w->cboTables), std::vector<std::string>{"Table1"});
+}
+
+TEST_F(Open, APasswordIsInsertedUnescapedSoASemicolonEndsIt) {
+    SKIP_WITHOUT_CORPUS();
+    open(testdata::file("V2000_with-password.mdb"), "password;Mode=x");
+    EXPECT_EQ(boxes(), std::vector<std::string>{});
+    EXPECT_EQ(items(w->cboTables), std::vector<std::string>{"Table1"});
+}
+
+TEST_F(Open, AFileThatIsNoDatabaseGivesOneMessageOfNumberAndDescription) {
+    std::filesystem::path file = std::filesystem::temp_directory_path() / "pellinordb-ui-not-a-database.mdb";
+    std::ofstream(file) << "These are a few lines of plain text, not an Access database.\n";
+    open(file.string());
+    std::filesystem::remove(file);
+    std::vector<std::string> shown = boxes();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_TRUE(QRegularExpression("^\\d+[^\\d\\s]").match(QString::fromStdString(shown[0])).hasMatch()) << shown[0];
+    EXPECT_EQ(shown[0].rfind("3343", 0), 0u) << shown[0];
+    EXPECT_EQ(w->cboTables->count(), 0);
+    EXPECT_FALSE(hourglass());
+}
+
+TEST_F(Open, AMissingFileIsReportedAndTheNextOpenWorks) {
+    SKIP_WITHOUT_CORPUS();
+    open("/nonexistent/folder/missing.mdb");
+    ASSERT_EQ(boxes().size(), 1u);
+    open(testdata::file("testV2003.mdb"));
+    EXPECT_EQ(boxes().size(), 1u);
+    EXPECT_EQ(items(w->cboTables), kTestTables);
+}
+
+}  // namespace
+}  // namespace uitest
