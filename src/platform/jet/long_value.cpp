@@ -8,11 +8,6 @@ namespace jet {
 
 namespace {
 
-constexpr uint32_t kInline = 0x80000000;
-constexpr uint32_t kSingleRow = 0x40000000;
-constexpr uint32_t kLengthMask = 0x3FFFFFFF;
-constexpr size_t kHeadSize = 12;
-
 Bytes lvalRow(const Pager& pager, const Format& f, uint32_t pointer) {
     RowId id = RowId::fromPointer(pointer);
     DataPage page(pager.page(id.page), f);
@@ -22,16 +17,16 @@ Bytes lvalRow(const Pager& pager, const Format& f, uint32_t pointer) {
 }  // namespace
 
 Binary readLongValue(const Pager& pager, const Format& f, Bytes head) {
-    if (head.size() < kHeadSize) corrupt("a memo or OLE value is shorter than its header");
+    if (head.size() < kLongValueHeadSize) corrupt("a memo or OLE value is shorter than its header");
     uint32_t word = head.u32(0);
-    size_t length = word & kLengthMask;
-    if (word & kInline) {
-        Bytes data = head.slice(kHeadSize, length);
+    size_t length = word & kLongValueLengthMask;
+    if (word & kLongValueInline) {
+        Bytes data = head.slice(kLongValueHeadSize, length);
         return Binary(data.data(), data.data() + data.size());
     }
     if (length > size_t(pager.pageCount()) * pager.pageSize())
         corrupt("a memo or OLE value is longer than the file");
-    if (word & kSingleRow) {
+    if (word & kLongValueSingleRow) {
         Bytes data = lvalRow(pager, f, head.u32(4)).slice(0, length);
         return Binary(data.data(), data.data() + data.size());
     }

@@ -15,6 +15,12 @@
 
 namespace jet {
 
+// The head's length word and its flags.
+constexpr uint32_t kLongValueInline = 0x80000000;
+constexpr uint32_t kLongValueSingleRow = 0x40000000;
+constexpr uint32_t kLongValueLengthMask = 0x3FFFFFFF;
+constexpr size_t kLongValueHeadSize = 12;
+
 Binary readLongValue(const Pager& pager, const Format& format, Bytes head);
 
 }  // namespace jet

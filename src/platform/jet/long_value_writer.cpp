@@ -3,21 +3,18 @@
 #include <cstring>
 
 #include "data_page_writer.h"
+#include "long_value.h"
 
 namespace jet {
 
 namespace {
 
-constexpr uint32_t kInline = 0x80000000;
-constexpr uint32_t kSingleRow = 0x40000000;
-constexpr uint32_t kLengthMask = 0x3FFFFFFF;
-constexpr size_t kHeadSize = 12;
 constexpr size_t kMaxInline = 64;
 
 size_t maxRowData(const Format& f) { return f.page_size - (f.data_row_count_offset + 2) - 2 - 4; }
 
 std::vector<uint8_t> head(uint32_t word, uint32_t pointer) {
-    std::vector<uint8_t> h(kHeadSize, 0);
+    std::vector<uint8_t> h(kLongValueHeadSize, 0);
     std::memcpy(h.data(), &word, 4);
     std::memcpy(h.data() + 4, &pointer, 4);
     return h;
@@ -32,10 +29,10 @@ LongValueWriter::LongValueWriter(Pager& pager, const Format& format, const Table
 
 std::vector<uint8_t> LongValueWriter::store(const Column& column, const std::vector<uint8_t>& data,
                                             size_t inline_room) {
-    if (data.size() > kLengthMask) throw Error(kErrIo, "A value is too large to store.");
+    if (data.size() > kLongValueLengthMask) throw Error(kErrIo, "A value is too large to store.");
     uint32_t length = uint32_t(data.size());
-    if (data.size() <= kMaxInline && kHeadSize + data.size() <= inline_room) {
-        std::vector<uint8_t> h = head(length | kInline, 0);
+    if (data.size() <= kMaxInline && kLongValueHeadSize + data.size() <= inline_room) {
+        std::vector<uint8_t> h = head(length | kLongValueInline, 0);
         h.insert(h.end(), data.begin(), data.end());
         return h;
     }
@@ -46,7 +43,7 @@ std::vector<uint8_t> LongValueWriter::store(const Column& column, const std::vec
     size_t room = maxRowData(format_);
     if (data.size() <= room) {
         RowId id = addRow(pager_, format_, owner, data);
-        return head(length | kSingleRow, pointerOf(id));
+        return head(length | kLongValueSingleRow, pointerOf(id));
     }
     // Written from the last piece back, so that each row knows its successor.
     std::vector<size_t> starts;
@@ -63,15 +60,15 @@ std::vector<uint8_t> LongValueWriter::store(const Column& column, const std::vec
 }
 
 void LongValueWriter::release(Bytes h) {
-    if (h.size() < kHeadSize) corrupt("a memo or OLE value is shorter than its header");
+    if (h.size() < kLongValueHeadSize) corrupt("a memo or OLE value is shorter than its header");
     uint32_t word = h.u32(0);
-    if (word & kInline) return;
+    if (word & kLongValueInline) return;
     uint32_t pointer = h.u32(4);
     for (uint32_t hops = 0; pointer != 0; ++hops) {
         if (hops > pager_.pageCount()) corrupt("the pages of a memo or OLE value form a loop");
         RowId id = RowId::fromPointer(pointer);
         DataPage page(pager_.page(id.page), format_);
-        uint32_t next = (word & kSingleRow) ? 0 : page.row(id.row).u32(0);
+        uint32_t next = (word & kLongValueSingleRow) ? 0 : page.row(id.row).u32(0);
         setRowFlags(pager_, format_, id, kRowDeleted | kRowMoved);
         pointer = next;
     }

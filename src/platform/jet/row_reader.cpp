@@ -6,19 +6,6 @@ namespace jet {
 
 namespace {
 
-// Stored size of the fixed-length kinds; 0 for the variable ones.
-size_t naturalSize(uint8_t type) {
-    switch (type) {
-    case kByte: return 1;
-    case kInteger: return 2;
-    case kLong: case kSingle: return 4;
-    case kCurrency: case kDouble: case kDateTime: case kBigInt: return 8;
-    case kGuid: return 16;
-    case kNumeric: return 17;
-    default: return 0;
-    }
-}
-
 // A calculated column (ACE) wraps its value: the length at offset 16, the
 // data from offset 20.
 Bytes unwrapCalculated(Bytes data) {

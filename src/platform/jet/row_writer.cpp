@@ -6,29 +6,15 @@
 #include <stdexcept>
 
 #include "error.h"
+#include "long_value.h"
 #include "value_parse.h"
 
 namespace jet {
 
 namespace {
 
-constexpr uint32_t kInline = 0x80000000;
-constexpr size_t kLongValueHead = 12;
 constexpr size_t kMaxCompressedChars = 1024;
 constexpr size_t kCalculatedHead = 20;  // the length sits at 16, the data at 20
-
-// Stored size of the fixed-length kinds; 0 for the variable ones.
-size_t naturalSize(uint8_t type) {
-    switch (type) {
-    case kByte: return 1;
-    case kInteger: return 2;
-    case kLong: case kSingle: return 4;
-    case kCurrency: case kDouble: case kDateTime: case kBigInt: return 8;
-    case kGuid: return 16;
-    case kNumeric: return 17;
-    default: return 0;
-    }
-}
 
 size_t fixedSize(const Column& c) {
     size_t natural = naturalSize(c.type);
@@ -166,10 +152,10 @@ LongValueSink::~LongValueSink() = default;
 
 std::vector<uint8_t> inlineLongValue(const std::vector<uint8_t>& data) {
     if (data.size() > 0x3FFFFFFF) throw Error(kErrRecordTooLarge, "Record is too large.");
-    std::vector<uint8_t> out(kLongValueHead + data.size(), 0);
-    uint32_t word = uint32_t(data.size()) | kInline;
+    std::vector<uint8_t> out(kLongValueHeadSize + data.size(), 0);
+    uint32_t word = uint32_t(data.size()) | kLongValueInline;
     std::memcpy(out.data(), &word, 4);
-    std::copy(data.begin(), data.end(), out.begin() + kLongValueHead);
+    std::copy(data.begin(), data.end(), out.begin() + kLongValueHeadSize);
     return out;
 }
 
@@ -241,7 +227,7 @@ std::vector<uint8_t> encodeRow(const Format& f, const TableDef& table, const Tex
 
     // Long values last: each is offered what the rest of the row leaves.
     size_t size = row.size() + trailerBound(f, var_count, mask);
-    for (size_t i = 0; i < var_count; ++i) size += long_columns[i] != kNone ? kLongValueHead : slots[i].size();
+    for (size_t i = 0; i < var_count; ++i) size += long_columns[i] != kNone ? kLongValueHeadSize : slots[i].size();
     for (size_t i = 0; i < var_count; ++i) {
         if (long_columns[i] == kNone) continue;
         const Column& c = table.columns[long_columns[i]];
@@ -249,9 +235,9 @@ std::vector<uint8_t> encodeRow(const Format& f, const TableDef& table, const Tex
         std::vector<uint8_t> data = c.type == kMemo ? textBytes(f, c, codec, v.as<std::string>()) : v.as<Binary>();
         size_t room = maxRowSize(f) > size ? maxRowSize(f) - size : 0;
         slots[i] = sink.store(c, data, room);
-        if (slots[i].size() < kLongValueHead)
+        if (slots[i].size() < kLongValueHeadSize)
             throw std::logic_error("LongValueSink::store returned less than a long-value head");
-        size += slots[i].size() - kLongValueHead;
+        size += slots[i].size() - kLongValueHeadSize;
     }
 
     std::vector<size_t> offsets(var_count + 1);

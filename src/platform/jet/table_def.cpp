@@ -37,6 +37,18 @@ std::string readName(Bytes b, size_t& pos, const Format& f, const TextCodec& cod
 
 }  // namespace
 
+size_t naturalSize(uint8_t type) {
+    switch (type) {
+    case kByte: return 1;
+    case kInteger: return 2;
+    case kLong: case kSingle: return 4;
+    case kCurrency: case kDouble: case kDateTime: case kBigInt: return 8;
+    case kGuid: return 16;
+    case kNumeric: return 17;
+    default: return 0;
+    }
+}
+
 bool sameName(const std::string& a, const std::string& b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));

@@ -33,6 +33,9 @@ enum ColumnType : uint8_t {
     kExtDateTime = 0x14,
 };
 
+// Stored size of the fixed-length kinds; 0 for the variable ones.
+size_t naturalSize(uint8_t type);
+
 struct Column {
     std::string name;
     uint8_t type = 0;
