@@ -64,8 +64,9 @@ void frmViewDb::ShowTable() {
 
     long N = -1;  // not taken
     if (rsTable.RecordCount() > 0) {
-        std::vector<std::vector<ado::Value>> rows = rsTable.GetRows(ado::adGetRowsRest);
-        N = rows.empty() ? 0 : long(rows.front().size());
+        // The static cursor's count is exact: the same N as reading every
+        // row with GetRows, without a second pass over the whole table.
+        N = rsTable.RecordCount();
         ProgressBar1->setMinimum(0);
         ProgressBar1->setMaximum(int(N));
         ProgressBar1->setValue(0);

@@ -1,0 +1,117 @@
+// The main window on the largest corpus table, offscreen, in one run:
+// opening the file and listing its tables, then loading the first bunch of
+// BigTable into the grid; beside mdb-tables and mdb-export of the same.
+// Not a test: it prints figures.
+//
+//   bench_window [CORPUS_DIR]     (default: ../shared/testdata beside the repo)
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QPushButton>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <fcntl.h>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "flexgrid/flex_grid.h"
+#include "mainwindow/frm_view_db.h"
+#include "seams/scripted.h"
+
+namespace {
+
+double seconds(const std::function<void()>& work) {
+    auto start = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Median wall time of a command with its output thrown away.
+double command(const std::vector<std::string>& argv, int times) {
+    std::vector<double> runs;
+    for (int i = 0; i < times; ++i)
+        runs.push_back(seconds([&] {
+            pid_t child = fork();
+            if (child == 0) {
+                int null = open("/dev/null", O_WRONLY);
+                dup2(null, 1);
+                std::vector<char*> args;
+                for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+                args.push_back(nullptr);
+                execvp(args[0], args.data());
+                _exit(127);
+            }
+            int status = 0;
+            waitpid(child, &status, 0);
+            if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+                std::fprintf(stderr, "bench_window: %s failed\n", argv[0].c_str());
+                std::exit(1);
+            }
+        }));
+    std::sort(runs.begin(), runs.end());
+    return runs[runs.size() / 2];
+}
+
+long peakKb() {
+    struct rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::string corpus = argc > 1 ? argv[1] : std::string(PELLINORDB_TESTDATA);
+    std::string big = corpus + "/large/big100k.mdb";
+    if (access(big.c_str(), R_OK) != 0) {
+        std::fprintf(stderr, "bench_window: %s not found; pass the corpus folder\n", big.c_str());
+        return 1;
+    }
+    if (system("command -v mdb-export >/dev/null") != 0) {
+        std::fprintf(stderr, "bench_window: mdb-export (mdbtools) is not installed\n");
+        return 1;
+    }
+    QApplication app(argc, argv);
+    seams::ScriptedSeams services;
+    frmViewDb window(services.seams());
+    window.show();
+    QApplication::processEvents();
+    long before = peakKb();
+
+    services.files.Choose(big);
+    double listing = seconds([&] { window.cmdOpen->click(); });
+    int table = window.cboTables->findText(QStringLiteral("BigTable"));
+    if (table < 0 || !services.messages.shown.empty()) {
+        std::fprintf(stderr, "bench_window: %s did not open\n", big.c_str());
+        return 1;
+    }
+    double bunch = seconds([&] {
+        window.cboTables->setCurrentIndex(table);
+        emit window.cboTables->activated(table);
+        QApplication::processEvents();  // the grid hears of its new cells
+    });
+    double paint = seconds([&] { window.MSFlexGrid1->grab(); });
+    long cells = long(window.MSFlexGrid1->Rows() - 1) * (window.MSFlexGrid1->Cols() - 1);
+    long peak = peakKb();
+
+    double peer_listing = command({"mdb-tables", "-1", big}, 5);
+    double peer_export = command({"mdb-export", big, "BigTable"}, 5);
+
+    std::printf("big100k.mdb, BigTable: %d fields, first bunch of %ld cells\n", window.MSFlexGrid1->Cols() - 1, cells);
+    std::printf("  open and list tables   %7.3f s   (mdb-tables  %7.3f s, ratio %.2f)\n", listing, peer_listing,
+                peer_listing / listing);
+    std::printf("  first bunch into grid  %7.3f s   (mdb-export  %7.3f s of the whole table, ratio %.2f)\n", bunch,
+                peer_export, peer_export / bunch);
+    std::printf("  one paint of the grid  %7.3f s\n", paint);
+    std::printf("  peak resident memory   %7ld KB   (%ld KB before opening)\n", peak, before);
+    std::printf("  goal: bunch under 0.250 s, under 150 MB resident: %s\n",
+                bunch < 0.25 && peak < 150 * 1024 ? "met" : "NOT met");
+    return 0;
+}
