@@ -78,7 +78,8 @@ void frmViewDb::CreateControls() {
     Label1 = label(this, "Total Records:", 2760, 240, 1575, 255);
     forms::SetForeColor(Label1, QColor(0x00, 0x00, 0xFF));
     txtTotalRec = textBox(this, 2760, 600, 1455, 405, 12, QColor(0x00, 0x00, 0x80));
-    chkPassword = add<QCheckBox>(this, "Require Password", 4440, 480, 1455, 495);
+    // Captions too wide for their box take two lines, as the design's do.
+    chkPassword = add<QCheckBox>(this, "Require\nPassword", 4440, 480, 1455, 495);
     forms::SetBackColor(chkPassword, kWhite);
     lblUName = label(this, "Username", 6000, 240, 1335, 255);
     lblUName->hide();
@@ -120,7 +121,7 @@ void frmViewDb::CreateControls() {
     ProgressBar1->setTextVisible(false);
     cmdSimplQuery = add<QPushButton>(this, "SIMPLE QUERY", 360, 5880, 1335, 495, 8.25, true);
     cmdSimplQuery->setEnabled(false);
-    cmdQuery = add<QPushButton>(this, "ADVANCED QUERY", 1680, 5880, 1335, 495, 8.25, true);
+    cmdQuery = add<QPushButton>(this, "ADVANCED\nQUERY", 1680, 5880, 1335, 495, 8.25, true);
     cmdQuery->setEnabled(false);
     Label10 = label(this, "Type -currently ony MS Access is supported", 3480, 5880, 4095, 375);
     forms::SetFont(Label10, 9.75);
