@@ -7,57 +7,19 @@
 // wall time gives rows per second, wait4 gives each child's peak resident
 // memory. A small table is measured too, to show that memory does not grow
 // with the size of the table read.
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <fcntl.h>
+#include <cstdlib>
 #include <string>
-#include <vector>
+
+#include "support/child_run.h"
 
 namespace {
 
-struct Run {
-    double seconds;
-    long peak_kb;
-};
-
-Run runOnce(const std::vector<std::string>& argv) {
-    auto start = std::chrono::steady_clock::now();
-    pid_t child = fork();
-    if (child == 0) {
-        int null = open("/dev/null", O_WRONLY);
-        dup2(null, 1);
-        std::vector<char*> args;
-        for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        execvp(args[0], args.data());
-        _exit(127);
-    }
-    int status = 0;
-    struct rusage usage {};
-    wait4(child, &status, 0, &usage);
-    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        std::fprintf(stderr, "bench_read: %s failed\n", argv[0].c_str());
-        std::exit(1);
-    }
-    return {seconds, usage.ru_maxrss};
-}
-
-Run median(const std::vector<std::string>& argv, int times) {
-    std::vector<Run> runs;
-    for (int i = 0; i < times; ++i) runs.push_back(runOnce(argv));
-    std::sort(runs.begin(), runs.end(), [](const Run& a, const Run& b) { return a.seconds < b.seconds; });
-    return runs[runs.size() / 2];
-}
-
 void compare(const std::string& tool, const std::string& file, const std::string& table, long rows, int times) {
-    Run ours = median({tool, file, "SELECT * FROM [" + table + "]"}, times);
-    Run peer = median({"mdb-export", file, table}, times);
+    ChildRun ours = medianRun({tool, file, "SELECT * FROM [" + table + "]"}, times);
+    ChildRun peer = medianRun({"mdb-export", file, table}, times);
     std::printf("%s, %ld rows (median of %d runs)\n", table.c_str(), rows, times);
     std::printf("  pellinordb-sql  %10.0f rows/s  %7.3f s  peak %6ld KB\n", rows / ours.seconds, ours.seconds, ours.peak_kb);
     std::printf("  mdb-export      %10.0f rows/s  %7.3f s  peak %6ld KB\n", rows / peer.seconds, peer.seconds, peer.peak_kb);

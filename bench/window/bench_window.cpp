@@ -5,7 +5,6 @@
 //
 //   bench_window [CORPUS_DIR]     (default: ../shared/testdata beside the repo)
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -15,12 +14,12 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <fcntl.h>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "flexgrid/flex_grid.h"
+#include "support/child_run.h"
 #include "mainwindow/frm_view_db.h"
 #include "seams/scripted.h"
 
@@ -32,31 +31,6 @@ double seconds(const std::function<void()>& work) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-// Median wall time of a command with its output thrown away.
-double command(const std::vector<std::string>& argv, int times) {
-    std::vector<double> runs;
-    for (int i = 0; i < times; ++i)
-        runs.push_back(seconds([&] {
-            pid_t child = fork();
-            if (child == 0) {
-                int null = open("/dev/null", O_WRONLY);
-                dup2(null, 1);
-                std::vector<char*> args;
-                for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-                args.push_back(nullptr);
-                execvp(args[0], args.data());
-                _exit(127);
-            }
-            int status = 0;
-            waitpid(child, &status, 0);
-            if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-                std::fprintf(stderr, "bench_window: %s failed\n", argv[0].c_str());
-                std::exit(1);
-            }
-        }));
-    std::sort(runs.begin(), runs.end());
-    return runs[runs.size() / 2];
-}
 
 long peakKb() {
     struct rusage usage {};
@@ -101,8 +75,8 @@ int main(int argc, char** argv) {
     long cells = long(window.MSFlexGrid1->Rows() - 1) * (window.MSFlexGrid1->Cols() - 1);
     long peak = peakKb();
 
-    double peer_listing = command({"mdb-tables", "-1", big}, 5);
-    double peer_export = command({"mdb-export", big, "BigTable"}, 5);
+    double peer_listing = medianRun({"mdb-tables", "-1", big}, 5).seconds;
+    double peer_export = medianRun({"mdb-export", big, "BigTable"}, 5).seconds;
 
     std::printf("big100k.mdb, BigTable: %d fields, first bunch of %ld cells\n", window.MSFlexGrid1->Cols() - 1, cells);
     std::printf("  open and list tables   %7.3f s   (mdb-tables  %7.3f s, ratio %.2f)\n", listing, peer_listing,
