@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include "support/testdata.h"
 
@@ -20,7 +21,8 @@ std::string quote(const std::string& s) {
 }
 
 ToolRun run(const std::string& args) {
-    std::string err_file = testing::TempDir() + "/sql_tool_stderr";
+    // One file per test process: CTest runs these tests side by side.
+    std::string err_file = testing::TempDir() + "/sql_tool_stderr." + std::to_string(getpid());
     std::string cmd = std::string("LC_ALL=C ") + PELLINORDB_SQL_TOOL + " " + args + " 2>" + err_file;
     ToolRun r;
     FILE* p = popen(cmd.c_str(), "r");
