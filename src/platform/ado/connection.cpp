@@ -53,6 +53,11 @@ void Connection::Close() {
     provider_.reset();
 }
 
+void Connection::Execute(const std::string& statement, long* records_affected, long) {
+    long changed = provider().execute(statement);
+    if (records_affected) *records_affected = changed;
+}
+
 Provider& Connection::provider() {
     if (!provider_) throw Error(kErrObjectClosed, "Operation is not allowed when the object is closed.");
     return *provider_;

@@ -35,6 +35,10 @@ public:
     void Close();
     ObjectState State() const { return provider_ ? adStateOpen : adStateClosed; }
 
+    // Runs one statement; rows it returns are dropped. `records_affected`,
+    // when given, receives the number of rows the statement changed.
+    void Execute(const std::string& statement, long* records_affected = nullptr, long options = adCmdUnspecified);
+
     // adSchemaTables; restrictions: catalog, schema, table name, table type,
     // each ignored when empty or Null.
     std::unique_ptr<Recordset> OpenSchema(SchemaEnum schema, const std::vector<Value>& restrictions = {});

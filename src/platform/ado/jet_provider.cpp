@@ -5,38 +5,83 @@
 #include <optional>
 
 #include "error.h"
+#include "jet/table_writer.h"
+#include "jet/value_parse.h"
+#include "value_text.h"
 
 namespace ado {
 
 namespace {
 
-// A Jet table's rows; a key packs the row's page and slot.
+jet::RowId rowIdOf(uint64_t key) { return jet::RowId{uint32_t(key >> 8), uint16_t(key & 0xFF)}; }
+uint64_t keyOf(jet::RowId id) { return uint64_t(id.page) << 8 | id.row; }
+
+// A Jet table's rows; a key packs the row's first page and slot, which a
+// row keeps when it moves. Each change is one engine transaction.
 class JetRows : public RowSource {
 public:
-    JetRows(const jet::Database& db, const jet::TableDef& table)
-        : db_(db), table_(table), scan_(db, table), reader_(db.pager(), db.format(), db.codec(), table) {
-        for (const jet::Column& c : table.columns) fields_.push_back({c.name, JetProvider::fieldType(c.type)});
+    JetRows(jet::Database& db, const std::string& name)
+        : db_(db), name_(name), table_(db.table(name)), scan_(db, table_),
+          reader_(db.pager(), db.format(), db.codec(), table_) {
+        for (const jet::Column& c : table_.columns) fields_.push_back({c.name, JetProvider::fieldType(c.type)});
     }
 
     const std::vector<FieldInfo>& fields() const override { return fields_; }
 
     bool next(uint64_t& key, std::vector<Value>* values) override {
         if (!scan_.next()) return false;
-        jet::RowId id = scan_.rowId();
-        key = uint64_t(id.page) << 8 | id.row;
+        key = keyOf(scan_.rowId());
         if (values) scan_.read(*values);
         return true;
     }
 
     void read(uint64_t key, std::vector<Value>& values) override {
-        jet::RowId id{uint32_t(key >> 8), uint16_t(key & 0xFF)};
-        std::optional<jet::Bytes> row = jet::readRow(db_.pager(), db_.format(), id);
+        std::optional<jet::Bytes> row = jet::readRow(db_.pager(), db_.format(), rowIdOf(key));
         if (!row) throw Error(kErrNoCurrentRecord, "The current row has been deleted.");
         reader_.decode(*row, values);
     }
 
+    bool updatable() const override { return true; }
+
+    Value convert(size_t field, const Value& value) override {
+        const jet::Column& column = table_.columns.at(field);
+        Value stored = value.is<std::string>() ? jet::parseValue(column, value.as<std::string>(), localeDecimalSeparator())
+                                               : value;
+        jet::checkValue(db_.format(), column, stored, false);
+        return stored;
+    }
+
+    void update(uint64_t key, const Changes& changes) override {
+        std::vector<Value> values;
+        read(key, values);
+        for (const auto& [field, value] : changes) values.at(field) = value;
+        inTransaction([&](jet::TableWriter& writer) { writer.update(rowIdOf(key), values); });
+    }
+
+    uint64_t insert(const Changes& changes) override {
+        std::vector<Value> values(table_.columns.size());
+        for (const auto& [field, value] : changes) values.at(field) = value;
+        uint64_t key = 0;
+        inTransaction([&](jet::TableWriter& writer) { key = keyOf(writer.insert(values)); });
+        return key;
+    }
+
 private:
-    const jet::Database& db_;
+    template <typename Change>
+    void inTransaction(Change change) {
+        db_.begin();
+        try {
+            jet::TableWriter writer(db_, name_);
+            change(writer);
+            db_.commit();
+        } catch (...) {
+            db_.rollback();
+            throw;
+        }
+    }
+
+    jet::Database& db_;
+    std::string name_;
     const jet::TableDef& table_;
     jet::TableScan scan_;
     jet::RowReader reader_;
@@ -69,7 +114,7 @@ std::vector<TableInfo> JetProvider::tables() {
 }
 
 std::unique_ptr<RowSource> JetProvider::openTable(const std::string& name) {
-    return std::make_unique<JetRows>(*db_, db_->table(name));
+    return std::make_unique<JetRows>(*db_, name);
 }
 
 DataType JetProvider::fieldType(uint8_t t) {

@@ -1,6 +1,69 @@
 #include "provider.h"
 
+#include <cctype>
+
+#include "error.h"
+
 namespace ado {
+
+namespace {
+
+std::string trim(const std::string& s) {
+    size_t b = 0, e = s.size();
+    while (b < e && std::isspace(static_cast<unsigned char>(s[b]))) ++b;
+    while (e > b && (std::isspace(static_cast<unsigned char>(s[e - 1])) || s[e - 1] == ';')) --e;
+    return s.substr(b, e - b);
+}
+
+// Consumes `word` (any case) and the blanks after it.
+bool eat(const std::string& s, size_t& pos, const std::string& word) {
+    if (s.size() - pos < word.size()) return false;
+    for (size_t i = 0; i < word.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(s[pos + i])) != word[i]) return false;
+    size_t end = pos + word.size();
+    if (end < s.size() && std::isalnum(static_cast<unsigned char>(s[end])) && std::isalnum(static_cast<unsigned char>(word.back())))
+        return false;
+    pos = end;
+    while (pos < s.size() && std::isspace(static_cast<unsigned char>(s[pos]))) ++pos;
+    return true;
+}
+
+// The table named by "SELECT * FROM [name]" or "SELECT * FROM name".
+std::string tableOf(const std::string& source) {
+    std::string s = trim(source);
+    size_t pos = 0;
+    if (s.empty() || !eat(s, pos, "select") || !eat(s, pos, "*") || !eat(s, pos, "from") || pos >= s.size())
+        throw Error(kErrCommandText, s.empty() ? "The statement is empty."
+                                               : "Syntax error: only SELECT * FROM a table can be opened: " + s);
+    std::string rest = s.substr(pos);
+    if (rest.front() == '[') {
+        if (rest.back() != ']' || rest.size() < 3 || rest.find(']') != rest.size() - 1)
+            throw Error(kErrCommandText, "Syntax error in the table name: " + rest);
+        return rest.substr(1, rest.size() - 2);
+    }
+    for (char c : rest)
+        if (std::isspace(static_cast<unsigned char>(c)))
+            throw Error(kErrCommandText, "Syntax error in the statement: " + s);
+    return rest;
+}
+
+[[noreturn]] void cannotWrite() {
+    throw Error(kErrNotSupported,
+                "Current Recordset does not support updating. This may be a limitation of the provider, "
+                "or of the selected locktype.");
+}
+
+}  // namespace
+
+Value RowSource::convert(size_t, const Value&) { cannotWrite(); }
+void RowSource::update(uint64_t, const Changes&) { cannotWrite(); }
+uint64_t RowSource::insert(const Changes&) { cannotWrite(); }
+
+std::unique_ptr<RowSource> Provider::query(const std::string& statement) { return openTable(tableOf(statement)); }
+
+long Provider::execute(const std::string&) {
+    throw Error(kErrNotSupported, "This provider does not run statements.");
+}
 
 bool MemoryRows::next(uint64_t& key, std::vector<Value>* values) {
     if (next_ >= rows_.size()) return false;

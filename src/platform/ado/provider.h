@@ -1,10 +1,15 @@
 // What a backend gives the access interface: named tables whose rows can be
-// scanned in order and read again by key. The Jet engine is one backend.
+// scanned in order, read again by key and, for sources over one stored
+// table, changed; and statements run. The Jet engine is one backend.
+//
+// A key names one row for as long as the row exists: a later source over
+// the same table gives the same row the same key.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "types.h"
@@ -18,8 +23,23 @@ public:
     virtual const std::vector<FieldInfo>& fields() const = 0;
     // The next row in order: its key, and its values when `values` is given.
     virtual bool next(uint64_t& key, std::vector<Value>* values) = 0;
-    // The row with `key`, as `next` returned it.
+    // The row with `key`, as `next` returned it; raises 3021 when the row
+    // is no longer there.
     virtual void read(uint64_t key, std::vector<Value>& values) = 0;
+
+    // Writing; a source that cannot write raises 3251 from each of these.
+    // A change is one (field number, value) pair.
+    using Changes = std::vector<std::pair<size_t, Value>>;
+    virtual bool updatable() const { return false; }
+    // `value` as field `field` stores it: a text is converted to the field's
+    // type as the backend converts it; raises when it does not convert or
+    // does not fit.
+    virtual Value convert(size_t field, const Value& value);
+    // Stores `changes` in the row with `key`, all or nothing.
+    virtual void update(uint64_t key, const Changes& changes);
+    // Inserts a row with `values` (fields not named get their defaults)
+    // and returns its key.
+    virtual uint64_t insert(const Changes& values);
 };
 
 struct TableInfo {
@@ -32,6 +52,12 @@ public:
     virtual ~Provider() = default;
     virtual std::vector<TableInfo> tables() = 0;
     virtual std::unique_ptr<RowSource> openTable(const std::string& name) = 0;
+    // The rows of a statement. This default knows one form only,
+    // "SELECT * FROM [name]" (or an unbracketed name), and opens the table.
+    virtual std::unique_ptr<RowSource> query(const std::string& statement);
+    // Runs one statement and returns the number of rows it changed; this
+    // default runs nothing and raises 3251.
+    virtual long execute(const std::string& statement);
 };
 
 // Rows held in memory (schema rowsets); keys are row numbers.

@@ -16,50 +16,24 @@ namespace {
                 "Requested operation requires a current record.");
 }
 
-std::string trim(const std::string& s) {
-    size_t b = 0, e = s.size();
-    while (b < e && std::isspace(static_cast<unsigned char>(s[b]))) ++b;
-    while (e > b && (std::isspace(static_cast<unsigned char>(s[e - 1])) || s[e - 1] == ';')) --e;
-    return s.substr(b, e - b);
-}
-
-// Consumes `word` (any case) and the blanks after it.
-bool eat(const std::string& s, size_t& pos, const std::string& word) {
-    if (s.size() - pos < word.size()) return false;
-    for (size_t i = 0; i < word.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(s[pos + i])) != word[i]) return false;
-    size_t end = pos + word.size();
-    if (end < s.size() && std::isalnum(static_cast<unsigned char>(s[end])) && std::isalnum(static_cast<unsigned char>(word.back())))
-        return false;
-    pos = end;
-    while (pos < s.size() && std::isspace(static_cast<unsigned char>(s[pos]))) ++pos;
-    return true;
-}
-
-// The table named by "SELECT * FROM [name]" or "SELECT * FROM name".
-std::string tableOf(const std::string& source) {
-    std::string s = trim(source);
-    size_t pos = 0;
-    if (s.empty() || !eat(s, pos, "select") || !eat(s, pos, "*") || !eat(s, pos, "from") || pos >= s.size())
-        throw Error(kErrCommandText, s.empty() ? "The statement is empty."
-                                               : "Syntax error: only SELECT * FROM a table can be opened: " + s);
-    std::string rest = s.substr(pos);
-    if (rest.front() == '[') {
-        if (rest.back() != ']' || rest.size() < 3 || rest.find(']') != rest.size() - 1)
-            throw Error(kErrCommandText, "Syntax error in the table name: " + rest);
-        return rest.substr(1, rest.size() - 2);
-    }
-    for (char c : rest)
-        if (std::isspace(static_cast<unsigned char>(c)))
-            throw Error(kErrCommandText, "Syntax error in the statement: " + s);
-    return rest;
-}
-
 }  // namespace
 
 const std::string& Field::Name() const { return owner_->info()[index_].name; }
 DataType Field::Type() const { return owner_->info()[index_].type; }
 const Value& Field::GetValue() const { return owner_->current(index_); }
+
+void Field::SetValue(const Value& value) {
+    owner_->requireWritable();
+    if (owner_->edit_ != adEditAdd) owner_->requireRow();
+    Value stored = owner_->rows_->convert(index_, value);
+    for (auto& [field, pending] : owner_->pending_)
+        if (field == index_) {
+            pending = std::move(stored);
+            return;
+        }
+    owner_->pending_.emplace_back(index_, std::move(stored));
+    if (owner_->edit_ == adEditNone) owner_->edit_ = adEditInProgress;
+}
 
 Field& Fields::Item(long index) {
     if (index < 0 || size_t(index) >= fields_.size())
@@ -77,15 +51,17 @@ Recordset::~Recordset() {
     if (rows_) Close();
 }
 
-void Recordset::Open(const std::string& source, Connection& connection, CursorType cursor, LockType, long) {
+void Recordset::Open(const std::string& source, Connection& connection, CursorType cursor, LockType lock, long) {
     if (rows_) throw Error(kErrObjectOpen, "Operation is not allowed when the object is open.");
-    std::string table = tableOf(source);
-    OpenRows(connection.provider().openTable(table), connection, cursor);
+    OpenRows(connection.provider().query(source), connection, cursor, lock);
 }
 
-void Recordset::OpenRows(std::unique_ptr<RowSource> rows, Connection& connection, CursorType cursor) {
+void Recordset::OpenRows(std::unique_ptr<RowSource> rows, Connection& connection, CursorType cursor, LockType lock) {
     if (rows_) throw Error(kErrObjectOpen, "Operation is not allowed when the object is open.");
     cursor_ = cursor;
+    lock_ = lock;
+    edit_ = adEditNone;
+    pending_.clear();
     keys_.clear();
     position_ = 0;
     at_end_ = false;
@@ -93,7 +69,7 @@ void Recordset::OpenRows(std::unique_ptr<RowSource> rows, Connection& connection
     if (cursor != adOpenForwardOnly) {
         uint64_t key;
         while (rows->next(key, nullptr)) keys_.push_back(key);
-    } else if (uint64_t key; rows->next(key, &values_)) {
+    } else if (rows->next(streamed_key_, &values_)) {
         loaded_ = 0;
     } else {
         at_end_ = true;
@@ -115,6 +91,8 @@ void Recordset::Close() {
     fields_.info_ = nullptr;
     keys_.clear();
     values_.clear();
+    pending_.clear();
+    edit_ = adEditNone;
 }
 
 void Recordset::requireOpen() const {
@@ -146,22 +124,28 @@ bool Recordset::Bof() const {
 }
 
 const Value& Recordset::current(size_t field) {
+    for (const auto& [f, value] : pending_)
+        if (f == field) return value;
+    if (edit_ == adEditAdd) {
+        static const Value null;
+        return null;
+    }
     requireRow();
     if (loaded_ != position_) {
-        rows_->read(keys_[size_t(position_)], values_);
+        rows_->read(RowKey(), values_);
         loaded_ = position_;
     }
     return values_.at(field);
 }
 
 void Recordset::stepForward() {
-    uint64_t key;
     ++position_;
-    if (rows_->next(key, &values_)) loaded_ = position_;
+    if (rows_->next(streamed_key_, &values_)) loaded_ = position_;
     else at_end_ = true;
 }
 
 void Recordset::moveTo(long position) {
+    storePending();
     long count = long(keys_.size());
     position_ = position < 0 ? -1 : position > count ? count : position;
 }
@@ -169,8 +153,12 @@ void Recordset::moveTo(long position) {
 void Recordset::MoveNext() {
     requireOpen();
     if (Eof()) noCurrentRecord();
-    if (cursor_ == adOpenForwardOnly) stepForward();
-    else moveTo(position_ + 1);
+    if (cursor_ == adOpenForwardOnly) {
+        storePending();
+        stepForward();
+    } else {
+        moveTo(position_ + 1);
+    }
 }
 
 void Recordset::MovePrevious() {
@@ -199,6 +187,7 @@ void Recordset::Move(long count) {
     if ((count > 0 && Eof()) || (count < 0 && Bof())) noCurrentRecord();
     if (cursor_ == adOpenForwardOnly) {
         if (count < 0) requireScrollable();
+        storePending();
         while (count-- > 0 && !at_end_) stepForward();
         return;
     }
@@ -215,7 +204,7 @@ void Recordset::SetBookmark(long bookmark) {
     requireScrollable();
     if (bookmark < 1 || bookmark > long(keys_.size()))
         throw Error(kErrInvalidArgument, "The bookmark is not valid for this recordset.");
-    position_ = bookmark - 1;
+    moveTo(bookmark - 1);
 }
 
 long Recordset::RecordCount() const {
@@ -238,6 +227,70 @@ std::vector<std::vector<Value>> Recordset::GetRows(long rows) {
 Fields& Recordset::GetFields() {
     requireOpen();
     return fields_;
+}
+
+void Recordset::requireWritable() const {
+    requireOpen();
+    if (lock_ == adLockReadOnly || !rows_->updatable())
+        throw Error(kErrNotSupported,
+                    "Current Recordset does not support updating. This may be a limitation of the provider, "
+                    "or of the selected locktype.");
+}
+
+void Recordset::storePending() {
+    if (edit_ != adEditNone) Update();
+}
+
+void Recordset::AddNew() {
+    requireWritable();
+    storePending();
+    edit_ = adEditAdd;
+}
+
+void Recordset::Update() {
+    requireWritable();
+    if (edit_ == adEditNone) return;
+    if (edit_ == adEditAdd) {
+        uint64_t key = rows_->insert(pending_);
+        if (cursor_ == adOpenForwardOnly) {
+            streamed_key_ = key;
+        } else {
+            keys_.push_back(key);
+            position_ = long(keys_.size()) - 1;
+        }
+    } else {
+        rows_->update(RowKey(), pending_);
+    }
+    pending_.clear();
+    edit_ = adEditNone;
+    loaded_ = -1;
+}
+
+void Recordset::CancelUpdate() {
+    requireOpen();
+    pending_.clear();
+    edit_ = adEditNone;
+}
+
+EditMode Recordset::GetEditMode() const {
+    requireOpen();
+    return edit_;
+}
+
+uint64_t Recordset::RowKey() const {
+    requireOpen();
+    requireRow();
+    return cursor_ == adOpenForwardOnly ? streamed_key_ : keys_[size_t(position_)];
+}
+
+void Recordset::MoveToRowKey(uint64_t key) {
+    requireScrollable();
+    for (size_t i = 0; i < keys_.size(); ++i)
+        if (keys_[i] == key) {
+            moveTo(long(i));
+            return;
+        }
+    noCurrentRecord();
 }
 
 }  // namespace ado

@@ -6,6 +6,12 @@
 // streams the rows and can only move ahead.
 //
 // Positions: -1 is BOF, 0 .. count-1 a row, count is EOF.
+//
+// Writing needs a lock other than adLockReadOnly and a source that can
+// write. A value set on a field stays pending until Update stores the
+// current row's changes, or inserts the row AddNew began, which then is the
+// current row, after the others. Moving to another row stores pending
+// changes first, as ADO does; CancelUpdate and Close drop them.
 #pragma once
 
 #include <cstdint>
@@ -28,6 +34,9 @@ public:
     DataType Type() const;
     // The value in the current row; raises 3021 at BOF or EOF.
     const Value& GetValue() const;
+    // Sets the value pending for the current (or the new) row; a text is
+    // converted to the field's type at once, raising when it does not convert.
+    void SetValue(const Value& value);
 
 private:
     Recordset* owner_;
@@ -60,7 +69,8 @@ public:
     void Open(const std::string& source, Connection& connection, CursorType cursor = adOpenForwardOnly,
               LockType lock = adLockReadOnly, long options = adCmdUnspecified);
     // Opens rows a connection supplies itself (schema rowsets).
-    void OpenRows(std::unique_ptr<RowSource> rows, Connection& connection, CursorType cursor);
+    void OpenRows(std::unique_ptr<RowSource> rows, Connection& connection, CursorType cursor,
+                  LockType lock = adLockReadOnly);
     void Close();
     ObjectState State() const { return rows_ ? adStateOpen : adStateClosed; }
 
@@ -80,6 +90,17 @@ public:
 
     Fields& GetFields();
 
+    void AddNew();
+    void Update();
+    void CancelUpdate();
+    EditMode GetEditMode() const;
+
+    // The current row's identity, which stays the row's in every recordset
+    // on the same table, where a Bookmark is only a position in this one.
+    uint64_t RowKey() const;
+    // Makes the row with `key` current; 3021 when this recordset has none.
+    void MoveToRowKey(uint64_t key);
+
 private:
     friend class Field;
     const std::vector<FieldInfo>& info() const;
@@ -89,6 +110,8 @@ private:
     void requireRow() const;
     void stepForward();
     void moveTo(long position);
+    void requireWritable() const;
+    void storePending();
 
     std::unique_ptr<RowSource> rows_;
     Connection* connection_ = nullptr;
@@ -99,6 +122,10 @@ private:
     bool at_end_ = false;          // forward-only: past the last row
     std::vector<Value> values_;    // of the current row
     long loaded_ = -1;             // position whose values are in values_
+    uint64_t streamed_key_ = 0;    // forward-only: the current row's key
+    LockType lock_ = adLockReadOnly;
+    EditMode edit_ = adEditNone;
+    RowSource::Changes pending_;
 };
 
 }  // namespace ado

@@ -34,6 +34,7 @@ enum CursorType : int { adOpenForwardOnly = 0, adOpenKeyset = 1, adOpenDynamic =
 enum LockType : int { adLockReadOnly = 1, adLockPessimistic = 2, adLockOptimistic = 3, adLockBatchOptimistic = 4 };
 enum SchemaEnum : int { adSchemaTables = 20 };
 enum ObjectState : int { adStateClosed = 0, adStateOpen = 1 };
+enum EditMode : int { adEditNone = 0, adEditInProgress = 1, adEditAdd = 2 };
 constexpr long adCmdUnspecified = -1;
 constexpr long adGetRowsRest = -1;
 
