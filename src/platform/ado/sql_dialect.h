@@ -1,0 +1,69 @@
+// Access SQL as users type it, turned into what the SQL layer runs.
+//
+// Row statements (SELECT, INSERT, UPDATE, DELETE, and the SELECT of a
+// SELECT ... INTO) become SQLite text over virtual tables named as the Jet
+// tables are, quoted with double quotes. Statements that change the schema
+// are parsed into their parts, since the engine, not SQLite, carries them out.
+//
+// Values meet SQLite as: Null; whole numbers and Boolean (True = -1) as
+// integers; Single, Double and Currency as reals; Date/Time as a real in
+// Jet's days since 30 December 1899; text as text; binary as blobs. A
+// #date# literal becomes such a real, so it compares with date columns.
+//
+// Exactly one statement per text: a second statement after ";" is an error.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct sqlite3;
+
+namespace ado::sql {
+
+enum class StatementKind { Select, Insert, Update, Delete, SelectInto, CreateTable, DropTable, AddColumn };
+
+// A column of CREATE TABLE or ALTER TABLE ... ADD COLUMN, its type as Jet's
+// DDL names it, upper-cased (TEXT, MEMO, BYTE, SHORT, LONG, SINGLE, DOUBLE,
+// CURRENCY, DATETIME, YESNO, OLEOBJECT, GUID, COUNTER; synonyms folded onto
+// these), `size` the n of TEXT(n), 0 where none was given.
+struct ColumnDecl {
+    std::string name;
+    std::string type;
+    int size = 0;
+    bool not_null = false;
+    bool primary_key = false;
+};
+
+struct Statement {
+    StatementKind kind = StatementKind::Select;
+    // The SQLite text: the whole statement for row statements, the SELECT
+    // for SelectInto, empty for the schema statements.
+    std::string sqlite;
+    // The table created, dropped, altered or written into (INSERT, UPDATE,
+    // DELETE, SelectInto); empty for a plain SELECT.
+    std::string target;
+    std::vector<ColumnDecl> columns;  // CreateTable, AddColumn
+    // Every stored table the statement reads or writes, as typed (brackets
+    // removed), so the caller can make each known to SQLite first.
+    std::vector<std::string> tables;
+    // Per result column of a SELECT, true where the expression is a date
+    // (a #date# literal, Now(), Date(), DateSerial ...), so the result can
+    // be typed Date/Time though SQLite hands back a real.
+    std::vector<bool> date_results;
+};
+
+// Raises ado::Error: 3000-range Jet numbers as Access gives them where one
+// fits (3075 syntax error in expression, 3085 undefined function, 3131
+// syntax error in FROM, 3134 INSERT INTO, 3144 UPDATE, 3290 CREATE TABLE,
+// 3295 DROP, 3293 ALTER TABLE, 3319 syntax in union...), else -2147217900.
+Statement translate(const std::string& access_sql);
+
+// The functions Access SQL offers (Len, Left, Mid, IIf, Nz, Format ...) and
+// the text collation Access compares with (case-insensitive), made known to
+// one SQLite connection.
+void registerFunctions(sqlite3* db);
+
+// The collation name text columns of the virtual tables declare.
+inline constexpr const char* kTextCollation = "ACCESSTEXT";
+
+}  // namespace ado::sql
