@@ -42,10 +42,12 @@ void frmViewDb::ConnectEvents() {
     connect(MSFlexGrid1, &flexgrid::FlexGrid::MouseMove, this,
             [this](int button, int shift, int x, int y) { MSFlexGrid1_MouseMove(button, shift, x, y); });
     connect(mnuGridCopy, &QAction::triggered, this, [this] { mnuGridCopy_Click(); });
+    ConnectQueryPanels();
 }
 
 void frmViewDb::Form_Load() {
     seams_.web.Navigate("/images/db/advertise.html");
+    FillQueryLists();
     FillSourceTypes();
     cboTables->setFrame(false);  // the flat look
 }
