@@ -42,6 +42,9 @@ void frmViewDb::ConnectEvents() {
     connect(MSFlexGrid1, &flexgrid::FlexGrid::MouseMove, this,
             [this](int button, int shift, int x, int y) { MSFlexGrid1_MouseMove(button, shift, x, y); });
     connect(mnuGridCopy, &QAction::triggered, this, [this] { mnuGridCopy_Click(); });
+    connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
+    connect(Command3, &QPushButton::clicked, this, [this] { Command3_Click(); });
+    ConnectCellEditor();
 }
 
 void frmViewDb::Form_Load() {

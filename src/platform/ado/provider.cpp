@@ -37,9 +37,16 @@ std::string tableOf(const std::string& source) {
                                                : "Syntax error: only SELECT * FROM a table can be opened: " + s);
     std::string rest = s.substr(pos);
     if (rest.front() == '[') {
-        if (rest.back() != ']' || rest.size() < 3 || rest.find(']') != rest.size() - 1)
-            throw Error(kErrCommandText, "Syntax error in the table name: " + rest);
-        return rest.substr(1, rest.size() - 2);
+        // Inside the brackets a "]" of the name is written twice.
+        std::string name;
+        size_t i = 1;
+        for (; i < rest.size(); ++i) {
+            if (rest[i] != ']') name += rest[i];
+            else if (i + 1 < rest.size() && rest[i + 1] == ']') name += rest[i++];
+            else break;
+        }
+        if (name.empty() || i != rest.size() - 1) throw Error(kErrCommandText, "Syntax error in the table name: " + rest);
+        return name;
     }
     for (char c : rest)
         if (std::isspace(static_cast<unsigned char>(c)))
