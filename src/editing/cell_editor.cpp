@@ -66,7 +66,8 @@ void CoverCurrentCell(QWidget* control, const flexgrid::FlexGrid* grid, bool kee
 }
 
 void SetSelectionLength(QLineEdit* editor, int length) {
-    const int start = editor->cursorPosition();
+    // The selection's start, which a text box keeps apart from its caret.
+    const int start = editor->hasSelectedText() ? editor->selectionStart() : editor->cursorPosition();
     const int n = std::min(length, int(editor->text().size()) - start);
     if (n > 0) editor->setSelection(start, n);
     else editor->deselect();

@@ -30,7 +30,8 @@ void OpenCellEditor(QLineEdit* editor, const flexgrid::FlexGrid* grid);
 // `keep_height`), gives it the focus and brings it to the front.
 void CoverCurrentCell(QWidget* control, const flexgrid::FlexGrid* grid, bool keep_height = false);
 
-// Selects `length` characters from the caret onwards (up to the end).
+// Selects `length` characters from the selection's start onwards (up to
+// the end of the text).
 void SetSelectionLength(QLineEdit* editor, int length);
 
 // Key codes of the keys that move the current cell.

@@ -27,7 +27,8 @@ frmViewDb::frmViewDb(seams::Seams services) : seams_(services), cdOpenDB(service
     Form_Load();
 }
 
-frmViewDb::~frmViewDb() = default;
+// An edit still open ends (and is saved) while the members it uses live.
+frmViewDb::~frmViewDb() { ctlTextList1->hide(); }
 
 void frmViewDb::ConnectEvents() {
     connect(cmdOpen, &QPushButton::clicked, this, [this] { cmdOpen_Click(); });
