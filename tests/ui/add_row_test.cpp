@@ -30,9 +30,10 @@ protected:
             EXPECT_EQ(g->Rows(), 2);
             EXPECT_EQ(g->Cols(), w->MSFlexGrid1->Cols());
             if (!values.empty()) {
-                QModelIndex first = g->model()->index(0, 0);
-                QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, g->visualRect(first).center());
-                EXPECT_TRUE(dialog->ctlTextList1->hasFocus());
+                clickGridCell(g, 1, 1);
+                EXPECT_TRUE(dialog->ctlTextList1->hasFocus())
+                    << "visible " << dialog->ctlTextList1->isVisible() << ", active " << dialog->isActiveWindow()
+                    << ", current " << g->Row() << " " << g->Col();
                 EXPECT_FALSE(dialog->ctlTextList1->hasSelectedText()) << "the dialogs select nothing";
             }
             for (size_t i = 0; i < values.size(); ++i) {

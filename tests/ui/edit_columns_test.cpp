@@ -27,12 +27,7 @@ protected:
         click(w->cmdSave);
         click(w->Command3);
     }
-    static void clickIn(frmEditColumns* d, int row, int col) {
-        flexgrid::FlexGrid* g = d->MSFlexGrid1;
-        QModelIndex index = g->model()->index(row - 1, col - 1);
-        g->scrollTo(index);
-        QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, g->visualRect(index).center());
-    }
+    static void clickIn(frmEditColumns* d, int row, int col) { clickGridCell(d->MSFlexGrid1, row, col); }
 
     void serveMixed() {
         serve({Table("M",

@@ -34,9 +34,14 @@ void EditTest::clickCell(int row, int col) {
         w->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
     }
-    flexgrid::FlexGrid* grid = w->MSFlexGrid1;
+    clickGridCell(w->MSFlexGrid1, row, col);
+}
+
+void EditTest::clickGridCell(flexgrid::FlexGrid* grid, int row, int col) {
+    QCoreApplication::processEvents();
     QModelIndex index = grid->model()->index(row - 1, col - 1);
     grid->scrollTo(index);
+    QCoreApplication::processEvents();
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(index).center());
     QCoreApplication::processEvents();
 }
@@ -92,6 +97,9 @@ void EditTest::whenModal(std::function<void(QDialog*)> act) {
             if (tries > 0) QTimer::singleShot(10, [poll, tries] { (*poll)(tries - 1); });
             return;
         }
+        // Focus goes to the dialog's controls once it is the active window.
+        dialog->activateWindow();
+        if (!QTest::qWaitForWindowActive(dialog)) ADD_FAILURE() << "the dialog did not become active";
         act(dialog);
     };
     QTimer::singleShot(0, [poll] { (*poll)(300); });

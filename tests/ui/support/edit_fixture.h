@@ -14,6 +14,10 @@
 
 class QDialog;
 
+namespace flexgrid {
+class FlexGrid;
+}
+
 namespace uitest {
 
 class EditTest : public WindowTest {
@@ -24,7 +28,9 @@ protected:
     // Opens a copy of `file` (a corpus name, or an absolute path) and shows `table`.
     void openCopy(const std::string& file, const std::string& table);
 
-    void clickCell(int row, int col);     // a left click on a grid cell
+    void clickCell(int row, int col);     // a left click on a main-grid cell
+    // A left click on a cell of any grid, once its window has laid it out.
+    static void clickGridCell(flexgrid::FlexGrid* grid, int row, int col);
     void type(const QString& text);       // keys into the focused widget
     void press(Qt::Key key);
     std::string editorText() const;
