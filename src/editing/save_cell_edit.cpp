@@ -43,7 +43,9 @@ void frmViewDb::SaveCellEdit() {
     }
     try {
         ado::Recordset rs;
-        rs.Open(source, cnDb, ado::adOpenDynamic, ado::adLockOptimistic, ado::adCmdUnspecified);
+        // Forward-only: the row is read by its key, not found among all keys,
+        // so a save costs the same in every row of any table.
+        rs.Open(source, cnDb, ado::adOpenForwardOnly, ado::adLockOptimistic, ado::adCmdUnspecified);
         rs.MoveToRowKey(lngRowKeys[size_t(Row)]);
         rs.GetFields().Item(Col - 1).SetValue(ctlTextList1->text().toStdString());
         rs.Update();
