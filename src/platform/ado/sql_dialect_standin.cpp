@@ -1,8 +1,8 @@
 // TEMPORARY stand-in for the Access SQL translator, so the SQL layer can be
 // built and tested before the translator lands; deleted when it does. It
 // knows only plain row statements: brackets become double quotes, the
-// tables after FROM, JOIN, INTO and UPDATE are collected, text literals
-// pass unchanged.
+// tables after FROM, JOIN, INTO and UPDATE are collected, & joins text,
+// text literals pass unchanged.
 #include <sqlite3.h>
 
 #include <cctype>
@@ -73,7 +73,7 @@ Statement translate(const std::string& text) {
             }
             out += expect_table ? quoted(name) : name;
         } else {
-            out += c;
+            out += c == '&' ? std::string("||") : std::string(1, c);
             if (c == ',' && previous_word == "from") expect_table = true;
             ++i;
             continue;
