@@ -298,10 +298,20 @@ std::unique_ptr<RowSource> JetProvider::keyedRows(const sql::Statement& st, sqli
         columns.push_back(size_t(column));
         fields.push_back({sqlite3_column_name(plain, i), fieldType(table.columns[size_t(column)].type)});
     }
-    std::string text = "SELECT rowid, " + st.sqlite.substr(tokens[0].at + 6);
+    // Without ORDER BY (whose terms may name the list's aliases or places)
+    // the list is left out, so SQLite reads only the columns the WHERE
+    // needs; where the WHERE names an alias that fails and the list stays.
     sql::StatementHandle keyed;
+    auto from = std::find_if(tokens.begin(), tokens.end(), [](const Token& t) { return t.text == "from"; });
+    bool ordered = std::any_of(tokens.begin(), tokens.end(), [](const Token& t) { return t.text == "order"; });
+    if (from != tokens.end() && !ordered) {
+        try {
+            keyed = session().prepare("SELECT rowid " + st.sqlite.substr(from->at), st.tables);
+        } catch (const Error&) {
+        }
+    }
     try {
-        keyed = session().prepare(text, st.tables);
+        if (!keyed) keyed = session().prepare("SELECT rowid, " + st.sqlite.substr(tokens[0].at + 6), st.tables);
     } catch (const Error&) {
         return nullptr;  // a form the key cannot be added to; the rows are then taken as values
     }
