@@ -22,7 +22,7 @@
 #include "ado/connection.h"
 #include "ado/error.h"
 #include "ado/recordset.h"
-#include "jet/table_writer.h"
+#include "support/job_table.h"
 
 namespace {
 
@@ -43,25 +43,6 @@ long peakKb() {
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
     return u.ru_maxrss;
-}
-
-void fill(const std::string& path, long rows) {
-    jet::Database db(path, "");
-    db.begin();
-    {
-        jet::TableWriter w(db, "jobDB1");
-        static const char* departments[] = {"North", "South", "East", "West", "Yard"};
-        for (long i = 1; i <= rows; ++i) {
-            std::vector<jet::Value> v(w.table().columns.size());
-            v[0] = int32_t(i);
-            v[1] = int32_t(i % 1000);
-            v[2] = double(i) / 4;
-            v[3] = std::string("job number ") + std::to_string(i);
-            v[6] = std::string(departments[i % 5]);
-            w.insert(std::move(v));
-        }
-    }
-    db.commit();
 }
 
 // Opens `statement` and reads every value of every row.
@@ -93,7 +74,7 @@ int main(int argc, char** argv) {
     std::string path = dir + "/jobs.mdb";
     std::filesystem::copy_file(source, path);
     try {
-        double made = seconds([&] { fill(path, rows); });
+        double made = seconds([&] { FillJobTable(path, rows); });
         std::printf("jobDB1: %ld rows made by the engine in %.2f s, file %.1f MB\n", rows, made,
                     double(std::filesystem::file_size(path)) / 1e6);
 
