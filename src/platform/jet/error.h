@@ -22,7 +22,9 @@ enum ErrorNumber : long {
     kErrFieldTooSmall = 3163,     // "The field is too small to accept the amount of data ..."
     kErrRequired = 3314,          // a Null into a column whose Required property is True
     kErrRecordTooLarge = 3047,    // "Record is too large."
-    kErrOverflow = 3349,          // "Numeric field overflow."
+    kErrOverflow = 3349,
+    kErrDuplicateKey = 3022,      // a unique index or primary key would hold a value twice
+    kErrNullKey = 3058,           // "Index or primary key cannot contain a Null value."          // "Numeric field overflow."
 };
 
 class Error : public std::runtime_error {
