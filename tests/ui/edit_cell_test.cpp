@@ -171,7 +171,7 @@ TEST_F(CellEditor, AFailedWriteIsPutBackAndSaidInOneLine) {
 
 TEST_F(CellEditor, ATableTheEngineCannotWriteRefusesAndIsPutBack) {
     SKIP_WITHOUT_CORPUS();
-    openCopy("testV2003.mdb", "Table1");  // it has indexes
+    openCopy("testV2003.mdb", "Table1");  // its text-keyed index cannot be kept yet
     const std::vector<unsigned char> before = copy->read();
     clickCell(2, 7);
     type("1/2/2003");
