@@ -30,9 +30,9 @@ struct ColumnSpec {
     std::string name;
     uint8_t type = kText;     // a ColumnType
     uint16_t size = 0;        // kText: the most characters (1..255); else ignored
-    bool required = false;    // NOT NULL
-    bool autonumber = false;  // kLong numbered by the engine (COUNTER)
-    bool primary_key = false; // refused until the engine builds indexes
+    bool required = false;     // NOT NULL: refused until field properties are written
+    bool autonumber = false;   // kLong numbered by the engine (COUNTER)
+    bool primary_key = false;  // refused until the engine builds indexes
 };
 
 // The column a DDL type names: `ddl_type` upper-cased as the SQL translator
@@ -73,11 +73,15 @@ void dropTable(Database& db, const std::string& name);
 // Throws as createTable for `target`, kErrNoSuchTable for `source`.
 void copyTable(Database& db, const std::string& source, const std::string& target);
 
-// Adds a column at the end of a table's definition. Existing rows read it
-// as Null, so it cannot be Required or an autonumber on a table with rows;
-// a table with indexes is refused (their definitions would have to move).
-// Throws kErrNoSuchTable, kErrBadName, kErrDuplicateField,
-// kErrTooManyFields, kErrBadFieldType, kErrUnsupported.
+// Adds a column to a table. Not done yet: checks the table and the name,
+// then refuses with kErrUnsupported. Throws kErrNoSuchTable, kErrBadName,
+// kErrUnsupported.
 void addColumn(Database& db, const std::string& table, const ColumnSpec& column);
+
+// createTable's first half, on its own for checking the pages it writes:
+// the definition and map pages of a table with `columns` (checked as
+// createTable checks them), within a transaction. Returns the definition
+// page, which is also the table's catalog Id.
+uint32_t writeTablePages(Database& db, const std::vector<ColumnSpec>& columns);
 
 }  // namespace jet
