@@ -46,10 +46,12 @@ void frmViewDb::ConnectEvents() {
     connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
     connect(Command3, &QPushButton::clicked, this, [this] { Command3_Click(); });
     ConnectCellEditor();
+    ConnectQueryPanels();
 }
 
 void frmViewDb::Form_Load() {
     seams_.web.Navigate("/images/db/advertise.html");
+    FillQueryLists();
     FillSourceTypes();
     cboTables->setFrame(false);  // the flat look
 }

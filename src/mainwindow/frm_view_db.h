@@ -1,7 +1,7 @@
 // frmViewDb: the main window and the whole working surface of the program.
 // Its procedures are spread over the folders of the subsystems they belong
 // to: the window itself here, opening and the table list in connection/,
-// loading and paging the grid in grid/.
+// loading and paging the grid in grid/, the query panels in queries/.
 #pragma once
 
 #include <QWidget>
@@ -68,10 +68,25 @@ public:
     QComboBox* cboType = nullptr;
     QPushButton* Command1 = nullptr;
     QFrame* fraQuery = nullptr;
+    QLabel* Label5 = nullptr;
+    QComboBox* cboQuery1 = nullptr;
+    QLabel* Label6 = nullptr;
+    QComboBox* cboQuery2 = nullptr;
     QLabel* Label7 = nullptr;
     QComboBox* cboQuery3 = nullptr;
+    QCheckBox* chkDisplayResults = nullptr;
+    QLineEdit* txtQuery = nullptr;
+    QPushButton* cmdRunQuery = nullptr;
     QFrame* fraSimpleQuery = nullptr;
+    QLabel* Label8 = nullptr;
+    QComboBox* cboSQuery1 = nullptr;
+    QLabel* lblTableName = nullptr;
+    QLineEdit* txtTableName = nullptr;
     QComboBox* cboSQuery2 = nullptr;
+    QLabel* lblNewTableName = nullptr;
+    QLineEdit* txtNewTableName = nullptr;
+    QPushButton* cmdRunSimpleQuery = nullptr;
+    QLabel* lblQueryStatus = nullptr;
     QWidget* hitWeb = nullptr;
     QMenu* mnuGrid = nullptr;
     QAction* mnuGridCopy = nullptr;
@@ -133,6 +148,18 @@ private:
     void SaveCellEdit();
     void Command2_Click();
     void Command3_Click();
+    // Queries (queries/).
+    void ConnectQueryPanels();
+    void FillQueryLists();
+    void cmdQuery_MouseDown(int button, int shift, int x, int y);
+    void cboQuery1_Click();
+    void cboQuery2_Click();
+    void cboQuery3_Click();
+    void cmdRunQuery_Click();
+    void cmdSimplQuery_MouseDown(int button, int shift, int x, int y);
+    void cboSQuery1_Click();
+    void cmdRunSimpleQuery_Click();
+    void ExecuteSQL();
 
     seams::Seams seams_;
     seams::CommonDialog cdOpenDB;
@@ -154,4 +181,8 @@ private:
     std::string strOldCellText;
     std::string strNewCellText;
     std::string strStoredCellText;
+    // The chosen simple action: 1 add, 2 delete, 3 copy a table; 0 none yet.
+    int16_t intAction = 0;
+    // The statement last built by a query panel or shown in the grid.
+    std::string strSQL;
 };

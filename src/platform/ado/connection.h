@@ -3,6 +3,7 @@
 // still open on it.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
@@ -14,6 +15,12 @@
 namespace ado {
 
 class Recordset;
+
+// Tests put a provider of their own in place of the one a connection string
+// names, to see what the windows send and to script the answers; an empty
+// factory puts the named providers back.
+using ProviderFactory = std::function<std::unique_ptr<Provider>(const std::string& connection_string)>;
+void SetProviderFactory(ProviderFactory factory);
 
 class Connection {
 public:
