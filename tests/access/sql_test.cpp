@@ -114,6 +114,20 @@ TEST_F(Sql, TableLoadCountsBookmarksAndKeepsTypes) {
     EXPECT_EQ(text(0), "1");
 }
 
+// The pick lists build statements with a leading blank and bracketed names.
+TEST_F(Sql, StatementsAsThePickListsBuildThem) {
+    SKIP_WITHOUT_CORPUS();
+    open(testdata::file("testV2000.mdb"));
+    rs.Open(" SELECT * FROM [Table1]", cn, ado::adOpenStatic, ado::adLockOptimistic, -1);
+    EXPECT_EQ(rs.RecordCount(), 2);
+    rs.Close();
+    rs.Open(" SELECT * FROM [Table1] WHERE C > 0", cn, ado::adOpenStatic, ado::adLockOptimistic, -1);
+    EXPECT_EQ(rs.RecordCount(), 1);
+    EXPECT_EQ(rs.GetFields().Count(), 9);
+    rs.Close();
+    EXPECT_EQ(execute(" SELECT * FROM [Table1] WHERE C > 0"), 0);
+}
+
 TEST_F(Sql, FreeStatementsChangeRowsAndCountThem) {
     SKIP_WITHOUT_CORPUS();
     auto copy = jobs();

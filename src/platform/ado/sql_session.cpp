@@ -67,14 +67,6 @@ void Session::require(const std::string& table) {
     noSuchTable(table);
 }
 
-void Session::forgetTables() {
-    for (const std::string& name : known_) {
-        std::string drop = "DROP TABLE temp." + quotedName(name);
-        sqlite3_exec(sqlite_, drop.c_str(), nullptr, nullptr, nullptr);
-    }
-    known_.clear();
-}
-
 StatementHandle Session::prepare(const std::string& text, const std::vector<std::string>& tables) {
     for (const std::string& t : tables) require(t);
     context_.error.reset();

@@ -37,9 +37,6 @@ public:
     bool step(sqlite3_stmt* stmt);
     long changes() const;
 
-    // After the set or shape of tables changed: make each known again.
-    void forgetTables();
-
 private:
     void require(const std::string& table);
     [[noreturn]] void raise(int rc);

@@ -285,6 +285,10 @@ int update(sqlite3_vtab* vt, int argc, sqlite3_value** argv, sqlite3_int64* new_
             return SQLITE_OK;
         }
         const std::vector<jet::Column>& columns = t->def->columns;
+        // Another writer may have changed the definition since it was declared.
+        if (columns.size() != size_t(argc - 2))
+            throw jet::Error(jet::kErrReadOnly, "The definition of the table '" + t->name +
+                                                    "' changed while it was in use; nothing was written.");
         std::vector<Value> values(columns.size());
         if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
             if (sqlite3_value_type(argv[1]) != SQLITE_NULL)
