@@ -25,7 +25,13 @@ std::string trimmed(const std::string& s) {
     return s.substr(b, e - b);
 }
 
+// In braces where the value holds a character the driver would read as
+// syntax; some drivers take braces around a password only.
 std::string braced(const std::string& value) {
+    bool plain = value.find_first_of("[]{}(),;?*=!@") == std::string::npos &&
+                 (value.empty() || (!std::isspace(static_cast<unsigned char>(value.front())) &&
+                                    !std::isspace(static_cast<unsigned char>(value.back()))));
+    if (plain) return value;
     std::string out = "{";
     for (char c : value) {
         out += c;
@@ -77,7 +83,7 @@ std::string DriverConnectionString(const ConnectionString& source, const std::st
     // FreeTDS finds a named instance's port itself.
     if (a.port.empty() && freetds && a.host.find('\\') == std::string::npos) a.port = "1433";
 
-    std::string out = "Driver=" + braced(driver) + ";Server=" + braced(a.host);
+    std::string out = "Driver={" + driver + "};Server=" + braced(a.host);
     if (!a.port.empty()) out += ";Port=" + a.port;
     std::string catalog = source.get("Initial Catalog");
     if (!catalog.empty()) out += ";Database=" + braced(catalog);

@@ -4,8 +4,9 @@
 // Read: "Data Source" (host, "host,port", "host\instance", "tcp:" prefix,
 // "(local)" or "." for this machine), "Initial Catalog", "User ID",
 // "password" (also "Password", "PWD"). Other keys of the provider's string
-// change nothing here. Values the user typed are put in braces for the
-// driver, "}" doubled, so that no value can end early or add keys.
+// change nothing here. Values the user typed that hold ";", "=", braces or
+// the like are put in braces for the driver, "}" doubled, so that no value
+// can end early or add keys.
 #pragma once
 
 #include <string>
