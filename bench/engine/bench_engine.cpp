@@ -78,19 +78,13 @@ double updateMs(const std::string& path, Row row, int times) {
 int main(int argc, char** argv) {
     std::string corpus = argc > 1 ? argv[1] : std::string(PELLINORDB_TESTDATA);
     long rows = argc > 2 ? std::atol(argv[2]) : 1000000;
-    std::string source = corpus + "/mdb/testPromotionV2000.mdb";
-    if (access(source.c_str(), R_OK) != 0) {
-        std::fprintf(stderr, "bench_engine: %s not found; pass the corpus folder\n", source.c_str());
-        return 1;
-    }
     if (system("command -v mdb-export >/dev/null") != 0) {
         std::fprintf(stderr, "bench_engine: mdb-export (mdbtools) is not installed\n");
         return 1;
     }
-    std::string dir = std::filesystem::temp_directory_path() / ("bench_engine." + std::to_string(getpid()));
-    std::filesystem::create_directories(dir);
-    std::string path = dir + "/jobs.mdb";
-    std::filesystem::copy_file(source, path);
+    std::string dir;
+    std::string path = CopyJobSource(corpus, "bench_engine", dir);
+    if (path.empty()) return 1;
     try {
         auto start = Clock::now();
         FillJobTable(path, rows);

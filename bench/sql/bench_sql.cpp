@@ -64,15 +64,9 @@ long readAll(ado::Connection& cn, const std::string& statement, ado::CursorType 
 int main(int argc, char** argv) {
     std::string corpus = argc > 1 ? argv[1] : std::string(PELLINORDB_TESTDATA);
     long rows = argc > 2 ? std::atol(argv[2]) : 1000000;
-    std::string source = corpus + "/mdb/testPromotionV2000.mdb";
-    if (access(source.c_str(), R_OK) != 0) {
-        std::fprintf(stderr, "bench_sql: %s not found; pass the corpus folder\n", source.c_str());
-        return 1;
-    }
-    std::string dir = std::filesystem::temp_directory_path() / ("bench_sql." + std::to_string(getpid()));
-    std::filesystem::create_directories(dir);
-    std::string path = dir + "/jobs.mdb";
-    std::filesystem::copy_file(source, path);
+    std::string dir;
+    std::string path = CopyJobSource(corpus, "bench_sql", dir);
+    if (path.empty()) return 1;
     try {
         double made = seconds([&] { FillJobTable(path, rows); });
         std::printf("jobDB1: %ld rows made by the engine in %.2f s, file %.1f MB\n", rows, made,

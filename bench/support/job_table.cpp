@@ -1,5 +1,10 @@
 #include "job_table.h"
 
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+
 #include "jet/database.h"
 #include "jet/table_writer.h"
 
@@ -20,4 +25,17 @@ void FillJobTable(const std::string& path, long rows) {
         }
     }
     db.commit();
+}
+
+std::string CopyJobSource(const std::string& corpus, const std::string& program, std::string& dir) {
+    std::string source = corpus + "/mdb/testPromotionV2000.mdb";
+    if (access(source.c_str(), R_OK) != 0) {
+        std::fprintf(stderr, "%s: %s not found; pass the corpus folder\n", program.c_str(), source.c_str());
+        return "";
+    }
+    dir = std::filesystem::temp_directory_path() / (program + "." + std::to_string(getpid()));
+    std::filesystem::create_directories(dir);
+    std::string path = dir + "/jobs.mdb";
+    std::filesystem::copy_file(source, path);
+    return path;
 }

@@ -6,3 +6,8 @@
 #include <string>
 
 void FillJobTable(const std::string& path, long rows);
+
+// A fresh copy of the corpus's testPromotionV2000.mdb in a temporary folder
+// `dir` of its own (named after `program`), for FillJobTable; the copy's
+// path, or "" after saying on stderr that the corpus file is missing.
+std::string CopyJobSource(const std::string& corpus, const std::string& program, std::string& dir);
