@@ -19,6 +19,7 @@
 #include "queries/row_query.h"
 #include "shared/bas_global.h"
 #include "shared/number_text.h"
+#include "shared/table_source.h"
 
 namespace {
 
@@ -66,14 +67,17 @@ void frmViewDb::ShowTable() {
     lngRecPos = 0;
     // A partial load leaves rsTable open for the bunches.
     if (rsTable.State() == ado::adStateOpen) rsTable.Close();
+    strGridSource.clear();
+    lngRowKeys.assign(1, 0);
     if (statement) {
         // The tick is spent only once the statement has opened.
         rsTable.Open(strSQL, cnDb, ado::adOpenStatic, ado::adLockOptimistic, ado::adCmdUnspecified);
         chkDisplayResults->setCheckState(Qt::Unchecked);
     } else {
         strTable = cboTables->currentText().toStdString();
-        rsTable.Open("SELECT * FROM [" + strTable + "]", cnDb, ado::adOpenStatic, ado::adLockOptimistic,
-                     ado::adCmdUnspecified);
+        const std::string source = basGlobal::TableSource(strTable);
+        rsTable.Open(source, cnDb, ado::adOpenStatic, ado::adLockOptimistic, ado::adCmdUnspecified);
+        strGridSource = source;
     }
 
     long N = -1;  // not taken
@@ -132,11 +136,13 @@ bool frmViewDb::PlaceRecords(long first) {
     ado::Fields& fields = rsTable.GetFields();
     const char separator = ado::localeDecimalSeparator();
     lngRecPos = 0;
+    lngRowKeys.assign(1, 0);
     while (!rsTable.Eof()) {
         lngRecPos = lngRecPos + 1;
         const long n = lngRecPos;
         if (!WithinBudget(n, lngFieldCount)) return true;
         for (long j = 0; j < lngFieldCount; ++j) MSFlexGrid1->SetTextMatrix(int(n), int(j + 1), CellText(fields[j], separator));
+        lngRowKeys.push_back(rsTable.RowKey());
         ProgressBar1->setValue(int(std::min<long>(first + n - 1, ProgressBar1->maximum())));
         rsTable.MoveNext();
     }

@@ -10,6 +10,7 @@
 #include <exception>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "ado/connection.h"
 #include "ado/recordset.h"
@@ -137,6 +138,16 @@ private:
     void MSFlexGrid1_MouseMove(int button, int shift, int x, int y);
     void mnuGridCopy_Click();
 
+    // Data editing (editing/).
+    void ConnectCellEditor();
+    void MSFlexGrid1_Click();
+    void MSFlexGrid1_EnterCell();
+    void ShowCellEditor();
+    void ctlTextList1_KeyDown(int KeyCode);
+    void ctlTextList1_LostFocus();
+    void SaveCellEdit();
+    void Command2_Click();
+    void Command3_Click();
     // Queries (queries/).
     void ConnectQueryPanels();
     void FillQueryLists();
@@ -161,6 +172,15 @@ private:
     int32_t lngRecPos = 0;
     // Number (from 1) of the first record of the bunch in the grid.
     int32_t lngBunchFirst = 0;
+    // The source of the table load the grid shows; empty for anything else.
+    std::string strGridSource;
+    // Entry r: the row key of the record grid row r shows, for the rows of
+    // a table load (and rows added to it); entry 0 is unused.
+    std::vector<uint64_t> lngRowKeys;
+    // The cell editor's texts; the current cell's text as the table holds it.
+    std::string strOldCellText;
+    std::string strNewCellText;
+    std::string strStoredCellText;
     // The chosen simple action: 1 add, 2 delete, 3 copy a table; 0 none yet.
     int16_t intAction = 0;
     // The statement last built by a query panel or shown in the grid.

@@ -96,6 +96,7 @@ void frmViewDb::CreateControls() {
     forms::Place(MSFlexGrid1, 360, 1080, 8775, 3495);
     MSFlexGrid1->setFont(forms::ProgramFont());
     ctlTextList1 = textBox(this, 2040, 2400, 1455, 375, 8.25, QColor(0, 0, 0));
+    forms::SetFont(ctlTextList1, 8.25, true);
     ctlTextList1->hide();
 
     Label4 = label(this, "Database messages:", 360, 4680, 2055, 375);

@@ -5,7 +5,9 @@
 #include "connection_string.h"
 #include "error.h"
 #include "jet_provider.h"
+#include "odbc_provider.h"
 #include "recordset.h"
+#include "server_connection_string.h"
 
 namespace ado {
 
@@ -43,6 +45,12 @@ void Connection::Open(const std::string& text, const std::string&, const std::st
     }
     ConnectionString cs(text);
     std::string provider = cs.get("Provider");
+    if (IsServerProvider(provider)) {
+        std::string driver_string =
+            DriverConnectionString(ConnectionString(text, ConnectionString::Values::MayBeQuoted));
+        provider_ = std::make_unique<OdbcProvider>(driver_string);
+        return;
+    }
     if (!isJetProvider(provider))
         throw Error(kErrProviderNotFound, provider.empty() ? "No provider is named in the connection string."
                                                            : "Provider cannot be found: '" + provider + "'.");

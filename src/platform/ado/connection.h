@@ -32,7 +32,8 @@ public:
     // Opens the source the connection string names. The Jet provider reads
     // "Provider", "Data Source" and "Jet OLEDB:Database Password"; "User ID"
     // and "Persist Security Info" are accepted and change nothing, as Jet
-    // needs no user for a file without user-level security.
+    // needs no user for a file without user-level security. SQLOLEDB opens
+    // a server through ODBC (server_connection_string.h says what it reads).
     void Open(const std::string& connection_string, const std::string& user = "", const std::string& password = "",
               long options = adCmdUnspecified);
     // Opens over a provider the caller made, such as an in-memory source
