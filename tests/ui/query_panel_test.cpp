@@ -8,10 +8,12 @@
 #include <QFrame>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QPixmap>
 #include <QTest>
 
 #include "ado/error.h"
 #include "flexgrid/flex_grid.h"
+#include "forms/twips.h"
 #include "queries/row_query.h"
 #include "support/query_fixture.h"
 
@@ -129,6 +131,19 @@ TEST_F(QueryPanel, AnyMouseButtonOpensAPanelAndHidesTheOtherButKeysDoNot) {
     QTest::mouseMove(w->MSFlexGrid1->viewport(), QPoint(30, 30));
     EXPECT_FALSE(w->fraSimpleQuery->isVisible());
     EXPECT_EQ(db.executed, Texts{});
+}
+
+TEST_F(QueryPanel, AnOpenPanelCoversWhatLiesUnderIt) {
+    openScripted();
+    for (QPushButton* button : {w->cmdQuery, w->cmdSimplQuery}) {
+        press(button);
+        QFrame* panel = button == w->cmdQuery ? w->fraQuery : w->fraSimpleQuery;
+        // A spot of the panel between its controls, over the web pane.
+        const QPoint spot = panel->mapTo(w.get(), QPoint(forms::ToPixels(2450), forms::ToPixels(1050)));
+        ASSERT_EQ(panel->childAt(panel->mapFrom(w.get(), spot)), nullptr);
+        const QColor shown = w->grab().toImage().pixelColor(spot);
+        EXPECT_EQ(shown, QApplication::palette().color(QPalette::Window)) << shown.name().toStdString();
+    }
 }
 
 TEST_F(QueryPanel, EnterInTheBoxRunsTheStatementOnceThePanelIsOpen) {
