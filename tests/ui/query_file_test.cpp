@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "flexgrid/flex_grid.h"
@@ -134,7 +135,9 @@ TEST_F(QueryFile, AddTableMakesATableOfTheEnteredFieldsAndTypes) {
                  {"Member", "YesNo"}});
     ASSERT_EQ(boxes(), Texts{});
     EXPECT_EQ(status(), "Table People was added");
-    EXPECT_EQ(items(w->cboTables), (Texts{"People", "Table1", "Table2", "Table3"}));
+    Texts listed = items(w->cboTables);
+    std::sort(listed.begin(), listed.end());
+    EXPECT_EQ(listed, (Texts{"People", "Table1", "Table2", "Table3"}));
     EXPECT_NE(tables().find("People\n"), std::string::npos) << tables();
     const std::string schema = output("mdb-schema -T People '" + copy->path() + "' 2>/dev/null");
     for (const char* column : {"[Name]\t\t\tText", "[Age]\t\t\tLong Integer", "[Notes]\t\t\tMemo/Hyperlink",
@@ -155,6 +158,8 @@ TEST_F(QueryFile, DeleteTableRemovesTheTable) {
     SKIP_WITHOUT_CORPUS();
     if (engineRefuses("DROP TABLE Table2")) GTEST_SKIP() << refusal_;
     openFile();
+    pick(w->cboTables, "Table2");  // the table shown in the grid goes
+    ASSERT_EQ(cell(3, 2), "foo2");
     openSimplePanel();
     chooseAction("Delete Table");
     pick(w->cboSQuery2, "Table2");
@@ -185,7 +190,9 @@ TEST_F(QueryFile, CopyTableMakesATableWithTheSameRows) {
     click(w->cmdRunSimpleQuery);
     ASSERT_EQ(boxes(), Texts{});
     EXPECT_EQ(status(), "Table Table3 was copied to a new table called Table3Copy");
-    EXPECT_EQ(items(w->cboTables), (Texts{"Table1", "Table2", "Table3", "Table3Copy"}));
+    Texts listed = items(w->cboTables);
+    std::sort(listed.begin(), listed.end());
+    EXPECT_EQ(listed, (Texts{"Table1", "Table2", "Table3", "Table3Copy"}));
     EXPECT_EQ(exported("Table3Copy"), exported("Table3"));
     EXPECT_EQ(storedCount("Table3Copy"), 4);
     pick(w->cboTables, "Table3Copy");

@@ -274,6 +274,36 @@ TEST_F(QueryPanel, AStatementThatDoesNotOpenKeepsTheTickAndReloadsNothing) {
     EXPECT_EQ(query(), "SELECT * FROM Nowhere WHERE 1 = 1");
 }
 
+TEST_F(QueryPanel, ALargeResultIsShownInBunchesAndARowThatFailsToReadIsReported) {
+    // 40,000 rows of 10 fields: more than one load's cells.
+    static const MemoryTable big = Table("Big", TextFields(10), 40000);
+    MemoryTable damaged = Table("Damaged", TextFields(2), 5);
+    damaged.failing_row = 2;
+    db.query = [&](const std::string& s) { return Rows(s.find("Damaged") != std::string::npos ? damaged : big); };
+    openScripted();
+    openQueryPanel();
+    typeQuery("SELECT * FROM Big WHERE F1 <> ''");
+    tickDisplayResult();
+    run();
+    EXPECT_EQ(boxes(), Texts{});
+    EXPECT_EQ(w->txtTotalRec->text(), "40000");
+    EXPECT_EQ(w->MSFlexGrid1->Rows(), 33000);
+    EXPECT_TRUE(w->cmdFirstBunch->isEnabled());
+    EXPECT_NE(messages().find("The first 33000 lines have been displayed."), std::string::npos) << messages();
+    click(w->cmdFirstBunch);
+    EXPECT_EQ(cell(1, 1), "r33000c1");
+    EXPECT_EQ(boxes(), Texts{});
+
+    replaceQuery("SELECT * FROM Damaged WHERE F1 <> ''");
+    tickDisplayResult();
+    run();
+    EXPECT_EQ(boxes(), Texts{kInvalidResult});
+    EXPECT_NE(details()[0].find("damaged"), std::string::npos) << details()[0];
+    EXPECT_FALSE(w->chkDisplayResults->isChecked()) << "the statement had opened";
+    EXPECT_FALSE(hourglass());
+    EXPECT_EQ(db.executed, Texts{});
+}
+
 TEST_F(QueryPanel, DisplayResultRefusesAStatementThatWouldChangeDataBeforeAnythingRuns) {
     openScripted();
     pick(w->cboTables, "Orders");
