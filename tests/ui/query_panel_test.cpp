@@ -65,6 +65,18 @@ TEST_F(QueryPanel, AFileThatDoesNotOpenStillEnablesBothButtons) {
     EXPECT_EQ(boxes().size(), 1u);
     EXPECT_TRUE(w->cmdQuery->isEnabled());
     EXPECT_TRUE(w->cmdSimplQuery->isEnabled());
+    // With no open connection, both panels report and go on.
+    openQueryPanel();
+    typeQuery("DELETE FROM Orders");
+    run();
+    EXPECT_EQ(boxes().back(), kInvalidResult);
+    openSimplePanel();
+    pick(w->cboSQuery1, "Copy Table");
+    typeInto(w->txtNewTableName, "Copy");
+    click(w->cmdRunSimpleQuery);
+    ASSERT_EQ(boxes().size(), 3u);
+    EXPECT_EQ(boxes().back().rfind("3704", 0), 0u) << boxes().back();
+    EXPECT_EQ(status(), "Please select the name of the table to copy and the new table name");
 }
 
 TEST_F(QueryPanel, PicksAppendAtTheEndWithABlankOrInBracketsNeverAtTheCaret) {
