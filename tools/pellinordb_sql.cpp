@@ -2,7 +2,9 @@
 // result, for scripts, checks and benchmarks.
 //
 //   pellinordb-sql FILE --tables                 the user tables, one a line
-//   pellinordb-sql FILE "SELECT * FROM [T]"      the rows as CSV (RFC 4180)
+//   pellinordb-sql FILE "SELECT ..."             the rows as CSV (RFC 4180)
+//   pellinordb-sql FILE "UPDATE ..."             any other statement: the
+//                                                number of rows it changed
 //   options: --password PW, --iso-dates
 //
 // Errors go to stderr with their number; the exit status is then 1 (2 for
@@ -16,6 +18,7 @@
 #include "ado/connection.h"
 #include "ado/error.h"
 #include "ado/recordset.h"
+#include "ado/sql_dialect.h"
 #include "ado/value_text.h"
 
 namespace {
@@ -104,6 +107,13 @@ void printRows(ado::Connection& cn, const Options& o, Output& out) {
     }
 }
 
+void printChanged(ado::Connection& cn, const Options& o, Output& out) {
+    long changed = 0;
+    cn.Execute(o.statement, &changed, ado::adCmdUnspecified);
+    out.add(std::to_string(changed));
+    out.add("\r\n");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -124,7 +134,8 @@ int main(int argc, char** argv) {
         cn.Open(connectionString(o), "", "", ado::adCmdUnspecified);
         Output out;
         if (o.tables) printTables(cn, out);
-        else printRows(cn, o, out);
+        else if (ado::sql::translate(o.statement).kind == ado::sql::StatementKind::Select) printRows(cn, o, out);
+        else printChanged(cn, o, out);
     } catch (const ado::Error& e) {
         std::fflush(stdout);
         std::fprintf(stderr, "pellinordb-sql: error %ld: %s\n", e.number(), e.what());

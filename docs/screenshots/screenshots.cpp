@@ -1,5 +1,5 @@
-// Takes the README's pictures: the main window with a table loaded, and
-// the About dialog. Run under a display (scripts/screenshots uses Xvfb).
+// Takes the README's pictures: the main window with a table loaded, the
+// About dialog, and the Add Row and Edit Columns dialogs over that table. Run under a display (scripts/screenshots uses Xvfb).
 //
 //   screenshots DATABASE TABLE OUT_DIR
 #include <QApplication>
@@ -9,7 +9,11 @@
 
 #include <cstdio>
 
+#include "editing/frm_add_row.h"
+#include "editing/frm_edit_columns.h"
+#include "flexgrid/flex_grid.h"
 #include "mainwindow/frm_about.h"
+#include "shared/bas_global.h"
 #include "mainwindow/frm_view_db.h"
 #include "seams/scripted.h"
 
@@ -57,5 +61,20 @@ int main(int argc, char** argv) {
     about.show();
     settle();
     ok = save(&about, out + "/about.png") && ok;
+    about.hide();
+
+    basGlobal::lngColumnCount = window.MSFlexGrid1->Cols();
+    frmAddRow addRow(&window);
+    addRow.show();
+    settle();
+    ok = save(&addRow, out + "/add-row.png") && ok;
+    addRow.hide();
+
+    for (int i = 0; i < window.MSFlexGrid1->Cols(); ++i)
+        basGlobal::strColumnHeaders[i] = window.MSFlexGrid1->TextMatrix(0, i);
+    frmEditColumns editColumns(&window);
+    editColumns.show();
+    settle();
+    ok = save(&editColumns, out + "/edit-columns.png") && ok;
     return ok ? 0 : 1;
 }

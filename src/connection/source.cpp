@@ -1,9 +1,12 @@
 // Where the data comes from: the source types, the Open button, the choice
-// of a file, and the connection string of each source type.
+// of a file or of a SQL Server database, and the connection string of each
+// source type.
 #include <QComboBox>
 #include <QLineEdit>
 
+#include "ado/connection_string.h"
 #include "forms/forms.h"
+#include "frm_sql_server.h"
 #include "mainwindow/frm_view_db.h"
 
 void frmViewDb::FillSourceTypes() {
@@ -23,10 +26,12 @@ void frmViewDb::cmdOpen_Click() {
 
 void frmViewDb::SelectSource() {
     switch (cboType->currentIndex()) {
-    case 1:
-        // The SQL Server selector (frmSQLServer) is shown here; it sets
-        // strServer, strUserName, strPassword and strDatabase.
+    case 1: {
+        // Sets strServer, strUserName, strPassword and strDatabase on OK.
+        frmSQLServer selector(*this, seams_.messages);
+        selector.exec();
         break;
+    }
     case 2:
     case 3: cdOpenDB.Filter = "*.mdb"; break;
     case 4: cdOpenDB.Filter = "*.dbf"; break;
@@ -42,9 +47,11 @@ void frmViewDb::SelectSource() {
 void frmViewDb::OpenConnection() {
     switch (cboType->currentIndex()) {
     case 1:
-        strConnect = "Provider=SQLOLEDB.1;User ID=" + strUserName + ";password=" + strPassword +
+        // Values go in quotes where they hold a ";", so none ends early.
+        strConnect = "Provider=SQLOLEDB.1;User ID=" + ado::QuoteConnectionValue(strUserName) +
+                     ";password=" + ado::QuoteConnectionValue(strPassword) +
                      ";Use Procedure for Prepare=1;Auto Translate=True;Packet Size=4096;Initial Catalog=" +
-                     strDatabase + ";Data Source=" + strServer;
+                     ado::QuoteConnectionValue(strDatabase) + ";Data Source=" + ado::QuoteConnectionValue(strServer);
         break;
     case 2:
     case 3:

@@ -1,5 +1,7 @@
-// Loading a table into the grid: the headings, then records up to the
-// cell budget; a larger table is left open for the bunches.
+// Loading a table, or the rows of a query panel's statement, into the grid:
+// the headings, then records up to the cell budget; a larger source is left
+// open for the bunches.
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -8,13 +10,16 @@
 
 #include <cmath>
 
+#include "ado/error.h"
 #include "ado/value_text.h"
 #include "cell_budget.h"
 #include "flexgrid/flex_grid.h"
 #include "forms/forms.h"
 #include "mainwindow/frm_view_db.h"
+#include "queries/row_query.h"
 #include "shared/bas_global.h"
 #include "shared/number_text.h"
+#include "shared/table_source.h"
 
 namespace {
 
@@ -54,13 +59,26 @@ void frmViewDb::WriteHeadings() {
 }
 
 void frmViewDb::ShowTable() {
+    const bool statement = chkDisplayResults->checkState() == Qt::Checked;
+    // Opening a row source must never change data.
+    if (statement && !queries::IsRowQuery(strSQL))
+        throw ado::Error(ado::kErrCommandText, "Only a SELECT statement without INTO can be shown in the grid.");
     MSFlexGrid1->Clear();
     lngRecPos = 0;
     // A partial load leaves rsTable open for the bunches.
     if (rsTable.State() == ado::adStateOpen) rsTable.Close();
-    strTable = cboTables->currentText().toStdString();
-    rsTable.Open("SELECT * FROM [" + strTable + "]", cnDb, ado::adOpenStatic, ado::adLockOptimistic,
-                 ado::adCmdUnspecified);
+    strGridSource.clear();
+    lngRowKeys.assign(1, 0);
+    if (statement) {
+        // The tick is spent only once the statement has opened.
+        rsTable.Open(strSQL, cnDb, ado::adOpenStatic, ado::adLockOptimistic, ado::adCmdUnspecified);
+        chkDisplayResults->setCheckState(Qt::Unchecked);
+    } else {
+        strTable = cboTables->currentText().toStdString();
+        const std::string source = basGlobal::TableSource(strTable);
+        rsTable.Open(source, cnDb, ado::adOpenStatic, ado::adLockOptimistic, ado::adCmdUnspecified);
+        strGridSource = source;
+    }
 
     long N = -1;  // not taken
     if (rsTable.RecordCount() > 0) {
@@ -118,11 +136,13 @@ bool frmViewDb::PlaceRecords(long first) {
     ado::Fields& fields = rsTable.GetFields();
     const char separator = ado::localeDecimalSeparator();
     lngRecPos = 0;
+    lngRowKeys.assign(1, 0);
     while (!rsTable.Eof()) {
         lngRecPos = lngRecPos + 1;
         const long n = lngRecPos;
         if (!WithinBudget(n, lngFieldCount)) return true;
         for (long j = 0; j < lngFieldCount; ++j) MSFlexGrid1->SetTextMatrix(int(n), int(j + 1), CellText(fields[j], separator));
+        lngRowKeys.push_back(rsTable.RowKey());
         ProgressBar1->setValue(int(std::min<long>(first + n - 1, ProgressBar1->maximum())));
         rsTable.MoveNext();
     }

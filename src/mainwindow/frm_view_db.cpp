@@ -27,7 +27,8 @@ frmViewDb::frmViewDb(seams::Seams services) : seams_(services), cdOpenDB(service
     Form_Load();
 }
 
-frmViewDb::~frmViewDb() = default;
+// An edit still open ends (and is saved) while the members it uses live.
+frmViewDb::~frmViewDb() { ctlTextList1->hide(); }
 
 void frmViewDb::ConnectEvents() {
     connect(cmdOpen, &QPushButton::clicked, this, [this] { cmdOpen_Click(); });
@@ -42,10 +43,15 @@ void frmViewDb::ConnectEvents() {
     connect(MSFlexGrid1, &flexgrid::FlexGrid::MouseMove, this,
             [this](int button, int shift, int x, int y) { MSFlexGrid1_MouseMove(button, shift, x, y); });
     connect(mnuGridCopy, &QAction::triggered, this, [this] { mnuGridCopy_Click(); });
+    connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
+    connect(Command3, &QPushButton::clicked, this, [this] { Command3_Click(); });
+    ConnectCellEditor();
+    ConnectQueryPanels();
 }
 
 void frmViewDb::Form_Load() {
     seams_.web.Navigate("/images/db/advertise.html");
+    FillQueryLists();
     FillSourceTypes();
     cboTables->setFrame(false);  // the flat look
 }

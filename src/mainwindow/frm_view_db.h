@@ -1,7 +1,7 @@
 // frmViewDb: the main window and the whole working surface of the program.
 // Its procedures are spread over the folders of the subsystems they belong
 // to: the window itself here, opening and the table list in connection/,
-// loading and paging the grid in grid/.
+// loading and paging the grid in grid/, the query panels in queries/.
 #pragma once
 
 #include <QWidget>
@@ -10,6 +10,7 @@
 #include <exception>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "ado/connection.h"
 #include "ado/recordset.h"
@@ -67,10 +68,25 @@ public:
     QComboBox* cboType = nullptr;
     QPushButton* Command1 = nullptr;
     QFrame* fraQuery = nullptr;
+    QLabel* Label5 = nullptr;
+    QComboBox* cboQuery1 = nullptr;
+    QLabel* Label6 = nullptr;
+    QComboBox* cboQuery2 = nullptr;
     QLabel* Label7 = nullptr;
     QComboBox* cboQuery3 = nullptr;
+    QCheckBox* chkDisplayResults = nullptr;
+    QLineEdit* txtQuery = nullptr;
+    QPushButton* cmdRunQuery = nullptr;
     QFrame* fraSimpleQuery = nullptr;
+    QLabel* Label8 = nullptr;
+    QComboBox* cboSQuery1 = nullptr;
+    QLabel* lblTableName = nullptr;
+    QLineEdit* txtTableName = nullptr;
     QComboBox* cboSQuery2 = nullptr;
+    QLabel* lblNewTableName = nullptr;
+    QLineEdit* txtNewTableName = nullptr;
+    QPushButton* cmdRunSimpleQuery = nullptr;
+    QLabel* lblQueryStatus = nullptr;
     QWidget* hitWeb = nullptr;
     QMenu* mnuGrid = nullptr;
     QAction* mnuGridCopy = nullptr;
@@ -122,6 +138,29 @@ private:
     void MSFlexGrid1_MouseMove(int button, int shift, int x, int y);
     void mnuGridCopy_Click();
 
+    // Data editing (editing/).
+    void ConnectCellEditor();
+    void MSFlexGrid1_Click();
+    void MSFlexGrid1_EnterCell();
+    void ShowCellEditor();
+    void ctlTextList1_KeyDown(int KeyCode);
+    void ctlTextList1_LostFocus();
+    void SaveCellEdit();
+    void Command2_Click();
+    void Command3_Click();
+    // Queries (queries/).
+    void ConnectQueryPanels();
+    void FillQueryLists();
+    void cmdQuery_MouseDown(int button, int shift, int x, int y);
+    void cboQuery1_Click();
+    void cboQuery2_Click();
+    void cboQuery3_Click();
+    void cmdRunQuery_Click();
+    void cmdSimplQuery_MouseDown(int button, int shift, int x, int y);
+    void cboSQuery1_Click();
+    void cmdRunSimpleQuery_Click();
+    void ExecuteSQL();
+
     seams::Seams seams_;
     seams::CommonDialog cdOpenDB;
     std::unique_ptr<ado::Recordset> rsSchema;
@@ -133,4 +172,17 @@ private:
     int32_t lngRecPos = 0;
     // Number (from 1) of the first record of the bunch in the grid.
     int32_t lngBunchFirst = 0;
+    // The source of the table load the grid shows; empty for anything else.
+    std::string strGridSource;
+    // Entry r: the row key of the record grid row r shows, for the rows of
+    // a table load (and rows added to it); entry 0 is unused.
+    std::vector<uint64_t> lngRowKeys;
+    // The cell editor's texts; the current cell's text as the table holds it.
+    std::string strOldCellText;
+    std::string strNewCellText;
+    std::string strStoredCellText;
+    // The chosen simple action: 1 add, 2 delete, 3 copy a table; 0 none yet.
+    int16_t intAction = 0;
+    // The statement last built by a query panel or shown in the grid.
+    std::string strSQL;
 };

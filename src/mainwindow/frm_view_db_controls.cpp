@@ -96,6 +96,7 @@ void frmViewDb::CreateControls() {
     forms::Place(MSFlexGrid1, 360, 1080, 8775, 3495);
     MSFlexGrid1->setFont(forms::ProgramFont());
     ctlTextList1 = textBox(this, 2040, 2400, 1455, 375, 8.25, QColor(0, 0, 0));
+    forms::SetFont(ctlTextList1, 8.25, true);
     ctlTextList1->hide();
 
     Label4 = label(this, "Database messages:", 360, 4680, 2055, 375);
@@ -139,14 +140,38 @@ void frmViewDb::CreateControls() {
     Command3 = add<QPushButton>(fraAddOps, "Column", 0, 360, 1095, 255);
 
     // The query panels cover the web pane when shown.
+    const QColor paleYellow(0xFF, 0xFF, 0xC0);
     fraQuery = frame(this, 360, 6480, 9135, 1695);
     forms::SetFont(fraQuery, 9.75);
+    Label5 = label(fraQuery, "Expressions", 120, 240, 2175, 255);
+    cboQuery1 = comboBox(fraQuery, 120, 600, 2175, 420, 12);
+    Label6 = label(fraQuery, "Operators", 2520, 240, 2175, 255);
+    cboQuery2 = comboBox(fraQuery, 2520, 600, 2175, 420, 12);
     Label7 = label(fraQuery, "Tables", 4800, 240, 2175, 255);
     cboQuery3 = comboBox(fraQuery, 4800, 600, 2175, 420, 12);
+    chkDisplayResults = add<QCheckBox>(fraQuery, "Display Result", 7080, 600, 1815, 375, 9.75);
+    txtQuery = textBox(fraQuery, 120, 1080, 6975, 375, 9.75, QColor(0, 0, 0));
+    cmdRunQuery = add<QPushButton>(fraQuery, "Run", 7200, 1080, 1335, 375, 12);
+    forms::SetBackColor(cmdRunQuery, paleYellow);
+
     fraSimpleQuery = frame(this, 360, 6480, 9015, 1695);
+    Label8 = label(fraSimpleQuery, "Action", 240, 240, 2175, 375);
+    cboSQuery1 = comboBox(fraSimpleQuery, 240, 600, 2175, 420, 12);
+    lblTableName = label(fraSimpleQuery, "Table Name", 2760, 240, 1815, 255);
+    lblTableName->hide();
+    txtTableName = textBox(fraSimpleQuery, 2760, 600, 2175, 375, 8.25, QColor(0, 0, 0));
+    txtTableName->hide();
     cboSQuery2 = comboBox(fraSimpleQuery, 2760, 600, 2175, 420, 12);
-    forms::SetBackColor(cboSQuery2, QColor(0xFF, 0xFF, 0xC0));
+    forms::SetBackColor(cboSQuery2, paleYellow);
     cboSQuery2->hide();
+    lblNewTableName = label(fraSimpleQuery, "New Table Name", 5040, 240, 1815, 255);
+    lblNewTableName->hide();
+    txtNewTableName = textBox(fraSimpleQuery, 5040, 600, 2175, 375, 9.75, QColor(0, 0, 0));
+    txtNewTableName->hide();
+    cmdRunSimpleQuery = add<QPushButton>(fraSimpleQuery, "Run Query", 7440, 600, 1215, 375, 9.75);
+    lblQueryStatus = label(fraSimpleQuery, "", 240, 1200, 8295, 375);
+    forms::SetFont(lblQueryStatus, 12, true);
+    forms::SetBackColor(lblQueryStatus, paleYellow);
 
     mnuGrid = new QMenu(QStringLiteral("Grid"), this);
     mnuGridCopy = mnuGrid->addAction(QStringLiteral("Copy"));

@@ -99,4 +99,23 @@ TEST(SqlTool, ReadsTheLargeTableWhole) {
     EXPECT_EQ(lines, 98969u + 1);
 }
 
+
+TEST(SqlTool, RunsAnyStatementAndCountsChangedRows) {
+    SKIP_WITHOUT_CORPUS();
+    testdata::Copy copy("queryTestV2000.mdb");
+    std::string file = quote(copy.path());
+    ToolRun r = run(file + " \"INSERT INTO Table2 (col1, col2) VALUES ('x, y', 'b')\"");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "1\r\n");
+    r = run(file + " \"SELECT col1, col2 FROM Table2 WHERE col2 = 'B'\"");
+    EXPECT_EQ(r.out, "col1,col2\r\n\"x, y\",b\r\n") << r.err;
+    r = run(file + " \"UPDATE Table2 SET col3 = 'z'\"");
+    EXPECT_EQ(r.status, 0) << r.err;
+    r = run(file + " \"SELECT count(*) AS n FROM Table2 WHERE col3 = 'z'\"");
+    EXPECT_EQ(r.out, "n\r\n1\r\n");
+    r = run(file + " \"DELETE FROM NoSuchTable\"");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("error 3078"), std::string::npos) << r.err;
+}
+
 }  // namespace

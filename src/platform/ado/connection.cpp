@@ -5,7 +5,9 @@
 #include "connection_string.h"
 #include "error.h"
 #include "jet_provider.h"
+#include "odbc_provider.h"
 #include "recordset.h"
+#include "server_connection_string.h"
 
 namespace ado {
 
@@ -18,11 +20,18 @@ bool isJetProvider(const std::string& value) {
     return name == "microsoft.jet.oledb.4.0" || name == "microsoft.ace.oledb.12.0";
 }
 
+ProviderFactory& providerFactory() {
+    static ProviderFactory factory;
+    return factory;
+}
+
 std::string restriction(const std::vector<Value>& r, size_t i) {
     return i < r.size() && r[i].is<std::string>() ? r[i].as<std::string>() : std::string();
 }
 
 }  // namespace
+
+void SetProviderFactory(ProviderFactory factory) { providerFactory() = std::move(factory); }
 
 Connection::~Connection() {
     if (provider_) Close();
@@ -30,8 +39,18 @@ Connection::~Connection() {
 
 void Connection::Open(const std::string& text, const std::string&, const std::string&, long) {
     if (provider_) throw Error(kErrObjectOpen, "Operation is not allowed when the object is open.");
+    if (providerFactory()) {
+        provider_ = providerFactory()(text);
+        return;
+    }
     ConnectionString cs(text);
     std::string provider = cs.get("Provider");
+    if (IsServerProvider(provider)) {
+        std::string driver_string =
+            DriverConnectionString(ConnectionString(text, ConnectionString::Values::MayBeQuoted));
+        provider_ = std::make_unique<OdbcProvider>(driver_string);
+        return;
+    }
     if (!isJetProvider(provider))
         throw Error(kErrProviderNotFound, provider.empty() ? "No provider is named in the connection string."
                                                            : "Provider cannot be found: '" + provider + "'.");

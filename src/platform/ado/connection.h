@@ -3,6 +3,7 @@
 // still open on it.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
@@ -15,6 +16,12 @@ namespace ado {
 
 class Recordset;
 
+// Tests put a provider of their own in place of the one a connection string
+// names, to see what the windows send and to script the answers; an empty
+// factory puts the named providers back.
+using ProviderFactory = std::function<std::unique_ptr<Provider>(const std::string& connection_string)>;
+void SetProviderFactory(ProviderFactory factory);
+
 class Connection {
 public:
     Connection() = default;
@@ -25,7 +32,8 @@ public:
     // Opens the source the connection string names. The Jet provider reads
     // "Provider", "Data Source" and "Jet OLEDB:Database Password"; "User ID"
     // and "Persist Security Info" are accepted and change nothing, as Jet
-    // needs no user for a file without user-level security.
+    // needs no user for a file without user-level security. SQLOLEDB opens
+    // a server through ODBC (server_connection_string.h says what it reads).
     void Open(const std::string& connection_string, const std::string& user = "", const std::string& password = "",
               long options = adCmdUnspecified);
     // Opens over a provider the caller made, such as an in-memory source

@@ -6,25 +6,64 @@ namespace ado {
 
 namespace {
 
+bool blank(char c) { return std::isspace(static_cast<unsigned char>(c)); }
+
 std::string normalKey(const std::string& key) {
     size_t b = 0, e = key.size();
-    while (b < e && std::isspace(static_cast<unsigned char>(key[b]))) ++b;
-    while (e > b && std::isspace(static_cast<unsigned char>(key[e - 1]))) --e;
+    while (b < e && blank(key[b])) ++b;
+    while (e > b && blank(key[e - 1])) --e;
     std::string out;
     for (size_t i = b; i < e; ++i) out += char(std::tolower(static_cast<unsigned char>(key[i])));
     return out;
 }
 
+// A quoted value starting at `pos` (on the quote); `pos` ends after the
+// closing quote. An unclosed quote runs to the end of the text.
+std::string quotedValue(const std::string& text, size_t& pos) {
+    char quote = text[pos++];
+    std::string value;
+    while (pos < text.size()) {
+        if (text[pos] == quote) {
+            if (pos + 1 < text.size() && text[pos + 1] == quote) {
+                value += quote;
+                pos += 2;
+                continue;
+            }
+            ++pos;
+            break;
+        }
+        value += text[pos++];
+    }
+    return value;
+}
+
 }  // namespace
 
-ConnectionString::ConnectionString(const std::string& text) {
+ConnectionString::ConnectionString(const std::string& text, Values values) {
     size_t pos = 0;
     while (pos <= text.size()) {
-        size_t end = text.find(';', pos);
+        size_t eq = text.find('=', pos), end = text.find(';', pos);
+        if (eq == std::string::npos || (end != std::string::npos && end < eq)) {
+            // A part without "=" names nothing.
+            if (end == std::string::npos) break;
+            pos = end + 1;
+            continue;
+        }
+        std::string key = normalKey(text.substr(pos, eq - pos));
+        size_t start = eq + 1;
+        if (values == Values::MayBeQuoted) {
+            while (start < text.size() && blank(text[start])) ++start;
+            if (start < text.size() && (text[start] == '"' || text[start] == '\'')) {
+                std::string value = quotedValue(text, start);
+                pairs_.emplace_back(key, value);
+                end = text.find(';', start);
+                pos = end == std::string::npos ? text.size() + 1 : end + 1;
+                continue;
+            }
+            start = eq + 1;
+        }
         if (end == std::string::npos) end = text.size();
-        std::string part = text.substr(pos, end - pos);
-        size_t eq = part.find('=');
-        if (eq != std::string::npos) pairs_.emplace_back(normalKey(part.substr(0, eq)), part.substr(eq + 1));
+        pairs_.emplace_back(key, text.substr(start, end - start));
         pos = end + 1;
     }
 }
@@ -42,6 +81,19 @@ std::string ConnectionString::get(const std::string& key) const {
     for (const auto& p : pairs_)
         if (p.first == k) value = p.second;
     return value;
+}
+
+std::string QuoteConnectionValue(const std::string& value) {
+    bool plain = value.find(';') == std::string::npos &&
+                 (value.empty() || (!blank(value.front()) && !blank(value.back()) && value.front() != '"' &&
+                                    value.front() != '\''));
+    if (plain) return value;
+    std::string out = "\"";
+    for (char c : value) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    return out + '"';
 }
 
 }  // namespace ado

@@ -19,6 +19,13 @@ enum ErrorNumber : long {
     kErrProviderNotFound = 3706,   // the provider named in the connection string is unknown
     kErrInvalidConnection = 3709,  // the connection cannot be used for this operation
     kErrCommandText = -2147217900, // the statement cannot be run
+    // Raised by server sources, from the driver's SQLSTATE.
+    kErrProviderFailed = -2147467259,  // the server or the way to it failed
+    kErrLoginFailed = -2147217843,     // the login was refused
+    kErrNoSuchObject = -2147217865,    // no table or view of that name
+    kErrIntegrity = -2147217873,       // a key or other constraint refused the change
+    kErrCannotConvert = -2147217913,   // the value does not convert or does not fit
+    kErrRowNotFound = -2147217864,     // the row to update is no longer as it was read
 };
 
 }  // namespace ado

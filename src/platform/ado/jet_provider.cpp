@@ -4,9 +4,12 @@
 #include <cctype>
 #include <optional>
 
+#include <sqlite3.h>
+
 #include "error.h"
 #include "jet/table_writer.h"
 #include "jet/value_parse.h"
+#include "sql_vtab.h"
 #include "value_text.h"
 
 namespace ado {
@@ -88,6 +91,128 @@ private:
     std::vector<FieldInfo> fields_;
 };
 
+std::string folded(const std::string& s);
+
+// The rows of a SELECT over one stored table, each taken by its row key:
+// a row's values are read from the table when it is read, and a change
+// goes to that row, so the result stays the table's own rows.
+class KeyedRows : public RowSource {
+public:
+    KeyedRows(std::unique_ptr<RowSource> table, std::vector<FieldInfo> fields, std::vector<size_t> columns,
+              std::vector<uint64_t> keys)
+        : table_(std::move(table)), fields_(std::move(fields)), columns_(std::move(columns)), keys_(std::move(keys)) {}
+
+    const std::vector<FieldInfo>& fields() const override { return fields_; }
+
+    bool next(uint64_t& key, std::vector<Value>* values) override {
+        if (next_ >= keys_.size()) return false;
+        key = keys_[next_++];
+        if (values) read(key, *values);
+        return true;
+    }
+
+    void read(uint64_t key, std::vector<Value>& values) override {
+        table_->read(key, row_);
+        values.resize(columns_.size());
+        for (size_t i = 0; i < columns_.size(); ++i) values[i] = row_[columns_[i]];
+    }
+
+    bool updatable() const override { return true; }
+    Value convert(size_t field, const Value& value) override { return table_->convert(columns_.at(field), value); }
+    void update(uint64_t key, const Changes& changes) override { table_->update(key, mapped(changes)); }
+    uint64_t insert(const Changes& values) override { return table_->insert(mapped(values)); }
+
+private:
+    Changes mapped(const Changes& changes) const {
+        Changes out;
+        for (const auto& [field, value] : changes) out.emplace_back(columns_.at(field), value);
+        return out;
+    }
+
+    std::unique_ptr<RowSource> table_;
+    std::vector<FieldInfo> fields_;
+    std::vector<size_t> columns_;  // table column of each field
+    std::vector<uint64_t> keys_;
+    size_t next_ = 0;
+    std::vector<Value> row_;
+};
+
+// The words and commas of SQLite text outside literals, quoted names and
+// parentheses, lower-cased, with where each begins.
+struct Token {
+    std::string text;
+    size_t at;
+};
+
+std::vector<Token> topLevelTokens(const std::string& s) {
+    std::vector<Token> out;
+    int depth = 0;
+    for (size_t i = 0; i < s.size();) {
+        char c = s[i];
+        if (c == '\'' || c == '"' || c == '`' || c == '[') {
+            char close = c == '[' ? ']' : c;
+            size_t end = s.find(close, i + 1);
+            i = end == std::string::npos ? s.size() : end + 1;
+        } else if (c == '(') {
+            ++depth, ++i;
+        } else if (c == ')') {
+            --depth, ++i;
+        } else if (std::isalpha(static_cast<unsigned char>(c)) || c == '_') {
+            size_t end = i;
+            while (end < s.size() && (std::isalnum(static_cast<unsigned char>(s[end])) || s[end] == '_')) ++end;
+            if (depth == 0) out.push_back({folded(s.substr(i, end - i)), i});
+            i = end;
+        } else {
+            if (depth == 0 && c == ',') out.push_back({",", i});
+            ++i;
+        }
+    }
+    return out;
+}
+
+// Whether each row of the SELECT is one row of the one table it reads: no
+// grouping, distinct rows, compound, join or list of tables.
+bool rowPerTableRow(const std::vector<Token>& tokens) {
+    if (tokens.empty() || tokens[0].text != "select") return false;
+    bool in_from = false;
+    for (const Token& t : tokens) {
+        for (const char* w : {"distinct", "all", "group", "having", "union", "intersect", "except", "join", "window", "values"})
+            if (t.text == w) return false;
+        if (t.text == "from") in_from = true;
+        else if (t.text == "where" || t.text == "order" || t.text == "limit") in_from = false;
+        else if (in_from && t.text == ",") return false;
+    }
+    return true;
+}
+
+// The natural type of a computed column, its values narrowed to it: whole
+// numbers as Long where all fit, any real makes all Double.
+DataType naturalType(std::vector<std::vector<Value>>& rows, size_t field) {
+    bool real = false, text = false, binary = false, wide = false, any = false;
+    for (const auto& row : rows) {
+        const Value& v = row[field];
+        if (v.isNull()) continue;
+        any = true;
+        if (v.is<double>()) real = true;
+        else if (v.is<std::string>()) text = true;
+        else if (v.is<jet::Binary>()) binary = true;
+        else if (v.is<int64_t>() && (v.as<int64_t>() < INT32_MIN || v.as<int64_t>() > INT32_MAX)) wide = true;
+    }
+    if (!any || text) return adVarWChar;
+    if (binary) return adLongVarBinary;
+    for (auto& row : rows) {
+        Value& v = row[field];
+        if (!v.is<int64_t>()) continue;
+        if (real) v = double(v.as<int64_t>());
+        else if (!wide) v = int32_t(v.as<int64_t>());
+    }
+    return real ? adDouble : wide ? adBigInt : adInteger;
+}
+
+[[noreturn]] void returnsNoRows() {
+    throw Error(kErrObjectClosed, "The statement returns no rows, so it cannot be opened as a recordset.");
+}
+
 std::string folded(const std::string& s) {
     std::string out = s;
     for (char& c : out) c = char(std::tolower(static_cast<unsigned char>(c)));
@@ -115,6 +240,106 @@ std::vector<TableInfo> JetProvider::tables() {
 
 std::unique_ptr<RowSource> JetProvider::openTable(const std::string& name) {
     return std::make_unique<JetRows>(*db_, name);
+}
+
+sql::Session& JetProvider::session() {
+    if (!session_) session_ = std::make_unique<sql::Session>(*db_);
+    return *session_;
+}
+
+std::unique_ptr<RowSource> JetProvider::query(const std::string& text) {
+    sql::Statement st = sql::translate(text);
+    if (st.kind != sql::StatementKind::Select) returnsNoRows();
+    sql::StatementHandle plain = session().prepare(st.sqlite, st.tables);
+    // The whole table, as the grid loads it: scanned by the engine itself.
+    if (st.tables.size() == 1 && sqlite3_column_count(plain.get()) == int(db_->table(st.tables[0]).columns.size())) {
+        std::string whole = "select * from \"" + st.tables[0] + "\"";
+        std::string given = st.sqlite;
+        while (!given.empty() && (std::isspace(static_cast<unsigned char>(given.back())) || given.back() == ';'))
+            given.pop_back();
+        size_t start = given.find_first_not_of(" \t\r\n");
+        if (start != std::string::npos && folded(given.substr(start)) == folded(whole)) return openTable(st.tables[0]);
+    }
+    if (std::unique_ptr<RowSource> keyed = keyedRows(st, plain.get())) return keyed;
+
+    sqlite3_stmt* stmt = plain.get();
+    size_t count = size_t(sqlite3_column_count(stmt));
+    std::vector<uint8_t> kinds(count);
+    for (size_t i = 0; i < count; ++i) {
+        kinds[i] = sql::kindOfDeclared(sqlite3_column_decltype(stmt, int(i)));
+        if (!kinds[i] && i < st.date_results.size() && st.date_results[i]) kinds[i] = jet::kDateTime;
+    }
+    std::vector<std::vector<Value>> rows;
+    while (session().step(stmt)) {
+        std::vector<Value>& row = rows.emplace_back();
+        row.reserve(count);
+        for (size_t i = 0; i < count; ++i) row.push_back(sql::fromSqlite(sqlite3_column_value(stmt, int(i)), kinds[i]));
+    }
+    std::vector<FieldInfo> fields;
+    for (size_t i = 0; i < count; ++i)
+        fields.push_back({sqlite3_column_name(stmt, int(i)), kinds[i] ? fieldType(kinds[i]) : naturalType(rows, i)});
+    return std::make_unique<MemoryRows>(std::move(fields), std::move(rows));
+}
+
+// Nothing when the SELECT's rows are not each a row of its one table with
+// every field a column of it; else the rows by key, in the SELECT's order.
+std::unique_ptr<RowSource> JetProvider::keyedRows(const sql::Statement& st, sqlite3_stmt* plain) {
+    std::vector<Token> tokens = topLevelTokens(st.sqlite);
+    if (st.tables.size() != 1 || !rowPerTableRow(tokens)) return nullptr;
+    const jet::TableDef& table = db_->table(st.tables[0]);
+    std::vector<FieldInfo> fields;
+    std::vector<size_t> columns;
+    for (int i = 0; i < sqlite3_column_count(plain); ++i) {
+        const char* origin_table = sqlite3_column_table_name(plain, i);
+        const char* origin = sqlite3_column_origin_name(plain, i);
+        if (!origin_table || !origin || !jet::sameName(origin_table, st.tables[0])) return nullptr;
+        int column = table.findColumn(origin);
+        if (column < 0) return nullptr;
+        columns.push_back(size_t(column));
+        fields.push_back({sqlite3_column_name(plain, i), fieldType(table.columns[size_t(column)].type)});
+    }
+    // Without ORDER BY (whose terms may name the list's aliases or places)
+    // the list is left out, so SQLite reads only the columns the WHERE
+    // needs; where the WHERE names an alias that fails and the list stays.
+    sql::StatementHandle keyed;
+    auto from = std::find_if(tokens.begin(), tokens.end(), [](const Token& t) { return t.text == "from"; });
+    bool ordered = std::any_of(tokens.begin(), tokens.end(), [](const Token& t) { return t.text == "order"; });
+    if (from != tokens.end() && !ordered) {
+        try {
+            keyed = session().prepare("SELECT rowid " + st.sqlite.substr(from->at), st.tables);
+        } catch (const Error&) {
+        }
+    }
+    try {
+        if (!keyed) keyed = session().prepare("SELECT rowid, " + st.sqlite.substr(tokens[0].at + 6), st.tables);
+    } catch (const Error&) {
+        return nullptr;  // a form the key cannot be added to; the rows are then taken as values
+    }
+    std::vector<uint64_t> keys;
+    while (session().step(keyed.get())) keys.push_back(uint64_t(sqlite3_column_int64(keyed.get(), 0)));
+    return std::make_unique<KeyedRows>(openTable(st.tables[0]), std::move(fields), std::move(columns), std::move(keys));
+}
+
+long JetProvider::execute(const std::string& text) {
+    sql::Statement st = sql::translate(text);
+    switch (st.kind) {
+    case sql::StatementKind::Select: {
+        // Run for its errors; the rows are not wanted.
+        sql::StatementHandle stmt = session().prepare(st.sqlite, st.tables);
+        session().step(stmt.get());
+        return 0;
+    }
+    case sql::StatementKind::Insert:
+    case sql::StatementKind::Update:
+    case sql::StatementKind::Delete: {
+        sql::StatementHandle stmt = session().prepare(st.sqlite, st.tables);
+        while (session().step(stmt.get())) {
+        }
+        return session().changes();
+    }
+    default:
+        throw Error(kErrNotSupported, "Statements that change the schema are not supported yet.");
+    }
 }
 
 DataType JetProvider::fieldType(uint8_t t) {

@@ -5,6 +5,7 @@
 
 #include "jet/database.h"
 #include "provider.h"
+#include "sql_session.h"
 
 namespace ado {
 
@@ -13,12 +14,23 @@ public:
     JetProvider(const std::string& path, const std::string& password);
     std::vector<TableInfo> tables() override;
     std::unique_ptr<RowSource> openTable(const std::string& name) override;
+    // Any SELECT, run by SQLite over the engine's tables. Its rows are taken
+    // when it is opened, so the count is exact; where they are the rows of
+    // one stored table, each taken by its key, they can be changed and added
+    // to. A statement that returns no rows is refused before it runs.
+    std::unique_ptr<RowSource> query(const std::string& statement) override;
+    // One statement; a change is one engine transaction, all or nothing.
+    long execute(const std::string& statement) override;
 
     // ADO's type code for a Jet column type.
     static DataType fieldType(uint8_t column_type);
 
 private:
+    sql::Session& session();
+    std::unique_ptr<RowSource> keyedRows(const sql::Statement& st, sqlite3_stmt* plain);
+
     std::unique_ptr<jet::Database> db_;
+    std::unique_ptr<sql::Session> session_;
 };
 
 }  // namespace ado

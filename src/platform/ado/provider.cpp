@@ -30,21 +30,10 @@ bool eat(const std::string& s, size_t& pos, const std::string& word) {
 
 // The table named by "SELECT * FROM [name]" or "SELECT * FROM name".
 std::string tableOf(const std::string& source) {
+    if (std::optional<std::string> table = SelectedTable(source)) return *table;
     std::string s = trim(source);
-    size_t pos = 0;
-    if (s.empty() || !eat(s, pos, "select") || !eat(s, pos, "*") || !eat(s, pos, "from") || pos >= s.size())
-        throw Error(kErrCommandText, s.empty() ? "The statement is empty."
-                                               : "Syntax error: only SELECT * FROM a table can be opened: " + s);
-    std::string rest = s.substr(pos);
-    if (rest.front() == '[') {
-        if (rest.back() != ']' || rest.size() < 3 || rest.find(']') != rest.size() - 1)
-            throw Error(kErrCommandText, "Syntax error in the table name: " + rest);
-        return rest.substr(1, rest.size() - 2);
-    }
-    for (char c : rest)
-        if (std::isspace(static_cast<unsigned char>(c)))
-            throw Error(kErrCommandText, "Syntax error in the statement: " + s);
-    return rest;
+    throw Error(kErrCommandText, s.empty() ? "The statement is empty."
+                                           : "Syntax error: only SELECT * FROM a table can be opened: " + s);
 }
 
 [[noreturn]] void cannotWrite() {
@@ -58,6 +47,29 @@ std::string tableOf(const std::string& source) {
 Value RowSource::convert(size_t, const Value&) { cannotWrite(); }
 void RowSource::update(uint64_t, const Changes&) { cannotWrite(); }
 uint64_t RowSource::insert(const Changes&) { cannotWrite(); }
+
+std::optional<std::string> SelectedTable(const std::string& statement) {
+    std::string s = trim(statement);
+    size_t pos = 0;
+    if (s.empty() || !eat(s, pos, "select") || !eat(s, pos, "*") || !eat(s, pos, "from") || pos >= s.size())
+        return std::nullopt;
+    std::string rest = s.substr(pos);
+    if (rest.front() == '[') {
+        // Inside the brackets a "]" of the name is written twice.
+        std::string name;
+        size_t i = 1;
+        for (; i < rest.size(); ++i) {
+            if (rest[i] != ']') name += rest[i];
+            else if (i + 1 < rest.size() && rest[i + 1] == ']') name += rest[i++];
+            else break;
+        }
+        if (name.empty() || i != rest.size() - 1) return std::nullopt;
+        return name;
+    }
+    for (char c : rest)
+        if (std::isspace(static_cast<unsigned char>(c))) return std::nullopt;
+    return rest;
+}
 
 std::unique_ptr<RowSource> Provider::query(const std::string& statement) { return openTable(tableOf(statement)); }
 

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -59,6 +60,10 @@ public:
     // default runs nothing and raises 3251.
     virtual long execute(const std::string& statement);
 };
+
+// The table "SELECT * FROM [name]" or "SELECT * FROM name" reads; nothing
+// for a statement of any other form.
+std::optional<std::string> SelectedTable(const std::string& statement);
 
 // Rows held in memory (schema rowsets); keys are row numbers.
 class MemoryRows : public RowSource {

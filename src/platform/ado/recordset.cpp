@@ -284,7 +284,17 @@ uint64_t Recordset::RowKey() const {
 }
 
 void Recordset::MoveToRowKey(uint64_t key) {
-    requireScrollable();
+    requireOpen();
+    if (cursor_ == adOpenForwardOnly) {
+        // Read straight by the key: a write to one known row then costs the
+        // same wherever the row lies, without taking every key first.
+        storePending();
+        rows_->read(key, values_);
+        streamed_key_ = key;
+        at_end_ = false;
+        loaded_ = position_;
+        return;
+    }
     for (size_t i = 0; i < keys_.size(); ++i)
         if (keys_[i] == key) {
             moveTo(long(i));

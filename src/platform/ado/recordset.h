@@ -99,6 +99,8 @@ public:
     // on the same table, where a Bookmark is only a position in this one.
     uint64_t RowKey() const;
     // Makes the row with `key` current; 3021 when this recordset has none.
+    // A forward-only cursor reads that row directly, and a MoveNext after
+    // it goes on with the scan from where the scan stood.
     void MoveToRowKey(uint64_t key);
 
 private:

@@ -5,21 +5,10 @@
 
 #include <stdexcept>
 
+#include "forms/forms.h"
 #include "forms/twips.h"
 
 namespace flexgrid {
-
-namespace {
-
-int buttonCode(Qt::MouseButtons b) {
-    return (b & Qt::LeftButton ? 1 : 0) | (b & Qt::RightButton ? 2 : 0) | (b & Qt::MiddleButton ? 4 : 0);
-}
-
-int shiftCode(Qt::KeyboardModifiers m) {
-    return (m & Qt::ShiftModifier ? 1 : 0) | (m & Qt::ControlModifier ? 2 : 0) | (m & Qt::AltModifier ? 4 : 0);
-}
-
-}  // namespace
 
 FlexGrid::FlexGrid(QWidget* parent) : QTableView(parent), model_(new GridModel(this)) {
     setModel(model_);
@@ -147,13 +136,15 @@ bool FlexGrid::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::MouseButtonRelease: {
         auto* e = static_cast<QMouseEvent*>(event);
         QPoint p = area->mapTo(this, e->position().toPoint());
-        emit MouseUp(buttonCode(e->button()), shiftCode(e->modifiers()), forms::ToTwips(p.x()), forms::ToTwips(p.y()));
+        emit MouseUp(forms::ButtonCode(e->button()), forms::ShiftCode(e->modifiers()), forms::ToTwips(p.x()),
+                     forms::ToTwips(p.y()));
         return e->button() == Qt::RightButton;
     }
     case QEvent::MouseMove: {
         auto* e = static_cast<QMouseEvent*>(event);
         QPoint p = area->mapTo(this, e->position().toPoint());
-        emit MouseMove(buttonCode(e->buttons()), shiftCode(e->modifiers()), forms::ToTwips(p.x()), forms::ToTwips(p.y()));
+        emit MouseMove(forms::ButtonCode(e->buttons()), forms::ShiftCode(e->modifiers()), forms::ToTwips(p.x()),
+                       forms::ToTwips(p.y()));
         return false;
     }
     default:

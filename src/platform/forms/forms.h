@@ -1,5 +1,6 @@
 // The few things every window does to its controls: place them in twips,
-// give them a font and colours, and set the window's mouse pointer.
+// give them a font and colours, set the window's mouse pointer, and name
+// mouse buttons and shift keys as mouse events report them.
 #pragma once
 
 #include <QColor>
@@ -26,5 +27,10 @@ void SetBackColor(QWidget* control, QColor color);
 // Pointer values: 0 default, 1 arrow, 11 hourglass.
 enum MousePointer { vbDefault = 0, vbArrow = 1, vbHourglass = 11 };
 void SetMousePointer(QWidget* window, MousePointer pointer);
+
+// Mouse events' codes: button 1 left, 2 right, 4 middle; shift 1 Shift,
+// 2 Ctrl, 4 Alt; several held at once add up.
+int ButtonCode(Qt::MouseButtons buttons);
+int ShiftCode(Qt::KeyboardModifiers modifiers);
 
 }  // namespace forms

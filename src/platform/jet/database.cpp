@@ -65,9 +65,23 @@ void Database::rollback() {
     rereadDefinitions();
 }
 
-// In place, so that references to cached definitions stay valid.
+void Database::schemaChanged(uint32_t dropped_page) {
+    tables_.erase(dropped_page);
+    catalog_.clear();
+    readCatalog();
+}
+
+// In place, so that references to cached definitions stay valid; a table
+// created by a rolled-back transaction is forgotten, its page gone.
 void Database::rereadDefinitions() {
-    for (auto& [page, def] : tables_) *def = TableDef::read(pager_, format(), codec_, page);
+    for (auto it = tables_.begin(); it != tables_.end();) {
+        if (it->first >= pager_.pageCount() || pager_.page(it->first).u8(0) != 0x02) {
+            it = tables_.erase(it);
+            continue;
+        }
+        *it->second = TableDef::read(pager_, format(), codec_, it->first);
+        ++it;
+    }
     catalog_.clear();
     readCatalog();
 }

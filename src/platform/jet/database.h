@@ -60,6 +60,9 @@ public:
     void begin();
     void commit();
     void rollback();
+    // After a table was created or dropped within the transaction: reads
+    // the catalog again and forgets the definition cached for `dropped_page`.
+    void schemaChanged(uint32_t dropped_page = 0);
     // The cached definition, for the writer to keep its counters in step.
     TableDef& tableForWriting(const std::string& name);
 

@@ -23,6 +23,15 @@ enum ErrorNumber : long {
     kErrRequired = 3314,          // a Null into a column whose Required property is True
     kErrRecordTooLarge = 3047,    // "Record is too large."
     kErrOverflow = 3349,          // "Numeric field overflow."
+    kErrTableExists = 3010,       // "Table '...' already exists."
+    kErrBadName = 3125,           // "'...' isn't a valid name."
+    kErrTooManyFields = 3190,     // "Too many fields defined."
+    kErrDuplicateField = 3191,    // "Cannot define field more than once."
+    kErrBadFieldType = 3259,      // "Invalid field data type."; also a bad TEXT size
+    kErrNoFields = 3290,          // a table needs a field ("Syntax error in CREATE TABLE statement.")
+    kErrInRelationship = 3303,    // "Cannot delete or change a field that is part of a relationship."
+    kErrDuplicateKey = 3022,      // a unique index or primary key would hold a value twice
+    kErrNullKey = 3058,           // "Index or primary key cannot contain a Null value."
 };
 
 class Error : public std::runtime_error {

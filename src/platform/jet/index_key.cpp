@@ -73,23 +73,48 @@ bool keyKindsCovered(const TableDef& t, const RealIndex& index) {
     return true;
 }
 
+namespace {
+
+void appendColumn(std::vector<uint8_t>& key, const Column& c, const IndexColumn& ic, const Value& v) {
+    if (v.isNull()) {
+        key.push_back(ic.ascending ? 0x00 : 0xFF);
+        return;
+    }
+    key.push_back(ic.ascending ? 0x7F : 0x80);
+    size_t from = key.size();
+    appendValue(key, c, v);
+    if (!ic.ascending)
+        for (size_t i = from; i < key.size(); ++i) key[i] = uint8_t(~key[i]);
+}
+
+const Column& keyColumn(const TableDef& t, const IndexColumn& ic) {
+    const Column* c = columnNumbered(t, ic.column_number);
+    if (!c) corrupt("an index names a column the table does not have");
+    return *c;
+}
+
+}  // namespace
+
 std::vector<uint8_t> encodeKey(const TableDef& t, const RealIndex& index, const std::vector<Value>& row) {
     std::vector<uint8_t> key;
     for (const IndexColumn& ic : index.columns) {
-        const Column* c = columnNumbered(t, ic.column_number);
-        if (!c) corrupt("an index names a column the table does not have");
-        const Value& v = row.at(size_t(c - t.columns.data()));
-        if (v.isNull()) {
-            key.push_back(ic.ascending ? 0x00 : 0xFF);
-            continue;
-        }
-        key.push_back(ic.ascending ? 0x7F : 0x80);
-        size_t from = key.size();
-        appendValue(key, *c, v);
-        if (!ic.ascending)
-            for (size_t i = from; i < key.size(); ++i) key[i] = uint8_t(~key[i]);
+        const Column& c = keyColumn(t, ic);
+        appendColumn(key, c, ic, row.at(size_t(&c - t.columns.data())));
     }
     return key;
+}
+
+std::vector<uint8_t> encodeKeyPrefix(const TableDef& t, const RealIndex& index, const std::vector<Value>& values) {
+    if (values.size() > index.columns.size()) throw Error(kErrConversion, "More key values than the index has columns.");
+    std::vector<uint8_t> key;
+    for (size_t i = 0; i < values.size(); ++i) appendColumn(key, keyColumn(t, index.columns[i]), index.columns[i], values[i]);
+    return key;
+}
+
+bool allKeyColumnsNull(const TableDef& t, const RealIndex& index, const std::vector<Value>& row) {
+    for (const IndexColumn& ic : index.columns)
+        if (!row.at(size_t(&keyColumn(t, ic) - t.columns.data())).isNull()) return false;
+    return true;
 }
 
 }  // namespace jet

@@ -26,4 +26,11 @@ bool keyKindsCovered(const TableDef& table, const RealIndex& index);
 // Throws kErrUnsupported for a kind it does not cover.
 std::vector<uint8_t> encodeKey(const TableDef& table, const RealIndex& index, const std::vector<Value>& row);
 
+// The key of the first values.size() key columns, given in key-column
+// order: the bytes every full key with those values starts with.
+std::vector<uint8_t> encodeKeyPrefix(const TableDef& table, const RealIndex& index, const std::vector<Value>& values);
+
+// True when every key column of `row` is Null.
+bool allKeyColumnsNull(const TableDef& table, const RealIndex& index, const std::vector<Value>& row);
+
 }  // namespace jet

@@ -70,8 +70,9 @@ std::vector<IndexEntry> readIndex(const Pager& pager, const Format& f, uint32_t 
     IndexPage page = IndexPage::read(pager, f, number);
     while (page.type == kIndexNodePage) {
         if (!seen.insert(number).second) corrupt("the pages of an index form a loop");
-        if (page.entries.empty()) return {};
-        number = page.entries.front().child;
+        // The tail is the last child, the only one when there are no entries.
+        number = page.entries.empty() ? page.tail : page.entries.front().child;
+        if (number == 0) return {};
         page = IndexPage::read(pager, f, number);
     }
     std::vector<IndexEntry> out;

@@ -62,6 +62,8 @@ struct IndexColumn {
 };
 
 // The stored index: its key columns and its B-tree.
+constexpr uint8_t kIndexUnique = 0x01, kIndexIgnoreNulls = 0x02, kIndexRequired = 0x08;
+
 struct RealIndex {
     std::vector<IndexColumn> columns;
     uint32_t usage_map = 0;  // row pointer

@@ -1,9 +1,12 @@
 #include "table_writer.h"
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 
 #include "data_page_writer.h"
+#include "index_key.h"
+#include "index_writer.h"
 #include "row_writer.h"
 #include "value_parse.h"
 
@@ -62,10 +65,11 @@ TableWriter::TableWriter(Database& db, const std::string& name)
       reader_(pager_, format_, db.codec(), table_) {
     if (!pager_.writable()) throw Error(kErrReadOnly, "Cannot update. The database is read-only.");
     if (format_.jet3) throw Error(kErrUnsupported, "Writing to Access 97 databases is not supported.");
-    if (!table_.real_indexes.empty())
-        throw Error(kErrUnsupported, "The table '" + name +
-                                         "' has indexes, which this version cannot yet keep up to date; "
-                                         "it is left unchanged.");
+    for (const RealIndex& index : table_.real_indexes)
+        if (!keyKindsCovered(table_, index))
+            throw Error(kErrUnsupported, "The table '" + name +
+                                             "' has an index on a column of a kind this version cannot keep "
+                                             "up to date; it is left unchanged.");
     for (const Column& c : table_.columns)
         if (!writableType(c.type) || c.calculated())
             throw Error(kErrUnsupported, "The column '" + c.name + "' of table '" + name +
@@ -121,20 +125,71 @@ void TableWriter::setAutonumber(uint32_t value) {
     put32(pager_.modify(table_.page) + format_.tdef_autonumber, value);
 }
 
+bool TableWriter::indexed(size_t i, const std::vector<Value>& values) const {
+    const RealIndex& index = table_.real_indexes[i];
+    return !(index.flags & kIndexIgnoreNulls) || !allKeyColumnsNull(table_, index, values);
+}
+
+std::vector<std::vector<uint8_t>> TableWriter::keysOf(const std::vector<Value>& values) const {
+    std::vector<std::vector<uint8_t>> keys;
+    for (const RealIndex& index : table_.real_indexes) keys.push_back(encodeKey(table_, index, values));
+    return keys;
+}
+
+// Every index's rules for the row's new keys; `old_keys` (an update) are
+// the row's present ones, which it may keep.
+void TableWriter::checkKeys(const std::vector<Value>& values, const std::vector<std::vector<uint8_t>>& keys,
+                            const std::vector<std::vector<uint8_t>>* old_keys) const {
+    for (size_t i = 0; i < table_.real_indexes.size(); ++i) {
+        const RealIndex& index = table_.real_indexes[i];
+        bool primary = std::any_of(table_.indexes.begin(), table_.indexes.end(),
+                                   [&](const Index& x) { return x.primaryKey() && x.real_index == i; });
+        if (primary || (index.flags & kIndexRequired))
+            for (const IndexColumn& ic : index.columns)
+                for (size_t c = 0; c < table_.columns.size(); ++c)
+                    if (table_.columns[c].number == ic.column_number && values[c].isNull())
+                        throw Error(kErrNullKey, "Index or primary key cannot contain a Null value.");
+        // A primary key is unique whatever its flags say.
+        if (!(primary || index.unique()) || !indexed(i, values) || allKeyColumnsNull(table_, index, values)) continue;
+        if (old_keys && (*old_keys)[i] == keys[i]) continue;
+        if (indexHasKey(pager_, format_, index, keys[i]))
+            throw Error(kErrDuplicateKey,
+                        "The changes you requested to the table were not successful because they would create "
+                        "duplicate values in the index, primary key, or relationship. Change the data in the field "
+                        "or fields that contain duplicate data, remove the index, or redefine the index to permit "
+                        "duplicate entries and try again.");
+    }
+}
+
+std::vector<Value> TableWriter::valuesAt(RowId header) const {
+    std::optional<Bytes> row = readRow(pager_, format_, header);
+    if (!row) corrupt("a row being changed cannot be read");
+    std::vector<Value> values;
+    reader_.decode(*row, values);
+    return values;
+}
+
 RowId TableWriter::insert(std::vector<Value> values) {
     if (values.size() != table_.columns.size()) throw Error(kErrConversion, "A row has the wrong number of values.");
+    uint32_t autonumber = table_.next_autonumber;
     for (size_t i = 0; i < values.size(); ++i) {
         const Column& c = table_.columns[i];
         if (c.autoNumber() && c.type == kLong) {
             if (values[i].isNull()) values[i] = int32_t(table_.next_autonumber + 1);
-            if (values[i].is<int32_t>() && values[i].as<int32_t>() > int32_t(table_.next_autonumber))
-                setAutonumber(uint32_t(values[i].as<int32_t>()));
+            if (values[i].is<int32_t>() && values[i].as<int32_t>() > int32_t(autonumber))
+                autonumber = uint32_t(values[i].as<int32_t>());
         } else if (c.autoGuid() && c.type == kGuid && values[i].isNull()) {
             values[i] = newGuid();
         }
     }
+    for (size_t i = 0; i < values.size(); ++i) checkValue(format_, table_.columns[i], values[i], false);
+    std::vector<std::vector<uint8_t>> keys = keysOf(values);
+    checkKeys(values, keys, nullptr);
+    if (autonumber != table_.next_autonumber) setAutonumber(autonumber);
     std::vector<uint8_t> row = encode(values);
     RowId id = addRow(pager_, format_, PageOwner{table_.page, table_.owned_pages, table_.free_pages}, row);
+    for (size_t i = 0; i < keys.size(); ++i)
+        if (indexed(i, values)) insertIndexEntry(pager_, format_, table_.page, table_.real_indexes[i], keys[i], id);
     adjustRowCount(+1);
     return id;
 }
@@ -143,6 +198,18 @@ void TableWriter::update(RowId header, const std::vector<Value>& values) {
     uint16_t flags = DataPage(pager_.page(header.page), format_).flags(header.row);
     if (flags & kRowDeleted) throw Error(kErrRecordDeleted, "Record is deleted.");
     RowId data = dataOf(header, flags);
+    std::vector<Value> old_values = valuesAt(header);
+    std::vector<std::vector<uint8_t>> old_keys = keysOf(old_values);
+    if (values.size() != table_.columns.size()) throw Error(kErrConversion, "A row has the wrong number of values.");
+    for (size_t i = 0; i < values.size(); ++i) checkValue(format_, table_.columns[i], values[i], false);
+    std::vector<std::vector<uint8_t>> keys = keysOf(values);
+    checkKeys(values, keys, &old_keys);
+    for (size_t i = 0; i < keys.size(); ++i) {
+        bool was = indexed(i, old_values), is = indexed(i, values);
+        if (was == is && (!is || old_keys[i] == keys[i])) continue;
+        if (was) removeIndexEntry(pager_, format_, table_.page, table_.real_indexes[i], old_keys[i], header);
+        if (is) insertIndexEntry(pager_, format_, table_.page, table_.real_indexes[i], keys[i], header);
+    }
     std::optional<Bytes> old = readRow(pager_, format_, header);
     std::vector<uint8_t> old_row(old->data(), old->data() + old->size());
     std::vector<uint8_t> row = encode(values);
@@ -169,6 +236,10 @@ void TableWriter::remove(RowId header) {
     uint16_t flags = DataPage(pager_.page(header.page), format_).flags(header.row);
     if (flags & kRowDeleted) throw Error(kErrRecordDeleted, "Record is deleted.");
     RowId data = dataOf(header, flags);
+    std::vector<Value> old_values = valuesAt(header);
+    std::vector<std::vector<uint8_t>> keys = keysOf(old_values);
+    for (size_t i = 0; i < keys.size(); ++i)
+        if (indexed(i, old_values)) removeIndexEntry(pager_, format_, table_.page, table_.real_indexes[i], keys[i], header);
     releaseLongValues(DataPage(pager_.page(data.page), format_).row(data.row));
     // Access flags a deleted row both deleted and moved; readers that test
     // only one of the bits then still skip it.

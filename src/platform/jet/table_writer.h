@@ -8,8 +8,11 @@
 // (so scans skip it) and the old slot keeps a pointer to it, flagged moved,
 // so the row's place, and what points at it, stay the same.
 //
-// Tables with indexes are refused until index upkeep exists, rather than
-// leave an index that disagrees with its table.
+// Every index holds one entry per live row (ignore-nulls indexes none for a
+// row whose key is all Null), under the row's original slot: a moved row
+// keeps its entries. Keys are checked (uniqueness, Nulls) before any page
+// changes. Tables with keys of a kind that cannot be encoded are refused,
+// rather than leave an index that disagrees with its table.
 #pragma once
 
 #include <cstdint>
@@ -42,6 +45,11 @@ private:
     std::vector<uint8_t> padded(std::vector<uint8_t> row, size_t size) const;
     void adjustRowCount(int delta);
     void setAutonumber(uint32_t value);
+    std::vector<std::vector<uint8_t>> keysOf(const std::vector<Value>& values) const;
+    void checkKeys(const std::vector<Value>& values, const std::vector<std::vector<uint8_t>>& keys,
+                   const std::vector<std::vector<uint8_t>>* old_keys) const;
+    bool indexed(size_t index, const std::vector<Value>& values) const;
+    std::vector<Value> valuesAt(RowId header) const;
 
     Database& db_;
     TableDef& table_;

@@ -4,7 +4,8 @@
 
 namespace seams {
 
-int QtMessageBox::MsgBox(QWidget* owner, const std::string& prompt, int buttons, const std::string& title) {
+int QtMessageBox::MsgBox(QWidget* owner, const std::string& prompt, int buttons, const std::string& title,
+                         const std::string& detail) {
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     switch (buttons & 0x70) {
     case vbCritical: icon = QMessageBox::Critical; break;
@@ -13,6 +14,7 @@ int QtMessageBox::MsgBox(QWidget* owner, const std::string& prompt, int buttons,
     case vbInformation: icon = QMessageBox::Information; break;
     }
     QMessageBox box(icon, QString::fromStdString(title), QString::fromStdString(prompt), QMessageBox::Ok, owner);
+    if (!detail.empty()) box.setDetailedText(QString::fromStdString(detail));
     box.exec();
     return vbOK;
 }

@@ -14,13 +14,16 @@ enum MsgBoxResult : int { vbOK = 1 };
 class MessageBox {
 public:
     virtual ~MessageBox() = default;
-    // Modal; returns the button pressed.
-    virtual int MsgBox(QWidget* owner, const std::string& prompt, int buttons, const std::string& title) = 0;
+    // Modal; returns the button pressed. A `detail`, when given, is offered
+    // beside the prompt for whoever wants the fuller story.
+    virtual int MsgBox(QWidget* owner, const std::string& prompt, int buttons, const std::string& title,
+                       const std::string& detail = {}) = 0;
 };
 
 class QtMessageBox : public MessageBox {
 public:
-    int MsgBox(QWidget* owner, const std::string& prompt, int buttons, const std::string& title) override;
+    int MsgBox(QWidget* owner, const std::string& prompt, int buttons, const std::string& title,
+               const std::string& detail = {}) override;
 };
 
 }  // namespace seams

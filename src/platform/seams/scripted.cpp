@@ -4,8 +4,9 @@
 
 namespace seams {
 
-int ScriptedMessageBox::MsgBox(QWidget*, const std::string& prompt, int buttons, const std::string& title) {
-    shown.push_back({prompt, buttons, title});
+int ScriptedMessageBox::MsgBox(QWidget*, const std::string& prompt, int buttons, const std::string& title,
+                               const std::string& detail) {
+    shown.push_back({prompt, buttons, title, detail});
     return vbOK;
 }
 

@@ -17,8 +17,10 @@ public:
         std::string prompt;
         int buttons;
         std::string title;
+        std::string detail;
     };
-    int MsgBox(QWidget* owner, const std::string& prompt, int buttons, const std::string& title) override;
+    int MsgBox(QWidget* owner, const std::string& prompt, int buttons, const std::string& title,
+               const std::string& detail = {}) override;
     std::vector<Shown> shown;
 };
 

@@ -23,6 +23,16 @@ public:
         for (size_t f = 0; f < values.size(); ++f)
             values[f] = table_.value ? table_.value(row, f)
                                      : ado::Value("r" + std::to_string(row + 1) + "c" + std::to_string(f + 1));
+        if (table_.updates && table_.updates->count(row))
+            for (const auto& [f, value] : table_.updates->at(row)) values[f] = value;
+    }
+    bool updatable() const override { return table_.updates != nullptr; }
+    ado::Value convert(size_t field, const ado::Value& value) override {
+        return updatable() ? value : RowSource::convert(field, value);
+    }
+    void update(uint64_t key, const Changes& changes) override {
+        if (!updatable()) RowSource::update(key, changes);
+        for (const auto& [f, value] : changes) (*table_.updates)[long(key)][f] = value;
     }
 
 private:

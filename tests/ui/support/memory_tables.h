@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,6 +21,9 @@ struct MemoryTable {
     std::function<ado::Value(long row, size_t field)> value;
     // Reading this row (from 0) raises a damaged-file error.
     long failing_row = -1;
+    // When set, the table takes updates and keeps them here, by row (from
+    // 0) and field; reading a row shows them.
+    std::shared_ptr<std::map<long, std::map<size_t, ado::Value>>> updates;
 };
 
 MemoryTable Table(std::string name, std::vector<ado::FieldInfo> fields, long rows,

@@ -1,0 +1,144 @@
+// The engine's own write path on a table of a million rows, in one run:
+// insert throughput, one update at the first and at the last row (each in
+// its own flushed transaction, found by row key), a full read beside
+// mdb-export of the same table, and the file size beside the rows' raw
+// size. Not a test: it prints figures, ratios and peak memory.
+//
+//   bench_engine [CORPUS_DIR] [ROWS]   (defaults: ../shared/testdata, 1000000)
+//
+// The table: jobDB1 of a copy of testPromotionV2000.mdb, filled by the
+// engine. It has no primary key; the engine cannot create tables yet.
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "jet/database.h"
+#include "jet/error.h"
+#include "jet/table_writer.h"
+#include "support/child_run.h"
+#include "support/job_table.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double since(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+long peakKb() {
+    struct rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+// Bytes a value takes with no framing: text as its characters.
+size_t rawSize(const jet::Value& v) {
+    return std::visit(
+        [](const auto& x) -> size_t {
+            using T = std::decay_t<decltype(x)>;
+            if constexpr (std::is_same_v<T, std::monostate>) return 0;
+            else if constexpr (std::is_same_v<T, std::string>) return x.size();
+            else if constexpr (std::is_same_v<T, jet::Binary>) return x.size();
+            else return sizeof(T);
+        },
+        v.storage());
+}
+
+struct Row {
+    jet::RowId id;
+    std::vector<jet::Value> values;
+};
+
+// Median milliseconds of changing one number of `row`, one transaction each.
+double updateMs(const std::string& path, Row row, int times) {
+    jet::Database db(path, "");
+    std::vector<double> ms;
+    for (int i = 0; i < times; ++i) {
+        row.values[1] = int32_t(7000 + i);
+        auto start = Clock::now();
+        db.begin();
+        jet::TableWriter(db, "jobDB1").update(row.id, row.values);
+        db.commit();
+        ms.push_back(since(start) * 1000);
+    }
+    std::sort(ms.begin(), ms.end());
+    return ms[ms.size() / 2];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string corpus = argc > 1 ? argv[1] : std::string(PELLINORDB_TESTDATA);
+    long rows = argc > 2 ? std::atol(argv[2]) : 1000000;
+    if (system("command -v mdb-export >/dev/null") != 0) {
+        std::fprintf(stderr, "bench_engine: mdb-export (mdbtools) is not installed\n");
+        return 1;
+    }
+    std::string dir;
+    std::string path = CopyJobSource(corpus, "bench_engine", dir);
+    if (path.empty()) return 1;
+    try {
+        auto start = Clock::now();
+        FillJobTable(path, rows);
+        double insert = since(start);
+        std::printf("table jobDB1 of a copy of testPromotionV2000.mdb (no primary key), %ld rows\n", rows);
+        std::printf("  insert       %10.0f rows/s  %7.3f s (one transaction)\n", rows / insert, insert);
+
+        // One scan: the read figure, the raw size, and the row keys of the
+        // first and last rows, as the windows keep them.
+        Row first, last;
+        size_t raw = 0;
+        long seen = 0;
+        size_t columns = 0;
+        start = Clock::now();
+        {
+            jet::Database db(path, "");
+            const jet::TableDef& table = db.table("jobDB1");
+            columns = table.columns.size();
+            jet::TableScan scan(db, table);
+            std::vector<jet::Value> values;
+            while (scan.next()) {
+                scan.read(values);
+                for (const auto& v : values) raw += rawSize(v);
+                if (seen == 0) first = {scan.rowId(), values};
+                ++seen;
+                if (seen == rows) last = {scan.rowId(), values};
+            }
+        }
+        double read = since(start);
+        if (seen != rows) {
+            std::fprintf(stderr, "bench_engine: read %ld rows, expected %ld\n", seen, rows);
+            return 1;
+        }
+        ChildRun peer = medianRun({"mdb-export", path, "jobDB1"}, 3);
+        std::printf("  full read    %10.0f rows/s  %7.3f s (engine scan, %zu columns)\n", rows / read, read, columns);
+        std::printf("  mdb-export   %10.0f rows/s  %7.3f s (median of 3, peak %ld KB)\n", rows / peer.seconds,
+                    peer.seconds, peer.peak_kb);
+        std::printf("  read ratio (engine / mdb-export): %.2f\n", peer.seconds / read);
+
+        const int times = 9;
+        double at_first = updateMs(path, first, times);
+        double at_last = updateMs(path, last, times);
+        std::printf("  update at row 1:        %7.3f ms (median of %d, own transaction, flushed)\n", at_first, times);
+        std::printf("  update at row %ld:  %7.3f ms\n", rows, at_last);
+        std::printf("  update ratio (last / first): %.2f\n", at_last / at_first);
+
+        double size = double(std::filesystem::file_size(path));
+        std::printf("  file %.1f MB, rows' raw size %.1f MB, ratio %.2f\n", size / 1e6, raw / 1e6, size / raw);
+        std::printf("  peak memory %ld KB\n", peakKb());
+    } catch (const jet::Error& e) {
+        std::fprintf(stderr, "bench_engine: %s\n", e.what());
+        std::filesystem::remove_all(dir);
+        return 1;
+    }
+    std::filesystem::remove_all(dir);
+    return 0;
+}

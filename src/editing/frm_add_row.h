@@ -1,0 +1,41 @@
+// frmAddRow: the one-row grid where the values of a new record are typed.
+// It reads the column count from basGlobal and hands the values back
+// there; any close but "Add" counts as "Cancel".
+#pragma once
+
+#include <QDialog>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace flexgrid {
+class FlexGrid;
+}
+
+class frmAddRow : public QDialog {
+    Q_OBJECT
+public:
+    explicit frmAddRow(QWidget* owner);
+
+    flexgrid::FlexGrid* MSFlexGrid1 = nullptr;
+    QLineEdit* ctlTextList1 = nullptr;
+    QPushButton* cmdOK = nullptr;
+    QLabel* Label1 = nullptr;
+    QPushButton* cmdCancel = nullptr;
+
+    // Escape and the window manager's close end here.
+    void reject() override;
+
+private:
+    void Form_Load(QWidget* owner);
+    void cmdOK_Click();
+    void cmdCancel_Click();
+    void MSFlexGrid1_EnterCell();
+    void ctlTextList1_LostFocus();
+    void ctlTextList1_Change();
+
+    // The cell the editor was opened on, where its focus loss writes.
+    int editRow_ = 0;
+    int editCol_ = 0;
+};

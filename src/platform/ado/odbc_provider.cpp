@@ -1,0 +1,247 @@
+#include "odbc_provider.h"
+
+#include <algorithm>
+#include <optional>
+
+#include "error.h"
+#include "jet/table_def.h"
+#include "jet/value_parse.h"
+#include "value_text.h"
+
+namespace ado {
+
+namespace {
+
+using odbc::Column;
+using odbc::Parameter;
+
+// The engine's kind that parses what a user types for a field of `type`.
+uint8_t parsingKind(DataType type) {
+    switch (type) {
+    case adBoolean: return jet::kBoolean;
+    case adUnsignedTinyInt: return jet::kByte;
+    case adSmallInt: return jet::kInteger;
+    case adInteger: return jet::kLong;
+    case adBigInt: return jet::kBigInt;
+    case adSingle: return jet::kSingle;
+    case adDouble: return jet::kDouble;
+    case adCurrency: return jet::kCurrency;
+    case adNumeric: return jet::kNumeric;
+    case adDate: return jet::kDateTime;
+    case adGUID: return jet::kGuid;
+    case adVarBinary: return jet::kBinary;
+    case adLongVarBinary: return jet::kOle;
+    default: return jet::kMemo;
+    }
+}
+
+class ServerRows : public RowSource {
+public:
+    // The rows of `sql`. `table` is the quoted name of the stored table they
+    // come from, "" for rows that cannot be written; `key_names` its
+    // primary key's columns.
+    ServerRows(odbc::Link& link, const std::string& sql, std::string table, const std::vector<std::string>& key_names)
+        : link_(link), table_(std::move(table)) {
+        odbc::Statement s(link_);
+        s.Run(sql);
+        columns_ = s.Columns();
+        for (const Column& c : columns_) fields_.push_back({c.name, odbc::FieldType(c.sql_type)});
+        std::vector<Value> row;
+        while (s.Fetch(columns_, row)) rows_.push_back(row);
+        known_.assign(rows_.size(), true);
+        for (const std::string& name : key_names) {
+            auto f = std::find_if(columns_.begin(), columns_.end(), [&](const Column& c) { return c.name == name; });
+            if (f == columns_.end()) {
+                key_fields_.clear();
+                break;
+            }
+            key_fields_.push_back(size_t(f - columns_.begin()));
+        }
+    }
+
+    const std::vector<FieldInfo>& fields() const override { return fields_; }
+
+    bool next(uint64_t& key, std::vector<Value>* values) override {
+        if (next_ >= rows_.size()) return false;
+        key = next_++;
+        if (values) *values = rows_[key];
+        return true;
+    }
+
+    void read(uint64_t key, std::vector<Value>& values) override {
+        if (key >= rows_.size()) throw Error(kErrNoCurrentRecord, "The current row is not in this recordset.");
+        values = rows_[key];
+    }
+
+    bool updatable() const override { return !table_.empty(); }
+
+    Value convert(size_t field, const Value& value) override {
+        if (!value.is<std::string>()) return value;
+        const Column& c = columns_.at(field);
+        jet::Column kind;
+        kind.name = c.name;
+        kind.type = parsingKind(fields_[field].type);
+        if (kind.type == jet::kNumeric) {
+            kind.precision = uint8_t(c.size > 0 && c.size <= 38 ? c.size : 0);
+            kind.scale = uint8_t(std::clamp<int>(c.digits, 0, 28));
+        }
+        return jet::parseValue(kind, value.as<std::string>(), localeDecimalSeparator());
+    }
+
+    void update(uint64_t key, const Changes& changes) override {
+        if (key >= rows_.size()) throw Error(kErrNoCurrentRecord, "The current row is not in this recordset.");
+        if (key_fields_.empty())
+            throw Error(kErrNotSupported, "The table " + table_ +
+                                              " has no primary key, so a row of it cannot be found again to be "
+                                              "updated; nothing was stored.");
+        if (!known_[key])
+            throw Error(kErrNotSupported, "The server chose this new row's key, which is not known here; open the "
+                                          "table again to change the row. Nothing was stored.");
+        if (changes.empty()) return;
+        std::string sql = "UPDATE " + table_ + " SET ";
+        std::vector<Parameter> parameters;
+        for (const auto& [field, value] : changes) {
+            if (!parameters.empty()) sql += ", ";
+            sql += link_.QuoteName(columns_.at(field).name) + " = ?";
+            parameters.push_back({value, columns_[field]});
+        }
+        sql += whereKey();
+        std::vector<Parameter> key_values = keyParameters(rows_[key]);
+        parameters.insert(parameters.end(), key_values.begin(), key_values.end());
+        changeOneRow(sql, parameters);
+
+        std::vector<Value> values = rows_[key];
+        for (const auto& [field, value] : changes) values.at(field) = value;
+        rows_[key] = reread(values);
+    }
+
+    uint64_t insert(const Changes& changes) override {
+        std::string sql = "INSERT INTO " + table_;
+        std::vector<Parameter> parameters;
+        std::vector<Value> values(columns_.size());
+        if (changes.empty()) {
+            sql += " DEFAULT VALUES";
+        } else {
+            std::string names, markers;
+            for (const auto& [field, value] : changes) {
+                names += (names.empty() ? "" : ", ") + link_.QuoteName(columns_.at(field).name);
+                markers += markers.empty() ? "?" : ", ?";
+                parameters.push_back({value, columns_[field]});
+                values[field] = value;
+            }
+            sql += " (" + names + ") VALUES (" + markers + ")";
+        }
+        changeOneRow(sql, parameters);
+
+        // Where the key was given, the row as the server stored it.
+        bool known = !key_fields_.empty() && std::all_of(key_fields_.begin(), key_fields_.end(), [&](size_t f) {
+            return std::any_of(changes.begin(), changes.end(), [&](const auto& c) { return c.first == f; });
+        });
+        rows_.push_back(known ? reread(values) : values);
+        known_.push_back(known);
+        return rows_.size() - 1;
+    }
+
+private:
+    std::string whereKey() const {
+        std::string out;
+        for (size_t f : key_fields_) out += (out.empty() ? " WHERE " : " AND ") + link_.QuoteName(columns_[f].name) + " = ?";
+        return out;
+    }
+
+    std::vector<Parameter> keyParameters(const std::vector<Value>& row) const {
+        std::vector<Parameter> out;
+        for (size_t f : key_fields_) out.push_back({row[f], columns_[f]});
+        return out;
+    }
+
+    // Runs one change that must touch exactly one row, or nothing at all.
+    void changeOneRow(const std::string& sql, const std::vector<Parameter>& parameters) {
+        link_.Begin();
+        try {
+            odbc::Statement s(link_);
+            s.Run(sql, parameters);
+            long changed = s.RowCount();
+            if (changed != 1)
+                throw Error(kErrRowNotFound, changed == 0 ? "Row cannot be located for updating: it was changed or "
+                                                            "deleted since it was read. Nothing was stored."
+                                                          : "The change would have touched " +
+                                                                std::to_string(changed) +
+                                                                " rows instead of one, so nothing was stored.");
+            link_.Commit();
+        } catch (...) {
+            link_.Rollback();
+            throw;
+        }
+    }
+
+    // The row with the key of `values` as the server has it now (defaults,
+    // padding and rounding applied); `values` where it cannot be read back.
+    std::vector<Value> reread(const std::vector<Value>& values) {
+        if (key_fields_.empty()) return values;
+        odbc::Statement s(link_);
+        s.Run("SELECT * FROM " + table_ + whereKey(), keyParameters(values));
+        std::vector<Value> row;
+        return s.Fetch(columns_, row) && row.size() == values.size() ? row : values;
+    }
+
+    odbc::Link& link_;
+    std::string table_;
+    std::vector<Column> columns_;
+    std::vector<FieldInfo> fields_;
+    std::vector<size_t> key_fields_;
+    std::vector<std::vector<Value>> rows_;
+    std::vector<bool> known_;  // per row: its key values are the stored ones
+    size_t next_ = 0;
+};
+
+}  // namespace
+
+OdbcProvider::OdbcProvider(const std::string& driver_connection_string) : link_(driver_connection_string) {}
+
+std::vector<TableInfo> OdbcProvider::tables() {
+    odbc::Statement s(link_);
+    s.Tables("TABLE");
+    std::vector<Column> columns = s.Columns();
+    std::vector<TableInfo> out;
+    std::vector<Value> row;
+    while (s.Fetch(columns, row))
+        if (row.size() >= 4) out.push_back({toText(row[2]), toText(row[3])});
+    return out;
+}
+
+std::unique_ptr<RowSource> OdbcProvider::openTable(const std::string& name) {
+    std::vector<std::pair<int, std::string>> keys;  // KEY_SEQ, COLUMN_NAME
+    {
+        odbc::Statement s(link_);
+        s.PrimaryKeys(name);
+        std::vector<Column> columns = s.Columns();
+        std::vector<Value> row;
+        while (s.Fetch(columns, row))
+            if (row.size() >= 5) keys.emplace_back(std::atoi(toText(row[4]).c_str()), toText(row[3]));
+    }
+    std::sort(keys.begin(), keys.end());
+    std::vector<std::string> key_names;
+    std::string order;
+    for (const auto& [seq, column] : keys) {
+        key_names.push_back(column);
+        order += (order.empty() ? " ORDER BY " : ", ") + link_.QuoteName(column);
+    }
+    std::string table = link_.QuoteName(name);
+    return std::make_unique<ServerRows>(link_, "SELECT * FROM " + table + order, table, key_names);
+}
+
+std::unique_ptr<RowSource> OdbcProvider::query(const std::string& statement) {
+    // A dotted name (schema.table) is left to the server to resolve.
+    std::optional<std::string> table = SelectedTable(statement);
+    if (table && table->find('.') == std::string::npos) return openTable(*table);
+    return std::make_unique<ServerRows>(link_, statement, "", std::vector<std::string>{});
+}
+
+long OdbcProvider::execute(const std::string& statement) {
+    odbc::Statement s(link_);
+    s.Run(statement);
+    return s.RowCount();
+}
+
+}  // namespace ado

@@ -1,0 +1,40 @@
+// A database server reached through an ODBC driver, as a backend of the
+// access interface: SQL Server through FreeTDS, or any source whose driver
+// takes the same connection keys.
+//
+// A table opened by name is read whole at once, since static, keyset and
+// dynamic cursors all take every key when opened; it comes in the order of
+// its primary key, where it has one, so that a position names the same row
+// on every opening. A row's key is its number in that order.
+//
+// Changes are one statement each, in a transaction of its own, with every
+// value bound as a parameter, never spliced into the text. An update finds
+// its row by the primary key values as read, and must change exactly that
+// one row; a table without a primary key refuses updates (inserts still
+// work). Any other statement is passed to the server as it stands and its
+// rows are read-only.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "odbc_statement.h"
+#include "provider.h"
+
+namespace ado {
+
+class OdbcProvider : public Provider {
+public:
+    // Connects with a driver connection string.
+    explicit OdbcProvider(const std::string& driver_connection_string);
+
+    std::vector<TableInfo> tables() override;
+    std::unique_ptr<RowSource> openTable(const std::string& name) override;
+    std::unique_ptr<RowSource> query(const std::string& statement) override;
+    long execute(const std::string& statement) override;
+
+private:
+    odbc::Link link_;
+};
+
+}  // namespace ado

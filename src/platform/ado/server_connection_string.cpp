@@ -1,0 +1,97 @@
+#include "server_connection_string.h"
+
+#include <cctype>
+
+#include "error.h"
+
+namespace ado {
+
+namespace {
+
+const std::string kFreeTds = "FreeTDS";
+std::string g_driver = kFreeTds;
+
+std::string lower(const std::string& s) {
+    std::string out;
+    for (char c : s)
+        if (!std::isspace(static_cast<unsigned char>(c))) out += char(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+std::string trimmed(const std::string& s) {
+    size_t b = 0, e = s.size();
+    while (b < e && std::isspace(static_cast<unsigned char>(s[b]))) ++b;
+    while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1]))) --e;
+    return s.substr(b, e - b);
+}
+
+// In braces where the value holds a character the driver would read as
+// syntax; some drivers take braces around a password only.
+std::string braced(const std::string& value) {
+    bool plain = value.find_first_of("[]{}(),;?*=!@") == std::string::npos &&
+                 (value.empty() || (!std::isspace(static_cast<unsigned char>(value.front())) &&
+                                    !std::isspace(static_cast<unsigned char>(value.back()))));
+    if (plain) return value;
+    std::string out = "{";
+    for (char c : value) {
+        out += c;
+        if (c == '}') out += '}';
+    }
+    return out + "}";
+}
+
+struct Address {
+    std::string host;
+    std::string port;  // "" when not given
+};
+
+Address addressOf(const std::string& data_source) {
+    std::string s = trimmed(data_source);
+    if (lower(s.substr(0, 4)) == "tcp:") s = trimmed(s.substr(4));
+    Address a;
+    size_t comma = s.rfind(',');
+    if (comma != std::string::npos) {
+        a.port = trimmed(s.substr(comma + 1));
+        s = trimmed(s.substr(0, comma));
+        for (char c : a.port)
+            if (!std::isdigit(static_cast<unsigned char>(c)) || a.port.size() > 5)
+                throw Error(kErrInvalidConnection, "The port in the server name is not a number: " + data_source);
+    }
+    // Shared memory and named pipes are Windows' own; here this machine is
+    // reached over TCP.
+    std::string l = lower(s);
+    if (l == "." || l == "(local)" || l == "(localhost)") s = "localhost";
+    else if (l.rfind(".\\", 0) == 0 || l.rfind("(local)\\", 0) == 0) s = "localhost" + s.substr(s.find('\\'));
+    a.host = s;
+    return a;
+}
+
+}  // namespace
+
+void SetServerDriver(const std::string& driver_name) { g_driver = driver_name.empty() ? kFreeTds : driver_name; }
+const std::string& ServerDriver() { return g_driver; }
+
+bool IsServerProvider(const std::string& provider) {
+    std::string p = lower(provider);
+    return p == "sqloledb" || p == "sqloledb.1";
+}
+
+std::string DriverConnectionString(const ConnectionString& source, const std::string& driver) {
+    Address a = addressOf(source.get("Data Source"));
+    if (a.host.empty()) throw Error(kErrInvalidConnection, "No server is named in the connection string.");
+    bool freetds = lower(driver) == lower(kFreeTds);
+    // FreeTDS finds a named instance's port itself.
+    if (a.port.empty() && freetds && a.host.find('\\') == std::string::npos) a.port = "1433";
+
+    std::string out = "Driver={" + driver + "};Server=" + braced(a.host);
+    if (!a.port.empty()) out += ";Port=" + a.port;
+    std::string catalog = source.get("Initial Catalog");
+    if (!catalog.empty()) out += ";Database=" + braced(catalog);
+    out += ";UID=" + braced(source.get("User ID"));
+    std::string password = source.has("password") ? source.get("password") : source.get("PWD");
+    out += ";PWD=" + braced(password);
+    if (freetds) out += ";TDS_Version=7.3;ClientCharset=UTF-8";
+    return out;
+}
+
+}  // namespace ado

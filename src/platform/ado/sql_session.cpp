@@ -1,0 +1,113 @@
+#include "sql_session.h"
+
+#include <sqlite3.h>
+
+#include <cctype>
+
+#include "error.h"
+
+namespace ado::sql {
+
+namespace {
+
+std::string folded(const std::string& s) {
+    std::string out = s;
+    for (char& c : out) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+std::string quotedName(const std::string& name) {
+    std::string q = "\"";
+    for (char c : name) q += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return q + "\"";
+}
+
+[[noreturn]] void noSuchTable(const std::string& name) {
+    throw Error(jet::kErrNoSuchTable, "The Microsoft Jet database engine cannot find the input table or query '" + name +
+                                          "'. Make sure it exists and that its name is spelled correctly.");
+}
+
+// The name SQLite's message ends with, after `prefix`.
+bool messageNames(const std::string& message, const std::string& prefix, std::string& name) {
+    if (message.compare(0, prefix.size(), prefix) != 0) return false;
+    name = message.substr(prefix.size());
+    return true;
+}
+
+}  // namespace
+
+void Finalizer::operator()(sqlite3_stmt* stmt) const { sqlite3_finalize(stmt); }
+
+Session::Session(jet::Database& db) : db_(db) {
+    context_.db = &db;
+    if (sqlite3_open_v2(":memory:", &sqlite_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
+        sqlite3_close(sqlite_);
+        throw Error(kErrCommandText, "The SQL engine could not be started.");
+    }
+    // Sorts (GROUP BY, ORDER BY, DISTINCT) stay in memory rather than
+    // spilling to temporary files beyond SQLite's small default cache.
+    sqlite3_exec(sqlite_, "PRAGMA temp_store = MEMORY; PRAGMA cache_size = -32768", nullptr, nullptr, nullptr);
+    registerFunctions(sqlite_);
+    registerModule(sqlite_, context_);
+}
+
+Session::~Session() { sqlite3_close_v2(sqlite_); }
+
+void Session::require(const std::string& table) {
+    for (const jet::CatalogEntry& e : db_.catalog()) {
+        if (!e.isTable() || !jet::sameName(e.name, table)) continue;
+        if (known_.count(folded(e.name))) return;
+        context_.error.reset();
+        std::string create = "CREATE VIRTUAL TABLE temp." + quotedName(e.name) + " USING jet";
+        int rc = sqlite3_exec(sqlite_, create.c_str(), nullptr, nullptr, nullptr);
+        if (rc != SQLITE_OK) raise(rc);
+        known_.insert(folded(e.name));
+        return;
+    }
+    noSuchTable(table);
+}
+
+StatementHandle Session::prepare(const std::string& text, const std::vector<std::string>& tables) {
+    for (const std::string& t : tables) require(t);
+    context_.error.reset();
+    sqlite3_stmt* raw = nullptr;
+    const char* tail = nullptr;
+    int rc = sqlite3_prepare_v3(sqlite_, text.c_str(), int(text.size()), 0, &raw, &tail);
+    StatementHandle stmt(raw);
+    if (rc != SQLITE_OK) raise(rc);
+    if (!stmt) throw Error(3129, "The statement is empty.");
+    for (; tail && *tail; ++tail)
+        if (!std::isspace(static_cast<unsigned char>(*tail)) && *tail != ';')
+            throw Error(3142, "Characters found after end of SQL statement.");
+    return stmt;
+}
+
+bool Session::step(sqlite3_stmt* stmt) {
+    context_.error.reset();
+    int rc = sqlite3_step(stmt);
+    if (rc == SQLITE_ROW) return true;
+    if (rc == SQLITE_DONE) return false;
+    raise(rc);
+}
+
+long Session::changes() const { return long(sqlite3_changes64(sqlite_)); }
+
+void Session::raise(int rc) {
+    if (context_.error) {
+        jet::Error e = *context_.error;
+        context_.error.reset();
+        throw e;
+    }
+    std::string message = sqlite3_errmsg(sqlite_), name;
+    if (messageNames(message, "no such table: ", name)) {
+        if (name.compare(0, 5, "temp.") == 0) name = name.substr(5);
+        noSuchTable(name);
+    }
+    if (messageNames(message, "no such column: ", name))
+        throw Error(-2147217904, "No value given for one or more required parameters: the name '" + name +
+                                     "' is not a field of the tables the statement reads.");
+    if (rc == SQLITE_CONSTRAINT) throw Error(3022, "The changes were not successful: " + message + ".");
+    throw Error(kErrCommandText, "Syntax error in the statement: " + message + ".");
+}
+
+}  // namespace ado::sql

@@ -1,0 +1,50 @@
+// The SQL side of one open Jet database: an in-memory SQLite connection
+// whose tables are the database's, made known on demand from the names a
+// statement reads, with the engine's catalog the only source of names.
+#pragma once
+
+#include <memory>
+#include <set>
+#include <string>
+
+#include "jet/database.h"
+#include "sql_dialect.h"
+#include "sql_vtab.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace ado::sql {
+
+struct Finalizer {
+    void operator()(sqlite3_stmt* stmt) const;
+};
+using StatementHandle = std::unique_ptr<sqlite3_stmt, Finalizer>;
+
+class Session {
+public:
+    explicit Session(jet::Database& db);
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    // `text`, compiled over the tables in `tables`. Raises 3078 for a table
+    // the catalog does not hold, and an error for anything SQLite refuses,
+    // or for text left after the one statement.
+    StatementHandle prepare(const std::string& text, const std::vector<std::string>& tables);
+    // One step: true while there is a row. Raises the engine's error where
+    // the engine failed, else SQLite's.
+    bool step(sqlite3_stmt* stmt);
+    long changes() const;
+
+private:
+    void require(const std::string& table);
+    [[noreturn]] void raise(int rc);
+
+    jet::Database& db_;
+    VtabContext context_;
+    sqlite3* sqlite_ = nullptr;
+    std::set<std::string> known_;  // folded names
+};
+
+}  // namespace ado::sql

@@ -1,0 +1,181 @@
+// Index upkeep through TableWriter: after many inserts, updates and deletes
+// on copies of real files, every index is reread from its pages and must
+// hold exactly one entry per indexable row, in order, with the row's key;
+// lookups through the index find each row; duplicates are refused with the
+// file unchanged; a failure while the tree grows leaves the file whole.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "jet/database.h"
+#include "jet/index_key.h"
+#include "jet/index_page.h"
+#include "jet/index_search.h"
+#include "jet/row_reader.h"
+#include "jet/table_writer.h"
+#include "support/testdata.h"
+
+namespace {
+
+using Key = std::pair<std::vector<uint8_t>, std::pair<uint32_t, uint16_t>>;
+
+// Every index of `table` against its rows; returns the number of rows.
+size_t checkIndexes(const std::string& path, const std::string& table) {
+    jet::Database db(path, "");
+    const jet::TableDef& t = db.table(table);
+    std::vector<std::vector<jet::Value>> rows;
+    std::vector<jet::RowId> ids;
+    jet::TableScan scan(db, t);
+    std::vector<jet::Value> values;
+    while (scan.next()) {
+        scan.read(values);
+        rows.push_back(values);
+        ids.push_back(scan.rowId());
+    }
+    EXPECT_EQ(rows.size(), t.row_count);
+    for (const jet::RealIndex& index : t.real_indexes) {
+        std::vector<Key> from_rows, from_index;
+        for (size_t r = 0; r < rows.size(); ++r) {
+            if ((index.flags & jet::kIndexIgnoreNulls) && jet::allKeyColumnsNull(t, index, rows[r])) continue;
+            from_rows.push_back({jet::encodeKey(t, index, rows[r]), {ids[r].page, ids[r].row}});
+        }
+        for (const jet::IndexEntry& e : jet::readIndex(db.pager(), db.format(), index.root_page))
+            from_index.push_back({e.key, {e.row.page, e.row.row}});
+        EXPECT_TRUE(std::is_sorted(from_index.begin(), from_index.end()));
+        std::sort(from_rows.begin(), from_rows.end());
+        EXPECT_EQ(from_rows, from_index);
+    }
+    return rows.size();
+}
+
+size_t exportedRows(const std::string& path, const std::string& table) {
+    std::string cmd = "mdb-export -H '" + path + "' '" + table + "' | wc -l";
+    FILE* p = popen(cmd.c_str(), "r");
+    size_t n = 0;
+    if (std::fscanf(p, "%zu", &n) != 1) n = size_t(-1);
+    pclose(p);
+    return n;
+}
+
+// compIndexTestV2000's Table1: a Long primary key and two text columns,
+// 512 rows written by Access over an index of two leaves.
+std::vector<jet::Value> agent(int32_t id) {
+    return {id, std::string("name ") + std::to_string(id), std::string("desc")};
+}
+
+
+TEST(IndexUpkeep, ManyInsertsUpdatesAndDeletesKeepEveryIndexInStep) {
+    SKIP_WITHOUT_CORPUS();
+    testdata::Copy copy("compIndexTestV2000.mdb");
+    size_t before = checkIndexes(copy.path(), "Table1");
+    std::vector<jet::RowId> added;
+    {
+        jet::Database db(copy.path(), "");
+        db.begin();
+        jet::TableWriter w(db, "Table1");
+        // Keys from both ends and between, so leaves split in the middle too.
+        for (int32_t i = 0; i < 3000; ++i) added.push_back(w.insert(agent(i % 2 ? 100000 + i : -i - 1)));
+        db.commit();
+    }
+    EXPECT_EQ(checkIndexes(copy.path(), "Table1"), before + 3000);
+    EXPECT_EQ(exportedRows(copy.path(), "Table1"), before + 3000);
+    {
+        jet::Database db(copy.path(), "");
+        const jet::TableDef& t = db.table("Table1");
+        const jet::RealIndex& pk = t.real_indexes[0];
+        EXPECT_EQ(jet::findRows(db.pager(), db.format(), t, pk, {int32_t(100001)}),
+                  std::vector<jet::RowId>{added[1]});
+        std::vector<jet::RowId> range = jet::scanRange(db.pager(), db.format(), t, pk,
+                                                       jet::KeyBound{{int32_t(-1)}, false},
+                                                       jet::KeyBound{{int32_t(-10)}, true});
+        EXPECT_EQ(range.size(), 4u);  // the key descends: -3, -5, -7, -9
+    }
+    {
+        jet::Database db(copy.path(), "");
+        db.begin();
+        jet::TableWriter w(db, "Table1");
+        for (size_t i = 0; i < added.size(); i += 3) w.remove(added[i]);
+        // New keys and rows too long for their slots (they move).
+        for (size_t i = 1; i < added.size(); i += 3)
+            w.update(added[i], {int32_t(200000 + int32_t(i)), std::string(50, 'x'), std::string("d")});
+        db.commit();
+    }
+    EXPECT_EQ(checkIndexes(copy.path(), "Table1"), before + 2000);
+    EXPECT_EQ(exportedRows(copy.path(), "Table1"), before + 2000);
+    {
+        jet::Database db(copy.path(), "");
+        const jet::TableDef& t = db.table("Table1");
+        EXPECT_EQ(jet::findRows(db.pager(), db.format(), t, t.real_indexes[0], {int32_t(200001)}),
+                  std::vector<jet::RowId>{added[1]});  // a moved row keeps its place
+    }
+}
+
+TEST(IndexUpkeep, DuplicateKeyIsRefusedAndTheFileIsUnchanged) {
+    SKIP_WITHOUT_CORPUS();
+    testdata::Copy copy("indexTestV2000.mdb");  // Table2: id is the primary key
+    std::vector<unsigned char> original = copy.read();
+    jet::Database db(copy.path(), "");
+    const jet::TableDef& t = db.table("Table2");
+    std::vector<jet::Value> existing;
+    jet::TableScan scan(db, t);
+    ASSERT_TRUE(scan.next());
+    scan.read(existing);
+    db.begin();
+    jet::TableWriter w(db, "Table2");
+    long number = 0;
+    try {
+        w.insert({existing[0], std::string("again")});
+    } catch (const jet::Error& e) {
+        number = e.number();
+        EXPECT_NE(std::string(e.what()).find("duplicate values in the index, primary key, or relationship"),
+                  std::string::npos);
+    }
+    EXPECT_EQ(number, 3022);
+    try {
+        w.insert({jet::Value(), std::string("no key")});
+        number = 0;
+    } catch (const jet::Error& e) {
+        number = e.number();
+    }
+    EXPECT_EQ(number, jet::kErrNullKey);
+    db.commit();
+    EXPECT_EQ(copy.read(), original);
+}
+
+TEST(IndexUpkeep, CrashWhileTheTreeGrowsLeavesTheFileBeforeOrAfter) {
+    SKIP_WITHOUT_CORPUS();
+    testdata::Copy copy("compIndexTestV2000.mdb");
+    std::vector<unsigned char> original = copy.read();
+    size_t before = checkIndexes(copy.path(), "Table1");
+    bool reached_end = false;
+    for (int k = 0; !reached_end && k < 60; k += 2) {
+        SCOPED_TRACE(k);
+        copy.write(original);
+        pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            jet::Database db(copy.path(), "");
+            db.begin();
+            jet::TableWriter w(db, "Table1");
+            for (int32_t i = 0; i < 600; ++i) w.insert(agent(300000 + i));  // splits the leaves
+            int points = 0;
+            jet::Pager::setIoHook([&](int) {
+                if (points++ == k) _exit(9);
+            });
+            db.commit();
+            _exit(0);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        reached_end = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        size_t after = checkIndexes(copy.path(), "Table1");
+        EXPECT_TRUE(after == before || after == before + 600) << after;
+    }
+    EXPECT_TRUE(reached_end);
+}
+
+}  // namespace
