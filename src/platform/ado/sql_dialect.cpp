@@ -432,7 +432,6 @@ std::string Parser::selectBody(bool top_level, std::vector<bool>* dates) {
 }
 
 std::string Parser::selectCore(bool top_level, std::vector<bool>* dates, std::string& limit) {
-    size_t start = at_;
     expectWord("SELECT", kErrSelect, "SELECT expected.");
     std::string out = "SELECT ";
     if (acceptWord("DISTINCT")) out += "DISTINCT ";
@@ -496,7 +495,6 @@ std::string Parser::selectCore(bool top_level, std::vector<bool>* dates, std::st
         }
     }
     if (acceptWord("HAVING")) out += " HAVING " + expr().sql;
-    (void)start;
     return out;
 }
 
@@ -560,7 +558,12 @@ std::string Parser::tablePrimary() {
         noteTable(table);
         out = quoteName(table);
     }
-    if (acceptWord("AS") || atName()) {
+    // An alias needs AS: "FROM Order Details" must not read as the table
+    // Order under the alias Details.
+    if (atName())
+        fail(kErrFrom, "Syntax error in FROM clause near '" + peek().text +
+                           "'. A name with blanks must be put in square brackets; an alias is given with AS.");
+    if (acceptWord("AS")) {
         if (!atName()) fail(kErrFrom, "Syntax error in FROM clause: an alias is expected after AS.");
         out += " AS " + quoteName(take().text);
         if (atName())
@@ -1153,6 +1156,8 @@ Expr Parser::call(const Token& fn) {
         fail(kErrExpression, "Wrong number of arguments used with function in query expression '" + span(start) + "'.");
     e.sql = std::string(f->second.sqlite) + "(";
     for (int i = 0; i < n; ++i) e.sql += (i ? ", " : "") + args[size_t(i)].value();
+    // Format shows a value it knows to be a date as a date without a format.
+    if (u == "FORMAT" && args[0].date) e.sql += n == 1 ? ", NULL, 1" : ", 1";
     e.sql += ")";
     e.date = f->second.date;
     return e;
