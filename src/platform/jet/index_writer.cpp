@@ -15,47 +15,44 @@ constexpr size_t kRowPointerSize = 4;  // page (3 bytes) and row, after the key
 constexpr size_t kChildSize = 4;       // child page of an intermediate entry
 constexpr size_t kPrevious = 12, kNext = 16, kTail = 20, kPrefix = 24, kMask = 0x1B, kFirstEntry = 0x1E0;
 
-struct Entry {
-    std::vector<uint8_t> key;
-    RowId row;
-    bool operator<(const Entry& o) const {
-        if (key != o.key) return key < o.key;
-        return row.page != o.row.page ? row.page < o.row.page : row.row < o.row.row;
-    }
-};
-
-// One page of the rebuilt tree. Leaves: `entries` are its entries.
-// Intermediate pages: entries[i] is the last entry of children[i]; the
-// last child, which has no entry, is the tail.
-struct Node {
-    std::vector<Entry> entries;
-    std::vector<size_t> children;  // into the level below
-    uint32_t page = 0;
-};
-
-struct Tree {
-    std::vector<uint32_t> pages;  // every page of the tree, root first
-    std::vector<Entry> entries;   // in order
-};
-
-void collect(const Pager& pager, const Format& f, uint32_t number, Tree& tree, std::unordered_set<uint32_t>& seen) {
-    if (!seen.insert(number).second) corrupt("the pages of an index form a loop");
-    tree.pages.push_back(number);
-    IndexPage page = IndexPage::read(pager, f, number);
-    if (page.type == kIndexLeafPage) {
-        for (IndexEntry& e : page.entries) tree.entries.push_back(Entry{std::move(e.key), e.row});
-        return;
-    }
-    for (const IndexEntry& e : page.entries) collect(pager, f, e.child, tree, seen);
-    if (page.tail != 0) collect(pager, f, page.tail, tree, seen);
+// Entry order: key, then row pointer, as the bytes on the page sort.
+bool before(const IndexEntry& a, const IndexEntry& b) {
+    if (a.key != b.key) return a.key < b.key;
+    return a.row.page != b.row.page ? a.row.page < b.row.page : a.row.row < b.row.row;
 }
 
-Tree readTree(const Pager& pager, const Format& f, uint32_t root) {
-    Tree tree;
+size_t roomOf(const Format& f) { return f.page_size - kFirstEntry; }
+
+// One page of the tree being changed. On the way down `at` is the position
+// taken: the entry whose child was followed, or entries.size() for the
+// tail; in the leaf, where the entry is or goes.
+struct Node {
+    uint32_t number = 0;
+    IndexPage page;
+    size_t at = 0;
+    bool leaf() const { return page.type == kIndexLeafPage; }
+};
+
+// The pages from the root (front) down to one leaf (back).
+using Path = std::vector<Node>;
+
+// Follows, on each page, the first entry that `below` is false for: the
+// subtree that holds the first entry not below what is sought.
+template <class Below>
+Path descend(const Pager& pager, const Format& f, uint32_t root, Below below) {
+    Path path;
     std::unordered_set<uint32_t> seen;
-    collect(pager, f, root, tree, seen);
-    if (!std::is_sorted(tree.entries.begin(), tree.entries.end())) corrupt("an index's entries are out of order");
-    return tree;
+    for (uint32_t number = root;;) {
+        if (!seen.insert(number).second) corrupt("the pages of an index form a loop");
+        Node node{number, IndexPage::read(pager, f, number)};
+        const std::vector<IndexEntry>& es = node.page.entries;
+        node.at = size_t(std::partition_point(es.begin(), es.end(), below) - es.begin());
+        bool leaf = node.leaf();
+        if (!leaf) number = node.at < es.size() ? es[node.at].child : node.page.tail;
+        path.push_back(std::move(node));
+        if (leaf) return path;
+        if (number == 0) corrupt("an intermediate index page has no child for a key");
+    }
 }
 
 size_t commonPrefix(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
@@ -65,67 +62,42 @@ size_t commonPrefix(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b
     return i;
 }
 
-// Bytes the entries take on a page: the first whole, the rest without the
-// shared prefix (common to all keys, as they are in order).
-size_t prefixOf(const std::vector<Entry>& entries) {
-    if (entries.empty()) return 0;
-    return commonPrefix(entries.front().key, entries.back().key);
+// Bytes entries [first, last) take on a page: the first whole, the rest
+// without the prefix the first and last keys share (all share it, being in
+// order).
+size_t bytesOf(const std::vector<IndexEntry>& es, size_t first, size_t last, bool leaf) {
+    if (first == last) return 0;
+    size_t total = (last - first) * (kRowPointerSize + (leaf ? 0 : kChildSize));
+    for (size_t i = first; i < last; ++i) total += es[i].key.size();
+    return total - (last - first - 1) * commonPrefix(es[first].key, es[last - 1].key);
 }
 
-size_t sizeOf(const std::vector<Entry>& entries, size_t extra) {
-    size_t total = 0;
-    for (const Entry& e : entries) total += e.key.size() + kRowPointerSize + extra;
-    return entries.empty() ? 0 : total - (entries.size() - 1) * prefixOf(entries);
-}
-
-// Groups `entries` into pages as full as each holds. For intermediate
-// levels (extra = kChildSize) each page takes one more child as its tail.
-std::vector<Node> fill(const std::vector<Entry>& entries, size_t room, bool intermediate) {
-    std::vector<Node> nodes;
-    size_t extra = intermediate ? kChildSize : 0;
-    size_t i = 0;
-    while (i < entries.size() || nodes.empty()) {
-        Node node;
-        while (i < entries.size()) {
-            // An intermediate page keeps one child past its entries for a tail.
-            if (intermediate && i + 1 == entries.size()) break;
-            node.entries.push_back(entries[i]);
-            if (node.entries.size() > 1 && sizeOf(node.entries, extra) > room) {
-                node.entries.pop_back();
-                break;
-            }
-            if (sizeOf(node.entries, extra) > room) throw Error(kErrUnsupported, "An index key is too long for a page.");
-            if (intermediate) node.children.push_back(i);
-            ++i;
-        }
-        if (intermediate) node.children.push_back(i++);  // the tail
-        nodes.push_back(std::move(node));
-        if (entries.empty()) break;
-    }
-    return nodes;
+bool fits(const Format& f, const Node& node) {
+    return bytesOf(node.page.entries, 0, node.page.entries.size(), node.leaf()) <= roomOf(f);
 }
 
 void putBe(uint8_t* p, uint32_t v, size_t bytes) {
     for (size_t i = 0; i < bytes; ++i) p[i] = uint8_t(v >> (8 * (bytes - 1 - i)));
 }
 
-// `children` holds the child page of each entry (intermediate pages only).
-void writeNode(Pager& pager, const Format& f, uint32_t owner, const Node& node, const std::vector<uint32_t>& children,
-               uint32_t previous, uint32_t next, uint32_t tail) {
-    bool leaf = children.empty() && tail == 0;
-    uint8_t* p = pager.modify(node.page);
+void writePage(Pager& pager, const Format& f, uint32_t owner, const Node& node) {
+    const IndexPage& page = node.page;
+    bool leaf = node.leaf();
+    uint32_t tail = leaf ? 0 : page.tail;
+    uint8_t* p = pager.modify(node.number);
     std::memset(p, 0, f.page_size);
-    p[0] = leaf ? kIndexLeafPage : kIndexNodePage;
+    p[0] = page.type;
     p[1] = 0x01;
     std::memcpy(p + 4, &owner, 4);
-    std::memcpy(p + kPrevious, &previous, 4);
-    std::memcpy(p + kNext, &next, 4);
+    std::memcpy(p + kPrevious, &page.previous, 4);
+    std::memcpy(p + kNext, &page.next, 4);
     std::memcpy(p + kTail, &tail, 4);
-    uint16_t prefix = uint16_t(prefixOf(node.entries));
+    const std::vector<IndexEntry>& es = page.entries;
+    uint16_t prefix = es.empty() ? 0 : uint16_t(commonPrefix(es.front().key, es.back().key));
     std::memcpy(p + kPrefix, &prefix, 2);
     size_t at = kFirstEntry;
-    for (size_t k = 0; k < node.entries.size(); ++k) {
-        const Entry& e = node.entries[k];
+    for (size_t k = 0; k < es.size(); ++k) {
+        const IndexEntry& e = es[k];
         size_t skip = k == 0 ? 0 : prefix;
         std::memcpy(p + at, e.key.data() + skip, e.key.size() - skip);
         at += e.key.size() - skip;
@@ -133,7 +105,7 @@ void writeNode(Pager& pager, const Format& f, uint32_t owner, const Node& node, 
         p[at + 3] = uint8_t(e.row.row);
         at += kRowPointerSize;
         if (!leaf) {
-            putBe(p + at, children[k], 4);
+            putBe(p + at, e.child, 4);
             at += kChildSize;
         }
         size_t bit = at - kFirstEntry;
@@ -143,46 +115,140 @@ void writeNode(Pager& pager, const Format& f, uint32_t owner, const Node& node, 
     std::memcpy(p + 2, &free_space, 2);
 }
 
-void writeTree(Pager& pager, const Format& f, uint32_t owner, Tree& old, const std::vector<Entry>& entries) {
-    size_t room = f.page_size - kFirstEntry;
-    std::vector<std::vector<Node>> levels{fill(entries, room, false)};
-    while (levels.back().size() > 1) {
-        std::vector<Entry> lasts;
-        const std::vector<Node>& below = levels.back();
-        for (size_t i = 0; i < below.size(); ++i) {
-            const Node& n = below[i];
-            // A subtree's last entry: its leaves' last, found down the tails.
-            const Node* at = &n;
-            for (size_t level = levels.size() - 1; !at->children.empty(); --level) at = &levels[level - 1][at->children.back()];
-            lasts.push_back(at->entries.back());
-        }
-        levels.push_back(fill(lasts, room, true));
+// Sets the previous or next pointer of `page`, when there is one.
+void setLink(Pager& pager, uint32_t page, size_t offset, uint32_t value) {
+    if (page != 0) std::memcpy(pager.modify(page) + offset, &value, 4);
+}
+
+// An overflowing page cut in two. A leaf's lower part takes entries
+// [0, m); an intermediate page's lower part takes children [0, m), that is
+// entries [0, m - 1) with the child of entry m - 1 as its tail. Either way
+// entry m - 1 names the lower part's last entry and goes to the parent.
+struct Halves {
+    IndexPage lower, upper;
+    IndexEntry up;
+};
+
+Halves cut(const Node& node, size_t m) {
+    const std::vector<IndexEntry>& es = node.page.entries;
+    Halves h;
+    h.lower.type = h.upper.type = node.page.type;
+    h.lower.entries.assign(es.begin(), es.begin() + long(node.leaf() ? m : m - 1));
+    if (!node.leaf()) h.lower.tail = es[m - 1].child;
+    h.upper.entries.assign(es.begin() + long(m), es.end());
+    h.upper.tail = node.page.tail;
+    h.up = es[m - 1];
+    return h;
+}
+
+// Where to cut: both parts must fit, and each keep at least one entry. An
+// entry added at either end of its level, as loads in key order add them,
+// leaves the other part as full as it can be; elsewhere the parts are even.
+size_t splitPoint(const Format& f, const Node& node) {
+    const std::vector<IndexEntry>& es = node.page.entries;
+    bool leaf = node.leaf();
+    size_t n = es.size(), room = roomOf(f);
+    bool at_end = node.at + 1 == n && node.page.next == 0;
+    bool at_start = node.at == 0 && node.page.previous == 0;
+    size_t best = 0, best_gap = 0;
+    for (size_t m = leaf ? 1 : 2; m + 1 <= n; ++m) {
+        size_t lower = bytesOf(es, 0, leaf ? m : m - 1, leaf), upper = bytesOf(es, m, n, leaf);
+        if (lower > room || upper > room) continue;
+        size_t gap = lower > upper ? lower - upper : upper - lower;
+        if (at_start) return m;
+        if (best == 0 || at_end || gap < best_gap) best = m, best_gap = gap;
     }
+    // Not reached while entries keep within a quarter of a page's room.
+    if (best == 0) throw Error(kErrUnsupported, "An index key is too long for a page.");
+    return best;
+}
 
-    // Numbers: the root keeps its page; the rest reuse the old pages, then new ones.
-    size_t reuse = 1;
-    for (size_t level = levels.size(); level-- > 0;)
-        for (Node& n : levels[level]) {
-            if (level == levels.size() - 1) { n.page = old.pages.front(); continue; }
-            n.page = reuse < old.pages.size() ? old.pages[reuse++] : allocatePage(pager, f);
-        }
-    for (; reuse < old.pages.size(); ++reuse) freePage(pager, f, old.pages[reuse]);
+// Writes path[level]; one that no longer fits is split, and the split is
+// carried up to its parent. The root keeps its page by handing both parts
+// to new children.
+void store(Pager& pager, const Format& f, uint32_t owner, Path& path, size_t level) {
+    Node& node = path[level];
+    if (fits(f, node)) return writePage(pager, f, owner, node);
+    Halves h = cut(node, splitPoint(f, node));
+    if (level == 0) {
+        Node lower{allocatePage(pager, f), std::move(h.lower)};
+        Node upper{allocatePage(pager, f), std::move(h.upper)};
+        lower.page.next = upper.number;
+        upper.page.previous = lower.number;
+        writePage(pager, f, owner, lower);
+        writePage(pager, f, owner, upper);
+        h.up.child = lower.number;
+        node.page = IndexPage{kIndexNodePage, 0, 0, upper.number, {std::move(h.up)}};
+        return writePage(pager, f, owner, node);
+    }
+    Node lower{allocatePage(pager, f), std::move(h.lower)};
+    lower.page.previous = node.page.previous;
+    lower.page.next = node.number;
+    setLink(pager, lower.page.previous, kNext, lower.number);
+    node.page.entries = std::move(h.upper.entries);
+    node.page.previous = lower.number;
+    writePage(pager, f, owner, lower);
+    writePage(pager, f, owner, node);
+    // The new page's range lies just below the one the parent followed.
+    h.up.child = lower.number;
+    Node& parent = path[level - 1];
+    parent.page.entries.insert(parent.page.entries.begin() + long(parent.at), std::move(h.up));
+    store(pager, f, owner, path, level - 1);
+}
 
-    for (size_t level = 0; level < levels.size(); ++level) {
-        std::vector<Node>& nodes = levels[level];
-        for (size_t i = 0; i < nodes.size(); ++i) {
-            const Node& n = nodes[i];
-            uint32_t previous = i > 0 ? nodes[i - 1].page : 0;
-            uint32_t next = i + 1 < nodes.size() ? nodes[i + 1].page : 0;
-            std::vector<uint32_t> children;
-            uint32_t tail = 0;
-            if (level > 0) {
-                for (size_t child : n.children) children.push_back(levels[level - 1][child].page);
-                tail = children.back();
-                children.pop_back();
-            }
-            writeNode(pager, f, owner, n, children, previous, next, tail);
-        }
+// The last entry under path[level] is now `last`: the nearest ancestor that
+// names that subtree by an entry, rather than as its tail, takes it.
+void fixBound(Pager& pager, const Format& f, uint32_t owner, Path& path, size_t level, const IndexEntry& last) {
+    while (level-- > 0) {
+        Node& parent = path[level];
+        if (parent.at == parent.page.entries.size()) continue;
+        IndexEntry& e = parent.page.entries[parent.at];
+        e.key = last.key;
+        e.row = last.row;
+        return store(pager, f, owner, path, level);
+    }
+}
+
+// path[level], below the root, has nothing left (a leaf without entries, an
+// intermediate page without children): it leaves its level, goes back to
+// the free pages and out of its parent.
+void drop(Pager& pager, const Format& f, uint32_t owner, Path& path, size_t level) {
+    const Node& node = path[level];
+    setLink(pager, node.page.previous, kNext, node.page.next);
+    setLink(pager, node.page.next, kPrevious, node.page.previous);
+    freePage(pager, f, node.number);
+    Node& parent = path[level - 1];
+    std::vector<IndexEntry>& es = parent.page.entries;
+    if (parent.at < es.size()) {
+        es.erase(es.begin() + long(parent.at));
+        return store(pager, f, owner, path, level - 1);
+    }
+    if (es.empty()) {  // it was the only child
+        if (level - 1 > 0) return drop(pager, f, owner, path, level - 1);
+        parent.page = IndexPage{kIndexLeafPage, 0, 0, 0, {}};  // an empty index is one empty leaf
+        return writePage(pager, f, owner, parent);
+    }
+    // The tail went: the last entry's child becomes the tail, and that
+    // entry names the last of what is left.
+    IndexEntry last = std::move(es.back());
+    es.pop_back();
+    parent.page.tail = last.child;
+    store(pager, f, owner, path, level - 1);
+    fixBound(pager, f, owner, path, level - 1, last);
+}
+
+// A root with a single child and no entries takes the child's contents (the
+// child is then the only page of its level), so the tree loses a level.
+void collapseRoot(Pager& pager, const Format& f, uint32_t owner, uint32_t root) {
+    std::unordered_set<uint32_t> seen{root};
+    for (;;) {
+        IndexPage page = IndexPage::read(pager, f, root);
+        if (page.type != kIndexNodePage || !page.entries.empty() || page.tail == 0) return;
+        if (!seen.insert(page.tail).second) corrupt("the pages of an index form a loop");
+        Node node{root, IndexPage::read(pager, f, page.tail)};
+        if (node.page.previous != 0 || node.page.next != 0) corrupt("an index page's only child has siblings");
+        writePage(pager, f, owner, node);
+        freePage(pager, f, page.tail);
     }
 }
 
@@ -192,32 +258,56 @@ void requireWritable(const Format& f) {
 
 }  // namespace
 
+bool indexKeyFits(const Format& f, const std::vector<uint8_t>& key) {
+    return key.size() + kRowPointerSize + kChildSize <= roomOf(f) / 4;
+}
+
 bool indexHasKey(const Pager& pager, const Format& f, const RealIndex& index, const std::vector<uint8_t>& key) {
-    Tree tree = readTree(pager, f, index.root_page);
-    auto it = std::lower_bound(tree.entries.begin(), tree.entries.end(), Entry{key, RowId{0, 0}});
-    return it != tree.entries.end() && it->key == key;
+    auto below = [&](const IndexEntry& e) { return e.key < key; };
+    Path path = descend(pager, f, index.root_page, below);
+    // The first entry not below `key` is in that leaf, or (when everything
+    // there is below) further along.
+    IndexPage page = std::move(path.back().page);
+    std::unordered_set<uint32_t> seen{path.back().number};
+    for (;;) {
+        auto it = std::partition_point(page.entries.begin(), page.entries.end(), below);
+        if (it != page.entries.end()) return it->key == key;
+        if (page.next == 0) return false;
+        if (!seen.insert(page.next).second) corrupt("the leaves of an index form a loop");
+        page = IndexPage::read(pager, f, page.next);
+    }
 }
 
 void insertIndexEntry(Pager& pager, const Format& f, uint32_t owner, const RealIndex& index,
                       const std::vector<uint8_t>& key, RowId row) {
     requireWritable(f);
-    Tree tree = readTree(pager, f, index.root_page);
-    Entry e{key, row};
-    auto it = std::lower_bound(tree.entries.begin(), tree.entries.end(), e);
-    if (it != tree.entries.end() && !(e < *it)) corrupt("an index already has an entry for a row being added");
-    tree.entries.insert(it, std::move(e));
-    writeTree(pager, f, owner, tree, tree.entries);
+    if (!indexKeyFits(f, key)) throw Error(kErrUnsupported, "An index key is too long for a page.");
+    IndexEntry entry{key, row};
+    Path path = descend(pager, f, index.root_page, [&](const IndexEntry& e) { return before(e, entry); });
+    Node& leaf = path.back();
+    std::vector<IndexEntry>& es = leaf.page.entries;
+    if (leaf.at < es.size() && !before(entry, es[leaf.at]))
+        corrupt("an index already has an entry for a row being added");
+    es.insert(es.begin() + long(leaf.at), std::move(entry));
+    store(pager, f, owner, path, path.size() - 1);
 }
 
 void removeIndexEntry(Pager& pager, const Format& f, uint32_t owner, const RealIndex& index,
                       const std::vector<uint8_t>& key, RowId row) {
     requireWritable(f);
-    Tree tree = readTree(pager, f, index.root_page);
-    Entry e{key, row};
-    auto it = std::lower_bound(tree.entries.begin(), tree.entries.end(), e);
-    if (it == tree.entries.end() || e < *it) corrupt("an index has no entry for a row being changed");
-    tree.entries.erase(it);
-    writeTree(pager, f, owner, tree, tree.entries);
+    IndexEntry entry{key, row};
+    Path path = descend(pager, f, index.root_page, [&](const IndexEntry& e) { return before(e, entry); });
+    size_t level = path.size() - 1;
+    Node& leaf = path[level];
+    std::vector<IndexEntry>& es = leaf.page.entries;
+    if (leaf.at == es.size() || before(entry, es[leaf.at])) corrupt("an index has no entry for a row being changed");
+    es.erase(es.begin() + long(leaf.at));
+    if (es.empty() && level > 0) {
+        drop(pager, f, owner, path, level);
+        return collapseRoot(pager, f, owner, index.root_page);
+    }
+    store(pager, f, owner, path, level);
+    if (leaf.at == es.size() && !es.empty()) fixBound(pager, f, owner, path, level, es.back());
 }
 
 }  // namespace jet

@@ -149,6 +149,8 @@ void TableWriter::checkKeys(const std::vector<Value>& values, const std::vector<
                 for (size_t c = 0; c < table_.columns.size(); ++c)
                     if (table_.columns[c].number == ic.column_number && values[c].isNull())
                         throw Error(kErrNullKey, "Index or primary key cannot contain a Null value.");
+        if (indexed(i, values) && !indexKeyFits(format_, keys[i]))
+            throw Error(kErrUnsupported, "An index key is too long for a page.");
         // A primary key is unique whatever its flags say.
         if (!(primary || index.unique()) || !indexed(i, values) || allKeyColumnsNull(table_, index, values)) continue;
         if (old_keys && (*old_keys)[i] == keys[i]) continue;
