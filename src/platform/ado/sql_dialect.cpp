@@ -200,6 +200,8 @@ struct Expr {
     bool date = false;
     bool number = false;  // a number for certain (literal or arithmetic of numbers)
     bool column = false;  // a plain column reference: its collation is its own
+    std::string field;      // of a column: its name, and "table.field" where so typed
+    std::string qualified;
     std::string value() const { return truth ? "(-(" + sql + "))" : sql; }
 };
 
@@ -331,7 +333,9 @@ private:
     }
     void endOfStatement(long number, const std::string& what) {
         if (peek().kind != Tok::End) {
-            if (peek().kind == Tok::Name || peek().kind == Tok::Bracketed)
+            const Token& before = toks_[at_ ? at_ - 1 : 0];
+            bool after_name = at_ && (before.kind == Tok::Name || before.kind == Tok::Bracketed);
+            if (after_name && (peek().kind == Tok::Name || peek().kind == Tok::Bracketed))
                 fail(number, what + " near '" + peek().text + "'. A name with blanks must be put in square brackets.");
             fail(number, what + " near '" + peek().text + "'.");
         }
@@ -442,35 +446,52 @@ std::string Parser::selectCore(bool top_level, std::vector<bool>* dates, std::st
             fail(kErrSelect, "The TOP of a SELECT takes a whole number above zero.");
         limit = acceptWord("PERCENT") ? "%" + n.text : n.text;
     }
-    // The result columns.
+    // The result columns. Two plain columns of one name from different
+    // tables are told apart as Access names them, "t1.data" and "t2.data".
+    struct Item {
+        std::string sql;
+        std::string field, qualified;  // a plain column without AS
+    };
+    std::vector<Item> items;
     bool after_star = false;
     for (bool first = true;; first = false) {
         if (!first && !acceptOp(",")) break;
-        if (!first) out += ", ";
         if (acceptOp("*")) {
-            out += "*";
+            items.push_back({"*", "", ""});
             after_star = true;
             continue;
         }
         if (atName() && isOp(".", 1) && (isOp("*", 2))) {
-            out += quoteName(take().text) + ".*";
+            items.push_back({quoteName(take().text) + ".*", "", ""});
             at_ += 2;
             after_star = true;
             continue;
         }
         size_t item = at_;
         Expr e = expr();
-        out += e.value();
+        Item it{e.value(), "", ""};
         if (acceptWord("AS")) {
-            out += " AS " + quoteName(name(kErrSelect, "A name is expected after AS."));
+            it.sql += " AS " + quoteName(name(kErrSelect, "A name is expected after AS."));
         } else if (!e.column) {
             // Access names an unnamed expression Expr1000, Expr1001 ...
-            out += " AS \"Expr" + std::to_string(1000 + expr_count_++) + "\"";
+            it.sql += " AS \"Expr" + std::to_string(1000 + expr_count_++) + "\"";
+        } else {
+            it.field = upper(e.field);
+            it.qualified = e.qualified;
         }
+        items.push_back(it);
         if (peek().kind == Tok::Name && !reserved(peek().text)) missingOperator(item);
         if (peek().kind == Tok::Bracketed || peek().kind == Tok::Text || peek().kind == Tok::Number)
             missingOperator(item);
         if (dates && !after_star) dates->push_back(e.date);
+    }
+    for (size_t i = 0; i < items.size(); ++i) {
+        Item& it = items[i];
+        bool twice = false;
+        for (size_t j = 0; j < items.size() && !it.qualified.empty(); ++j)
+            if (j != i && items[j].field == it.field) twice = true;
+        if (twice) it.sql += " AS " + quoteName(it.qualified);
+        out += (i ? ", " : "") + it.sql;
     }
     if (acceptWord("INTO")) {
         if (!top_level || select_depth_ != 1)
@@ -607,8 +628,9 @@ void Parser::insert() {
     } else if (isWord("SELECT")) {
         out += " " + selectBody(false, nullptr);
     } else {
-        endOfStatement(kErrInsert, "Syntax error in INSERT INTO statement");
-        fail(kErrInsert, "Syntax error in INSERT INTO statement: VALUES or SELECT expected.");
+        if (atName() && (toks_[at_ - 1].kind == Tok::Name || toks_[at_ - 1].kind == Tok::Bracketed))
+            endOfStatement(kErrInsert, "Syntax error in INSERT INTO statement");
+        fail(kErrInsert, "Syntax error in INSERT INTO statement near '" + peek().text + "': VALUES or SELECT expected.");
     }
     endOfStatement(kErrInsert, "Syntax error in INSERT INTO statement");
     st_.sqlite = out;
@@ -747,7 +769,7 @@ void Parser::createTable() {
         fail(kErrCreate, "Syntax error in CREATE TABLE statement: '(' expected after the table name.");
     }
     ++at_;
-    if (isOp(")")) fail(kErrField, "Syntax error in field definition: a table needs at least one field.");
+    if (isOp(")")) fail(kErrCreate, "Syntax error in CREATE TABLE statement: a table needs at least one field.");
     bool table_key = false;
     for (bool first = true;; first = false) {
         if (!first && !acceptOp(",")) break;
@@ -776,7 +798,7 @@ void Parser::createTable() {
         st_.columns.push_back(c);
     }
     expectOp(")", kErrCreate, "Syntax error in CREATE TABLE statement: ',' or ')' expected near '" + peek().text + "'.");
-    if (st_.columns.empty()) fail(kErrField, "Syntax error in field definition: a table needs at least one field.");
+    if (st_.columns.empty()) fail(kErrCreate, "Syntax error in CREATE TABLE statement: a table needs at least one field.");
     int keyed = 0;
     for (const ColumnDecl& c : st_.columns) keyed += c.primary_key;
     if (keyed > 1 && !table_key) fail(kErrCreate, "A table has one primary key; name its fields in one CONSTRAINT clause.");
@@ -1016,7 +1038,7 @@ Expr Parser::unary() {
 Expr Parser::power() {
     Expr e = primary();
     while (acceptOp("^")) {
-        Expr r = primary();
+        Expr r = isOp("-") || isOp("+") ? unary() : primary();
         Expr out;
         out.sql = "jet_power(" + e.value() + ", " + r.value() + ")";
         out.number = true;
@@ -1089,11 +1111,15 @@ Expr Parser::primary() {
     }
     if (atName()) {
         // A field, or table.field: each part quoted as typed.
-        e.sql = quoteName(take().text);
+        e.field = take().text;
+        e.sql = quoteName(e.field);
         while (isOp(".") || isOp("!")) {
             if (isOp("*", 1)) break;
             ++at_;
-            e.sql += "." + quoteName(name(kErrExpression, "Syntax error in query expression '" + span(start) + "'."));
+            std::string part = name(kErrExpression, "Syntax error in query expression '" + span(start) + "'.");
+            e.qualified = e.field + "." + part;
+            e.field = part;
+            e.sql += "." + quoteName(part);
         }
         e.column = true;
         return e;

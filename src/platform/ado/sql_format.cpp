@@ -177,7 +177,7 @@ Pattern parse(const std::string& section) {
                 p.scale += pending_commas;
                 pending_commas = 0;
             }
-            if (in_number && !in_exponent && (c == ' ' || c == ')' || c == '-' || c == '+')) after_number = true;
+            if (in_number && !in_exponent && (c == ' ' || c == ')')) after_number = true;
             literal(std::string(1, c));
         }
     }
