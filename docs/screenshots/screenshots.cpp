@@ -1,9 +1,14 @@
 // Takes the README's pictures: the main window with a table loaded, the
-// About dialog, and the Add Row and Edit Columns dialogs over that table. Run under a display (scripts/screenshots uses Xvfb).
+// About dialog, the Add Row and Edit Columns dialogs over that table, the
+// two query panels and the Table Fields dialog. Run under a display
+// (scripts/screenshots uses Xvfb).
 //
 //   screenshots DATABASE TABLE OUT_DIR
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTimer>
 
@@ -15,6 +20,7 @@
 #include "mainwindow/frm_about.h"
 #include "shared/bas_global.h"
 #include "mainwindow/frm_view_db.h"
+#include "queries/frm_table_fields.h"
 #include "seams/scripted.h"
 
 namespace {
@@ -27,6 +33,23 @@ bool save(QWidget* w, const QString& file) {
     bool ok = w->grab().save(file);
     std::printf("%s %s\n", ok ? "wrote" : "could not write", qPrintable(file));
     return ok;
+}
+
+// The panels open on a mouse press, as a person opens them.
+void pressMouse(QWidget* button) {
+    QMouseEvent down(QEvent::MouseButtonPress, QPointF(5, 5), button->mapToGlobal(QPointF(5, 5)), Qt::LeftButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(button, &down);
+    QMouseEvent up(QEvent::MouseButtonRelease, QPointF(5, 5), button->mapToGlobal(QPointF(5, 5)), Qt::LeftButton,
+                   Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(button, &up);
+    settle();
+}
+
+void choose(QComboBox* list, const char* item) {
+    int i = list->findText(QString::fromUtf8(item));
+    list->setCurrentIndex(i);
+    emit list->activated(i);
 }
 
 }  // namespace
@@ -76,5 +99,35 @@ int main(int argc, char** argv) {
     editColumns.show();
     settle();
     ok = save(&editColumns, out + "/edit-columns.png") && ok;
+    editColumns.hide();
+
+    pressMouse(window.cmdQuery);
+    choose(window.cboQuery1, "SELECT");
+    choose(window.cboQuery2, "*");
+    choose(window.cboQuery1, "FROM");
+    choose(window.cboQuery3, argv[2]);
+    window.txtQuery->setText(window.txtQuery->text() + " WHERE ID < 100");
+    window.chkDisplayResults->setChecked(true);
+    settle();
+    ok = save(&window, out + "/query-panel.png") && ok;
+
+    pressMouse(window.cmdSimplQuery);
+    choose(window.cboSQuery1, "Copy Table");
+    choose(window.cboSQuery2, argv[2]);
+    window.txtNewTableName->setText(QStringLiteral("BigTableCopy"));
+    settle();
+    ok = save(&window, out + "/simple-query.png") && ok;
+
+    frmTableFields tableFields(&window, scripted.messages);
+    tableFields.show();
+    for (const char* field : {"Name", "Age"}) {
+        tableFields.txtFieldName->setText(QString::fromUtf8(field));
+        choose(tableFields.cboFieldType, field[0] == 'N' ? "Text" : "Integer");
+        tableFields.cmdAdd->click();
+    }
+    tableFields.txtFieldName->setText(QStringLiteral("Joined"));
+    choose(tableFields.cboFieldType, "Date");
+    settle();
+    ok = save(&tableFields, out + "/table-fields.png") && ok;
     return ok ? 0 : 1;
 }

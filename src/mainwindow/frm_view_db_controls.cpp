@@ -52,9 +52,16 @@ QComboBox* comboBox(QWidget* parent, int left, int top, int width, int height, d
     return c;
 }
 
+// Frames are opaque in the system's face colour, so a panel covers what
+// lies under it (the web pane); only the background role is set, so the
+// boxes and lists inside keep their own colours.
 QFrame* frame(QWidget* parent, int left, int top, int width, int height) {
     auto* f = new QFrame(parent);
     f->setFrameShape(QFrame::Box);
+    QPalette p = f->palette();
+    p.setColor(QPalette::Window, QApplication::palette().color(QPalette::Window));
+    f->setPalette(p);
+    f->setAutoFillBackground(true);
     forms::Place(f, left, top, width, height);
     f->hide();
     return f;

@@ -1,9 +1,8 @@
 #include "panel_events.h"
 
-#include <QKeySequence>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QShortcut>
 
 #include "forms/forms.h"
 #include "forms/twips.h"
@@ -33,6 +32,26 @@ private:
     std::function<void(int, int, int, int)> handler_;
 };
 
+// Sees the Enter that a control of the panel left unhandled: it travels
+// up to the panel. An Enter that picks an item in an open list stays in the
+// list's popup window, so it never gets here.
+class EnterFilter : public QObject {
+public:
+    EnterFilter(QWidget* panel, QPushButton* button) : QObject(panel), button_(button) {}
+
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress) return false;
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key != Qt::Key_Return && key != Qt::Key_Enter) return false;
+        if (!button_->isDefault() || !button_->isEnabled() || !button_->isVisible()) return false;
+        button_->click();
+        return true;
+    }
+
+private:
+    QPushButton* button_;
+};
+
 }  // namespace
 
 void OnMouseDown(QPushButton* button, std::function<void(int, int, int, int)> handler) {
@@ -45,14 +64,6 @@ void MakeDefault(QPushButton* button) {
     button->setDefault(true);
 }
 
-void PressDefaultOnEnter(QWidget* panel, QPushButton* button) {
-    for (int key : {Qt::Key_Return, Qt::Key_Enter}) {
-        auto* enter = new QShortcut(QKeySequence(key), panel);
-        enter->setContext(Qt::WidgetWithChildrenShortcut);
-        QObject::connect(enter, &QShortcut::activated, button, [button] {
-            if (button->isDefault() && button->isEnabled() && button->isVisible()) button->click();
-        });
-    }
-}
+void PressDefaultOnEnter(QWidget* panel, QPushButton* button) { panel->installEventFilter(new EnterFilter(panel, button)); }
 
 }  // namespace queries

@@ -19,9 +19,10 @@ void OnMouseDown(QPushButton* button, std::function<void(int, int, int, int)> ha
 // other button of the window.
 void MakeDefault(QPushButton* button);
 
-// Enter pressed with the focus inside `panel` presses `button`, as long as
-// it is the window's default. Enter elsewhere in the window (the cell
-// editor above all) is left alone.
+// Enter pressed inside `panel` and not used by the control it was pressed
+// in presses `button`, as long as it is the window's default. Enter that
+// picks an item of an open list only picks it; Enter elsewhere in the
+// window (the cell editor above all) is left alone.
 void PressDefaultOnEnter(QWidget* panel, QPushButton* button);
 
 }  // namespace queries

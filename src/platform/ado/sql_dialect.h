@@ -63,6 +63,10 @@ Statement translate(const std::string& access_sql);
 // one SQLite connection.
 void registerFunctions(sqlite3* db);
 
+// A failed function call leaves "[number] description" as SQLite's
+// message: true, with the two parts, when `message` is such a one.
+bool functionError(const std::string& message, long& number, std::string& description);
+
 // The collation name text columns of the virtual tables declare.
 inline constexpr const char* kTextCollation = "ACCESSTEXT";
 

@@ -99,6 +99,8 @@ void Session::raise(int rc) {
         throw e;
     }
     std::string message = sqlite3_errmsg(sqlite_), name;
+    long number = 0;
+    if (functionError(message, number, name)) throw Error(number, name);
     if (messageNames(message, "no such table: ", name)) {
         if (name.compare(0, 5, "temp.") == 0) name = name.substr(5);
         noSuchTable(name);

@@ -52,6 +52,8 @@ MemoryTable Table(std::string name, std::vector<ado::FieldInfo> fields, long row
     return t;
 }
 
+std::unique_ptr<ado::RowSource> Rows(const MemoryTable& table) { return std::make_unique<GeneratedRows>(table); }
+
 std::vector<ado::FieldInfo> TextFields(size_t count) {
     std::vector<ado::FieldInfo> fields;
     for (size_t i = 1; i <= count; ++i) fields.push_back({"F" + std::to_string(i), ado::adVarWChar});
@@ -66,7 +68,7 @@ std::vector<ado::TableInfo> MemoryProvider::tables() {
 
 std::unique_ptr<ado::RowSource> MemoryProvider::openTable(const std::string& name) {
     for (const MemoryTable& t : tables_)
-        if (t.name == name) return std::make_unique<GeneratedRows>(t);
+        if (t.name == name) return Rows(t);
     throw ado::Error(jet::kErrNoSuchTable, "The table '" + name + "' does not exist.");
 }
 

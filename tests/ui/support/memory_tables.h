@@ -29,6 +29,9 @@ struct MemoryTable {
 MemoryTable Table(std::string name, std::vector<ado::FieldInfo> fields, long rows,
                   std::function<ado::Value(long row, size_t field)> value = {});
 
+// The rows of `table`, which must outlive them.
+std::unique_ptr<ado::RowSource> Rows(const MemoryTable& table);
+
 // `count` text fields named F1, F2, ...
 std::vector<ado::FieldInfo> TextFields(size_t count);
 

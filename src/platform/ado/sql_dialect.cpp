@@ -1,0 +1,1173 @@
+// The Access SQL translator: a tokenizer and a recursive-descent parser
+// that writes SQLite text as it goes. Every name is quoted, every operator
+// whose meaning differs is spelled out, and every binary operation is
+// parenthesised, so SQLite's precedence never decides anything.
+//
+// Truth values: an Access comparison yields -1 or 0. Inside a condition
+// (WHERE, ON, HAVING, CASE WHEN, AND/OR/NOT operands) SQLite's own truth is
+// kept so constraints reach the virtual tables as plain comparisons; where
+// a truth value is used as a value it is negated into Access's -1.
+#include "sql_dialect.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <map>
+
+#include "error.h"
+#include "sql_datetime.h"
+
+namespace ado::sql {
+
+namespace {
+
+enum ErrNo : long {
+    kErrStatement = 3129,      // not one of the statements
+    kErrAfterEnd = 3142,       // characters after the end of the statement
+    kErrExpression = 3075,     // syntax error in an expression
+    kErrFunction = 3085,       // undefined function
+    kErrSelect = 3141,         // the SELECT's own syntax
+    kErrFrom = 3131,           // FROM clause
+    kErrOrderBy = 3138,        // ORDER BY clause
+    kErrInsert = 3134,         // INSERT INTO
+    kErrUpdate = 3144,         // UPDATE
+    kErrCreate = 3290,         // CREATE TABLE
+    kErrField = 3292,          // a field definition
+    kErrFieldTwice = 3191,     // a field defined twice
+    kErrDrop = 3295,           // DROP TABLE
+    kErrAlter = 3293,          // ALTER TABLE
+    kErrUnion = 3319,          // UNION
+    kErrNotSupported = 3251,   // valid Access SQL the engine cannot carry out
+};
+
+[[noreturn]] void fail(long number, const std::string& text) { throw Error(number, text); }
+
+std::string upper(std::string s) {
+    for (char& c : s) c = char(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+std::string quoteName(const std::string& name) {
+    std::string q = "\"";
+    for (char c : name) {
+        if (c == '"') q += '"';
+        q += c;
+    }
+    return q + "\"";
+}
+
+std::string quoteText(const std::string& text) {
+    std::string q = "'";
+    for (char c : text) {
+        if (c == '\'') q += '\'';
+        q += c;
+    }
+    return q + "'";
+}
+
+// ---------------------------------------------------------------- tokens
+
+enum class Tok { End, Name, Bracketed, Text, Number, Date, Op };
+
+struct Token {
+    Tok kind = Tok::End;
+    std::string text;  // a name without brackets, a text without quotes, an operator
+    size_t begin = 0, end = 0;  // the span in the statement text
+    double date = 0;
+};
+
+bool nameChar(unsigned char c) { return std::isalnum(c) || c == '_' || c >= 0x80; }
+
+std::vector<Token> tokenize(const std::string& s) {
+    std::vector<Token> out;
+    size_t i = 0;
+    while (true) {
+        while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i]))) ++i;
+        if (i >= s.size()) break;
+        Token t;
+        t.begin = i;
+        unsigned char c = static_cast<unsigned char>(s[i]);
+        if (c == ';') {
+            // One statement per text: after ";" only blanks may follow.
+            for (size_t j = i + 1; j < s.size(); ++j)
+                if (!std::isspace(static_cast<unsigned char>(s[j])))
+                    fail(kErrAfterEnd, "Characters found after end of SQL statement.");
+            break;
+        }
+        if (c == '[' || c == '`') {
+            char close = c == '[' ? ']' : '`';
+            size_t e = s.find(close, i + 1);
+            if (e == std::string::npos)
+                fail(kErrExpression, std::string("Syntax error in query: a name opened with '") + char(c) + "' is not closed.");
+            t.kind = Tok::Bracketed;
+            t.text = s.substr(i + 1, e - i - 1);
+            if (t.text.empty() || t.text.find_first_of("[]`") != std::string::npos)
+                fail(kErrExpression, "Invalid bracketing of name '" + s.substr(i, e + 1 - i) + "'.");
+            i = e + 1;
+        } else if (c == '\'' || c == '"') {
+            // Access reads both quotes as text; a doubled quote stands for one.
+            t.kind = Tok::Text;
+            size_t j = i + 1;
+            while (true) {
+                if (j >= s.size()) fail(kErrExpression, "Syntax error in string in query expression '" + s.substr(i) + "'.");
+                if (s[j] == char(c)) {
+                    if (j + 1 < s.size() && s[j + 1] == char(c)) {
+                        t.text += char(c);
+                        j += 2;
+                        continue;
+                    }
+                    break;
+                }
+                t.text += s[j++];
+            }
+            i = j + 1;
+        } else if (c == '#') {
+            size_t e = s.find('#', i + 1);
+            if (e == std::string::npos) fail(kErrExpression, "Syntax error in date in query expression '" + s.substr(i) + "'.");
+            t.kind = Tok::Date;
+            t.text = s.substr(i, e + 1 - i);
+            if (!parseDateText(s.substr(i + 1, e - i - 1), t.date))
+                fail(kErrExpression, "Syntax error in date in query expression '" + t.text + "'.");
+            i = e + 1;
+        } else if (std::isdigit(c) || (c == '.' && i + 1 < s.size() && std::isdigit(static_cast<unsigned char>(s[i + 1])))) {
+            size_t j = i;
+            while (j < s.size() && std::isdigit(static_cast<unsigned char>(s[j]))) ++j;
+            if (j < s.size() && s[j] == '.') {
+                ++j;
+                while (j < s.size() && std::isdigit(static_cast<unsigned char>(s[j]))) ++j;
+            }
+            if (j < s.size() && (s[j] == 'e' || s[j] == 'E')) {
+                size_t k = j + 1;
+                if (k < s.size() && (s[k] == '+' || s[k] == '-')) ++k;
+                if (k < s.size() && std::isdigit(static_cast<unsigned char>(s[k]))) {
+                    j = k;
+                    while (j < s.size() && std::isdigit(static_cast<unsigned char>(s[j]))) ++j;
+                }
+            }
+            if (j < s.size() && nameChar(static_cast<unsigned char>(s[j])))
+                fail(kErrExpression, "Syntax error in number in query expression '" + s.substr(i, j + 1 - i) + "'.");
+            t.kind = Tok::Number;
+            t.text = s.substr(i, j - i);
+            i = j;
+        } else if (nameChar(c)) {
+            size_t j = i;
+            while (j < s.size() && nameChar(static_cast<unsigned char>(s[j]))) ++j;
+            t.kind = Tok::Name;
+            t.text = s.substr(i, j - i);
+            i = j;
+        } else {
+            static const char* const ops[] = {"<>", "<=", ">=", "=", "<", ">", "+", "-", "*", "/",
+                                              "\\", "^", "&", ",", "(", ")", ".", "!"};
+            t.kind = Tok::Op;
+            for (const char* op : ops)
+                if (s.compare(i, std::strlen(op), op) == 0) {
+                    t.text = op;
+                    break;
+                }
+            if (t.text.empty())
+                fail(kErrExpression, std::string("Invalid character '") + char(c) + "' in query expression.");
+            i += t.text.size();
+        }
+        t.end = i;
+        out.push_back(t);
+    }
+    Token end;
+    end.begin = end.end = s.size();
+    out.push_back(end);
+    return out;
+}
+
+// Words that are never a name unless bracketed.
+bool reserved(const std::string& word) {
+    static const char* const words[] = {
+        "ADD",      "ALL",    "ALTER",  "AND",     "AS",    "ASC",         "BETWEEN", "BY",    "COLUMN",
+        "CONSTRAINT", "CREATE", "DELETE", "DESC",  "DISTINCT", "DISTINCTROW", "DROP", "EQV",   "EXISTS",
+        "FALSE",    "FROM",   "FULL",   "GROUP",   "HAVING", "IMP",        "IN",      "INNER", "INSERT",
+        "INTO",     "IS",     "JOIN",   "KEY",     "LEFT",  "LIKE",        "MOD",     "NOT",   "NULL",
+        "ON",       "OR",     "ORDER",  "OUTER",   "PERCENT", "PRIMARY",   "RIGHT",   "SELECT", "SET",
+        "TABLE",    "TOP",    "TRUE",   "UNION",   "UNIQUE", "UPDATE",     "VALUES",  "WHERE", "XOR"};
+    std::string u = upper(word);
+    for (const char* w : words)
+        if (u == w) return true;
+    return false;
+}
+
+// ---------------------------------------------------------------- parser
+
+struct Expr {
+    std::string sql;
+    bool truth = false;  // SQLite truth (1/0): negate before using as a value
+    bool date = false;
+    bool number = false;  // a number for certain (literal or arithmetic of numbers)
+    bool column = false;  // a plain column reference: its collation is its own
+    std::string value() const { return truth ? "(-(" + sql + "))" : sql; }
+};
+
+struct FunctionInfo {
+    const char* sqlite;  // the registered function
+    int min_args, max_args;
+    bool date;  // returns a date
+};
+
+const std::map<std::string, FunctionInfo>& functions() {
+    static const std::map<std::string, FunctionInfo> table = {
+        {"LEN", {"jet_len", 1, 1, false}},          {"LEFT", {"jet_left", 2, 2, false}},
+        {"RIGHT", {"jet_right", 2, 2, false}},      {"MID", {"jet_mid", 2, 3, false}},
+        {"UCASE", {"jet_ucase", 1, 1, false}},      {"LCASE", {"jet_lcase", 1, 1, false}},
+        {"TRIM", {"jet_trim", 1, 1, false}},        {"LTRIM", {"jet_ltrim", 1, 1, false}},
+        {"RTRIM", {"jet_rtrim", 1, 1, false}},      {"NOW", {"jet_now", 0, 0, true}},
+        {"DATE", {"jet_date", 0, 0, true}},         {"TIME", {"jet_time", 0, 0, true}},
+        {"YEAR", {"jet_year", 1, 1, false}},        {"MONTH", {"jet_month", 1, 1, false}},
+        {"DAY", {"jet_day", 1, 1, false}},          {"HOUR", {"jet_hour", 1, 1, false}},
+        {"MINUTE", {"jet_minute", 1, 1, false}},    {"SECOND", {"jet_second", 1, 1, false}},
+        {"WEEKDAY", {"jet_weekday", 1, 2, false}},  {"DATESERIAL", {"jet_dateserial", 3, 3, true}},
+        {"TIMESERIAL", {"jet_timeserial", 3, 3, true}}, {"DATEVALUE", {"jet_datevalue", 1, 1, true}},
+        {"DATEADD", {"jet_dateadd", 3, 3, true}},   {"DATEDIFF", {"jet_datediff", 3, 3, false}},
+        {"INT", {"jet_int", 1, 1, false}},          {"FIX", {"jet_fix", 1, 1, false}},
+        {"ABS", {"jet_abs", 1, 1, false}},          {"SGN", {"jet_sgn", 1, 1, false}},
+        {"ROUND", {"jet_round", 1, 2, false}},      {"SQR", {"jet_sqr", 1, 1, false}},
+        {"VAL", {"jet_val", 1, 1, false}},          {"CSTR", {"jet_cstr", 1, 1, false}},
+        {"CLNG", {"jet_clng", 1, 1, false}},        {"CINT", {"jet_cint", 1, 1, false}},
+        {"CDBL", {"jet_cdbl", 1, 1, false}},        {"CCUR", {"jet_ccur", 1, 1, false}},
+        {"CBOOL", {"jet_cbool", 1, 1, false}},      {"CDATE", {"jet_cdate", 1, 1, true}},
+        {"FORMAT", {"jet_format", 1, 2, false}},    {"INSTR", {"jet_instr", 2, 4, false}},
+        {"REPLACE", {"jet_replace", 3, 3, false}},  {"SPACE", {"jet_space", 1, 1, false}},
+        {"STRING", {"jet_string", 2, 2, false}},    {"STRCOMP", {"jet_strcomp", 2, 3, false}},
+        {"ISNULL", {"jet_isnull", 1, 1, false}},    {"ISNUMERIC", {"jet_isnumeric", 1, 1, false}},
+        {"ISDATE", {"jet_isdate", 1, 1, false}},    {"ASC", {"jet_asc", 1, 1, false}},
+        {"CHR", {"jet_chr", 1, 1, false}},
+    };
+    return table;
+}
+
+// Aggregates: Access name to SQLite's or our own.
+const std::map<std::string, const char*>& aggregates() {
+    static const std::map<std::string, const char*> table = {
+        {"COUNT", "count"}, {"SUM", "sum"},   {"AVG", "avg"},   {"MIN", "min"},           {"MAX", "max"},
+        {"FIRST", "jet_first"}, {"LAST", "jet_last"}, {"STDEV", "jet_stdev"}, {"STDEVP", "jet_stdevp"},
+        {"VAR", "jet_var"},  {"VARP", "jet_varp"},
+    };
+    return table;
+}
+
+struct SelectCore;
+
+class Parser {
+public:
+    Parser(const std::string& text) : text_(text), toks_(tokenize(text)) {}
+
+    Statement statement();
+
+private:
+    const std::string& text_;
+    std::vector<Token> toks_;
+    size_t at_ = 0;
+    Statement st_;
+    long clause_error_ = kErrSelect;
+    int select_depth_ = 0;
+    int expr_count_ = 0;
+
+    const Token& peek(size_t ahead = 0) const { return toks_[std::min(at_ + ahead, toks_.size() - 1)]; }
+    const Token& take() { return toks_[at_ < toks_.size() - 1 ? at_++ : at_]; }
+    bool isWord(const char* w, size_t ahead = 0) const {
+        const Token& t = peek(ahead);
+        return t.kind == Tok::Name && upper(t.text) == w;
+    }
+    bool isOp(const char* op, size_t ahead = 0) const {
+        const Token& t = peek(ahead);
+        return t.kind == Tok::Op && t.text == op;
+    }
+    bool acceptWord(const char* w) {
+        if (!isWord(w)) return false;
+        ++at_;
+        return true;
+    }
+    bool acceptOp(const char* op) {
+        if (!isOp(op)) return false;
+        ++at_;
+        return true;
+    }
+    void expectWord(const char* w, long number, const std::string& what) {
+        if (!acceptWord(w)) fail(number, what);
+    }
+    void expectOp(const char* op, long number, const std::string& what) {
+        if (!acceptOp(op)) fail(number, what);
+    }
+    std::string span(size_t from_token) const {
+        size_t b = toks_[from_token].begin;
+        size_t e = toks_[at_ > from_token ? at_ - 1 : from_token].end;
+        return text_.substr(b, e > b ? e - b : 0);
+    }
+    [[noreturn]] void missingOperator(size_t from_token) {
+        // The expression so far and the token that cannot follow it.
+        size_t b = toks_[from_token].begin;
+        size_t e = peek().end;
+        fail(kErrExpression, "Syntax error (missing operator) in query expression '" + text_.substr(b, e - b) + "'.");
+    }
+    bool atName() const {
+        const Token& t = peek();
+        return t.kind == Tok::Bracketed || (t.kind == Tok::Name && !reserved(t.text));
+    }
+    // A name as typed: bracketed, or a plain word that is no keyword.
+    std::string name(long number, const std::string& what) {
+        if (!atName()) fail(number, what);
+        return take().text;
+    }
+    void noteTable(const std::string& table) {
+        for (const std::string& t : st_.tables)
+            if (upper(t) == upper(table)) return;
+        st_.tables.push_back(table);
+    }
+    // A stored table's name; a second word after it means a name with
+    // blanks was typed without brackets.
+    std::string tableName(long number, const std::string& clause) {
+        if (!atName()) {
+            if (peek().kind == Tok::Name)
+                fail(number, "Syntax error in " + clause + ": '" + peek().text +
+                                 "' is a reserved word; put a table name in square brackets.");
+            fail(number, "Syntax error in " + clause + ": a table name is expected.");
+        }
+        return take().text;
+    }
+    void endOfStatement(long number, const std::string& what) {
+        if (peek().kind != Tok::End) {
+            if (peek().kind == Tok::Name || peek().kind == Tok::Bracketed)
+                fail(number, what + " near '" + peek().text + "'. A name with blanks must be put in square brackets.");
+            fail(number, what + " near '" + peek().text + "'.");
+        }
+    }
+
+    void select();
+    std::string selectBody(bool top_level, std::vector<bool>* dates);
+    std::string selectCore(bool top_level, std::vector<bool>* dates, std::string& limit);
+    std::string fromClause();
+    std::string joinExpr();
+    std::string tablePrimary();
+    std::string orderBy();
+    void insert();
+    void update();
+    void remove();
+    void createTable();
+    void dropTable();
+    void alterTable();
+    ColumnDecl columnDecl();
+
+    Expr expr();
+    Expr impExpr();
+    Expr eqvExpr();
+    Expr xorExpr();
+    Expr orExpr();
+    Expr andExpr();
+    Expr notExpr();
+    Expr compare();
+    Expr concat();
+    Expr additive();
+    Expr modulo();
+    Expr intDivide();
+    Expr multiplicative();
+    Expr unary();
+    Expr power();
+    Expr primary();
+    Expr call(const Token& fn);
+    Expr subquery();
+};
+
+Statement Parser::statement() {
+    if (peek().kind == Tok::End) fail(ado::kErrCommandText, "The statement is empty.");
+    if (isWord("SELECT")) {
+        select();
+    } else if (acceptWord("INSERT")) {
+        insert();
+    } else if (acceptWord("UPDATE")) {
+        update();
+    } else if (acceptWord("DELETE")) {
+        remove();
+    } else if (acceptWord("CREATE")) {
+        createTable();
+    } else if (acceptWord("DROP")) {
+        dropTable();
+    } else if (acceptWord("ALTER")) {
+        alterTable();
+    } else {
+        fail(kErrStatement, "Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', or 'UPDATE'.");
+    }
+    return st_;
+}
+
+// ------------------------------------------------------------ SELECT
+
+void Parser::select() {
+    st_.kind = StatementKind::Select;
+    st_.sqlite = selectBody(true, &st_.date_results);
+    endOfStatement(kErrSelect, "Syntax error in the SELECT statement");
+}
+
+// SELECT ... [UNION [ALL] SELECT ...] [ORDER BY ...], TOP as LIMIT.
+std::string Parser::selectBody(bool top_level, std::vector<bool>* dates) {
+    ++select_depth_;
+    std::string limit;
+    std::string out = selectCore(top_level, dates, limit);
+    while (acceptWord("UNION")) {
+        bool all = acceptWord("ALL");
+        if (!isWord("SELECT")) fail(kErrUnion, "Syntax error in union query: SELECT expected after UNION.");
+        std::string member_limit;
+        std::string member = selectCore(false, nullptr, member_limit);
+        if (!limit.empty() || !member_limit.empty())
+            fail(kErrNotSupported, "TOP in a union query is not supported.");
+        out += all ? " UNION ALL " : " UNION ";
+        out += member;
+    }
+    std::string order = orderBy();
+    if (!limit.empty()) {
+        if (limit[0] == '%') {
+            // TOP n PERCENT: n hundredths of the rows, rounded up.
+            limit = "(SELECT -((-count(*) * " + limit.substr(1) + ") / 100) FROM (" + out + "))";
+        }
+        out += order + " LIMIT " + limit;
+    } else {
+        out += order;
+    }
+    --select_depth_;
+    return out;
+}
+
+std::string Parser::selectCore(bool top_level, std::vector<bool>* dates, std::string& limit) {
+    expectWord("SELECT", kErrSelect, "SELECT expected.");
+    std::string out = "SELECT ";
+    if (acceptWord("DISTINCT")) out += "DISTINCT ";
+    else if (!acceptWord("ALL")) acceptWord("DISTINCTROW");  // rows of one table are distinct already
+    if (acceptWord("TOP")) {
+        const Token& n = take();
+        if (n.kind != Tok::Number || n.text.find_first_not_of("0123456789") != std::string::npos || n.text == "0")
+            fail(kErrSelect, "The TOP of a SELECT takes a whole number above zero.");
+        limit = acceptWord("PERCENT") ? "%" + n.text : n.text;
+    }
+    // The result columns.
+    bool after_star = false;
+    for (bool first = true;; first = false) {
+        if (!first && !acceptOp(",")) break;
+        if (!first) out += ", ";
+        if (acceptOp("*")) {
+            out += "*";
+            after_star = true;
+            continue;
+        }
+        if (atName() && isOp(".", 1) && (isOp("*", 2))) {
+            out += quoteName(take().text) + ".*";
+            at_ += 2;
+            after_star = true;
+            continue;
+        }
+        size_t item = at_;
+        Expr e = expr();
+        out += e.value();
+        if (acceptWord("AS")) {
+            out += " AS " + quoteName(name(kErrSelect, "A name is expected after AS."));
+        } else if (!e.column) {
+            // Access names an unnamed expression Expr1000, Expr1001 ...
+            out += " AS \"Expr" + std::to_string(1000 + expr_count_++) + "\"";
+        }
+        if (peek().kind == Tok::Name && !reserved(peek().text)) missingOperator(item);
+        if (peek().kind == Tok::Bracketed || peek().kind == Tok::Text || peek().kind == Tok::Number)
+            missingOperator(item);
+        if (dates && !after_star) dates->push_back(e.date);
+    }
+    if (acceptWord("INTO")) {
+        if (!top_level || select_depth_ != 1)
+            fail(kErrSelect, "SELECT ... INTO is allowed only as a statement of its own.");
+        st_.kind = StatementKind::SelectInto;
+        st_.target = tableName(kErrSelect, "SELECT ... INTO");
+        if (!isWord("FROM") && peek().kind != Tok::End)
+            fail(kErrSelect, "Syntax error in SELECT ... INTO near '" + peek().text +
+                                 "'. A name with blanks must be put in square brackets.");
+    }
+    if (acceptWord("FROM")) out += " FROM " + fromClause();
+    if (acceptWord("WHERE")) out += " WHERE " + expr().sql;
+    if (isWord("GROUP")) {
+        ++at_;
+        expectWord("BY", kErrSelect, "BY expected after GROUP.");
+        out += " GROUP BY ";
+        for (bool first = true;; first = false) {
+            if (!first && !acceptOp(",")) break;
+            if (!first) out += ", ";
+            Expr e = expr();
+            out += e.column ? e.sql : e.value() + " COLLATE ACCESSTEXT";
+        }
+    }
+    if (acceptWord("HAVING")) out += " HAVING " + expr().sql;
+    return out;
+}
+
+std::string Parser::orderBy() {
+    if (!isWord("ORDER")) return "";
+    ++at_;
+    expectWord("BY", kErrOrderBy, "Syntax error in ORDER BY clause.");
+    std::string out = " ORDER BY ";
+    for (bool first = true;; first = false) {
+        if (!first && !acceptOp(",")) break;
+        if (!first) out += ", ";
+        size_t item = at_;
+        Expr e = expr();
+        // Text sorts as Access compares it: a column brings its collation.
+        out += e.column ? e.sql : e.value() + " COLLATE ACCESSTEXT";
+        if (acceptWord("DESC")) out += " DESC";
+        else acceptWord("ASC");
+        if (peek().kind == Tok::Name && !reserved(peek().text)) missingOperator(item);
+    }
+    return out;
+}
+
+// FROM a, b ... with joins, nested in parentheses as Access writes them.
+std::string Parser::fromClause() {
+    long saved = clause_error_;
+    clause_error_ = kErrFrom;
+    std::string out = joinExpr();
+    while (acceptOp(",")) out += ", " + joinExpr();
+    clause_error_ = saved;
+    return out;
+}
+
+std::string Parser::joinExpr() {
+    std::string out = tablePrimary();
+    while (true) {
+        std::string kind;
+        if (acceptWord("INNER")) kind = "INNER JOIN";
+        else if (acceptWord("LEFT")) acceptWord("OUTER"), kind = "LEFT JOIN";
+        else if (acceptWord("RIGHT")) acceptWord("OUTER"), kind = "RIGHT JOIN";
+        else if (isWord("JOIN")) kind = "INNER JOIN";
+        else break;
+        expectWord("JOIN", kErrFrom, "Syntax error in JOIN operation.");
+        std::string right = tablePrimary();
+        expectWord("ON", kErrFrom, "Syntax error in JOIN operation: ON expected.");
+        out += " " + kind + " " + right + " ON " + expr().sql;
+    }
+    return out;
+}
+
+std::string Parser::tablePrimary() {
+    std::string out;
+    if (acceptOp("(")) {
+        if (isWord("SELECT")) {
+            out = "(" + selectBody(false, nullptr) + ")";
+        } else {
+            out = "(" + joinExpr() + ")";
+        }
+        expectOp(")", kErrFrom, "Syntax error in FROM clause: ')' expected.");
+    } else {
+        std::string table = tableName(kErrFrom, "FROM clause");
+        noteTable(table);
+        out = quoteName(table);
+    }
+    // An alias needs AS: "FROM Order Details" must not read as the table
+    // Order under the alias Details.
+    if (atName())
+        fail(kErrFrom, "Syntax error in FROM clause near '" + peek().text +
+                           "'. A name with blanks must be put in square brackets; an alias is given with AS.");
+    if (acceptWord("AS")) {
+        if (!atName()) fail(kErrFrom, "Syntax error in FROM clause: an alias is expected after AS.");
+        out += " AS " + quoteName(take().text);
+        if (atName())
+            fail(kErrFrom, "Syntax error in FROM clause near '" + peek().text +
+                               "'. A name with blanks must be put in square brackets.");
+    }
+    return out;
+}
+
+// ------------------------------------------------------------ row changes
+
+void Parser::insert() {
+    st_.kind = StatementKind::Insert;
+    expectWord("INTO", kErrInsert, "Syntax error in INSERT INTO statement: INTO expected.");
+    st_.target = tableName(kErrInsert, "INSERT INTO statement");
+    noteTable(st_.target);
+    std::string out = "INSERT INTO " + quoteName(st_.target);
+    if (acceptOp("(")) {
+        out += " (";
+        for (bool first = true;; first = false) {
+            if (!first && !acceptOp(",")) break;
+            if (!first) out += ", ";
+            std::string column = name(kErrInsert, "Syntax error in INSERT INTO statement: a field name is expected.");
+            if (acceptOp(".") || acceptOp("!"))  // table.field
+                column = name(kErrInsert, "Syntax error in INSERT INTO statement: a field name is expected.");
+            out += quoteName(column);
+        }
+        expectOp(")", kErrInsert, "Syntax error in INSERT INTO statement: ')' expected.");
+        out += ")";
+    }
+    if (acceptWord("VALUES")) {
+        expectOp("(", kErrInsert, "Syntax error in INSERT INTO statement: '(' expected after VALUES.");
+        out += " VALUES (";
+        for (bool first = true;; first = false) {
+            if (!first && !acceptOp(",")) break;
+            if (!first) out += ", ";
+            out += expr().value();
+        }
+        expectOp(")", kErrInsert, "Syntax error in INSERT INTO statement: ')' expected.");
+        out += ")";
+    } else if (isWord("SELECT")) {
+        out += " " + selectBody(false, nullptr);
+    } else {
+        endOfStatement(kErrInsert, "Syntax error in INSERT INTO statement");
+        fail(kErrInsert, "Syntax error in INSERT INTO statement: VALUES or SELECT expected.");
+    }
+    endOfStatement(kErrInsert, "Syntax error in INSERT INTO statement");
+    st_.sqlite = out;
+}
+
+void Parser::update() {
+    st_.kind = StatementKind::Update;
+    st_.target = tableName(kErrUpdate, "UPDATE statement");
+    noteTable(st_.target);
+    if (isWord("INNER") || isWord("LEFT") || isWord("RIGHT") || isOp(","))
+        fail(kErrNotSupported, "An UPDATE over a join is not supported; update one table at a time.");
+    expectWord("SET", kErrUpdate, "Syntax error in UPDATE statement: SET expected.");
+    std::string out = "UPDATE " + quoteName(st_.target) + " SET ";
+    for (bool first = true;; first = false) {
+        if (!first && !acceptOp(",")) break;
+        if (!first) out += ", ";
+        std::string column = name(kErrUpdate, "Syntax error in UPDATE statement: a field name is expected.");
+        if (acceptOp(".") || acceptOp("!")) {
+            if (upper(column) != upper(st_.target))
+                fail(kErrUpdate, "Syntax error in UPDATE statement: '" + column + "' is not the table updated.");
+            column = name(kErrUpdate, "Syntax error in UPDATE statement: a field name is expected.");
+        }
+        expectOp("=", kErrUpdate, "Syntax error in UPDATE statement: '=' expected.");
+        out += quoteName(column) + " = " + expr().value();
+    }
+    if (acceptWord("WHERE")) out += " WHERE " + expr().sql;
+    endOfStatement(kErrUpdate, "Syntax error in UPDATE statement");
+    st_.sqlite = out;
+}
+
+void Parser::remove() {
+    st_.kind = StatementKind::Delete;
+    // DELETE [*] FROM t, or DELETE t.* FROM t
+    std::string named;
+    if (!acceptOp("*") && atName() && isOp(".", 1) && isOp("*", 2)) {
+        named = take().text;
+        at_ += 2;
+    }
+    expectWord("FROM", ado::kErrCommandText, "Syntax error in DELETE statement: FROM expected.");
+    st_.target = tableName(ado::kErrCommandText, "DELETE statement");
+    if (!named.empty() && upper(named) != upper(st_.target))
+        fail(ado::kErrCommandText, "Syntax error in DELETE statement: '" + named + "' is not the table deleted from.");
+    noteTable(st_.target);
+    if (isWord("INNER") || isWord("LEFT") || isWord("RIGHT") || isOp(","))
+        fail(kErrNotSupported, "A DELETE over a join is not supported; delete from one table at a time.");
+    std::string out = "DELETE FROM " + quoteName(st_.target);
+    if (acceptWord("WHERE")) out += " WHERE " + expr().sql;
+    endOfStatement(ado::kErrCommandText, "Syntax error in DELETE statement");
+    st_.sqlite = out;
+}
+
+// ------------------------------------------------------------ schema
+
+// A type as Jet's DDL names it, with its synonyms folded.
+std::string jetType(const std::string& typed) {
+    static const std::map<std::string, std::string> types = {
+        {"TEXT", "TEXT"},         {"CHAR", "TEXT"},         {"VARCHAR", "TEXT"},      {"CHARACTER", "TEXT"},
+        {"STRING", "TEXT"},       {"ALPHANUMERIC", "TEXT"}, {"NCHAR", "TEXT"},        {"NVARCHAR", "TEXT"},
+        {"MEMO", "MEMO"},         {"LONGTEXT", "MEMO"},     {"LONGCHAR", "MEMO"},     {"NOTE", "MEMO"},
+        {"NTEXT", "MEMO"},        {"BYTE", "BYTE"},         {"TINYINT", "BYTE"},      {"INTEGER1", "BYTE"},
+        {"SHORT", "SHORT"},       {"SMALLINT", "SHORT"},    {"INTEGER2", "SHORT"},    {"LONG", "LONG"},
+        {"INT", "LONG"},          {"INTEGER", "LONG"},      {"INTEGER4", "LONG"},     {"SINGLE", "SINGLE"},
+        {"REAL", "SINGLE"},       {"FLOAT4", "SINGLE"},     {"IEEESINGLE", "SINGLE"}, {"DOUBLE", "DOUBLE"},
+        {"FLOAT", "DOUBLE"},      {"FLOAT8", "DOUBLE"},     {"IEEEDOUBLE", "DOUBLE"}, {"NUMBER", "DOUBLE"},
+        {"CURRENCY", "CURRENCY"}, {"MONEY", "CURRENCY"},    {"DATETIME", "DATETIME"}, {"DATE", "DATETIME"},
+        {"TIME", "DATETIME"},     {"TIMESTAMP", "DATETIME"}, {"YESNO", "YESNO"},      {"BIT", "YESNO"},
+        {"LOGICAL", "YESNO"},     {"LOGICAL1", "YESNO"},    {"BOOLEAN", "YESNO"},     {"OLEOBJECT", "OLEOBJECT"},
+        {"LONGBINARY", "OLEOBJECT"}, {"GENERAL", "OLEOBJECT"}, {"IMAGE", "OLEOBJECT"}, {"GUID", "GUID"},
+        {"UNIQUEIDENTIFIER", "GUID"}, {"COUNTER", "COUNTER"}, {"AUTOINCREMENT", "COUNTER"}, {"IDENTITY", "COUNTER"},
+    };
+    auto it = types.find(upper(typed));
+    return it == types.end() ? "" : it->second;
+}
+
+ColumnDecl Parser::columnDecl() {
+    ColumnDecl c;
+    if (!atName()) {
+        if (peek().kind == Tok::Name)
+            fail(kErrField, "Syntax error in field definition: '" + peek().text +
+                                "' is a reserved word; put the field name in square brackets.");
+        fail(kErrField, "Syntax error in field definition: a field name is expected.");
+    }
+    c.name = take().text;
+    if (peek().kind != Tok::Name)
+        fail(kErrField, "Syntax error in field definition: a type is expected after '" + c.name + "'.");
+    std::string typed = take().text;
+    c.type = jetType(typed);
+    if (c.type.empty()) {
+        if (atName())
+            fail(kErrField, "Syntax error in field definition: '" + typed + " " + peek().text +
+                                "'. A name with blanks must be put in square brackets.");
+        fail(kErrField, "Syntax error in field definition: '" + typed + "' is not a data type.");
+    }
+    if (acceptOp("(")) {
+        const Token& n = take();
+        if (c.type != "TEXT" || n.kind != Tok::Number || n.text.find_first_not_of("0123456789") != std::string::npos)
+            fail(kErrField, "Syntax error in field definition: only TEXT takes a size, a whole number.");
+        c.size = n.text.size() > 3 ? 256 : std::stoi(n.text);
+        if (c.size < 1 || c.size > 255) fail(kErrField, "The size of a TEXT field is from 1 to 255.");
+        expectOp(")", kErrField, "Syntax error in field definition: ')' expected.");
+    }
+    while (true) {
+        if (acceptWord("NOT")) {
+            expectWord("NULL", kErrField, "Syntax error in field definition: NULL expected after NOT.");
+            c.not_null = true;
+        } else if (acceptWord("NULL")) {
+        } else if (acceptWord("CONSTRAINT")) {
+            name(kErrField, "Syntax error in CONSTRAINT clause: a name is expected.");
+            expectWord("PRIMARY", kErrNotSupported, "Only a PRIMARY KEY constraint is supported.");
+            expectWord("KEY", kErrField, "Syntax error in CONSTRAINT clause: KEY expected.");
+            c.primary_key = true;
+        } else if (acceptWord("PRIMARY")) {
+            expectWord("KEY", kErrField, "Syntax error in field definition: KEY expected after PRIMARY.");
+            c.primary_key = true;
+        } else if (isWord("UNIQUE") || isWord("REFERENCES") || isWord("DEFAULT")) {
+            fail(kErrNotSupported, upper(peek().text) + " in a field definition is not supported.");
+        } else {
+            break;
+        }
+    }
+    return c;
+}
+
+void Parser::createTable() {
+    st_.kind = StatementKind::CreateTable;
+    if (!acceptWord("TABLE")) {
+        if (isWord("INDEX") || isWord("UNIQUE") || isWord("VIEW") || isWord("PROCEDURE"))
+            fail(kErrNotSupported, "CREATE " + upper(peek().text) + " is not supported.");
+        fail(kErrCreate, "Syntax error in CREATE TABLE statement.");
+    }
+    st_.target = tableName(kErrCreate, "CREATE TABLE statement");
+    if (!isOp("(")) {
+        if (atName())
+            fail(kErrCreate, "Syntax error in CREATE TABLE statement near '" + peek().text +
+                                 "'. A name with blanks must be put in square brackets.");
+        fail(kErrCreate, "Syntax error in CREATE TABLE statement: '(' expected after the table name.");
+    }
+    ++at_;
+    if (isOp(")")) fail(kErrField, "Syntax error in field definition: a table needs at least one field.");
+    bool table_key = false;
+    for (bool first = true;; first = false) {
+        if (!first && !acceptOp(",")) break;
+        if (isWord("CONSTRAINT") || isWord("PRIMARY")) {
+            // CONSTRAINT name PRIMARY KEY (a, b)
+            if (acceptWord("CONSTRAINT")) name(kErrCreate, "Syntax error in CONSTRAINT clause: a name is expected.");
+            expectWord("PRIMARY", kErrNotSupported, "Only a PRIMARY KEY constraint is supported.");
+            expectWord("KEY", kErrCreate, "Syntax error in CONSTRAINT clause: KEY expected.");
+            expectOp("(", kErrCreate, "Syntax error in CONSTRAINT clause: '(' expected.");
+            if (table_key) fail(kErrCreate, "A table has one primary key.");
+            table_key = true;
+            for (bool k = true;; k = false) {
+                if (!k && !acceptOp(",")) break;
+                std::string key = name(kErrCreate, "Syntax error in CONSTRAINT clause: a field name is expected.");
+                bool found = false;
+                for (ColumnDecl& c : st_.columns)
+                    if (upper(c.name) == upper(key)) c.primary_key = found = true;
+                if (!found) fail(kErrCreate, "The primary key names the field '" + key + "', which the table does not have.");
+            }
+            expectOp(")", kErrCreate, "Syntax error in CONSTRAINT clause: ')' expected.");
+            continue;
+        }
+        ColumnDecl c = columnDecl();
+        for (const ColumnDecl& other : st_.columns)
+            if (upper(other.name) == upper(c.name)) fail(kErrFieldTwice, "Field '" + c.name + "' is defined more than once.");
+        st_.columns.push_back(c);
+    }
+    expectOp(")", kErrCreate, "Syntax error in CREATE TABLE statement: ',' or ')' expected near '" + peek().text + "'.");
+    if (st_.columns.empty()) fail(kErrField, "Syntax error in field definition: a table needs at least one field.");
+    int keyed = 0;
+    for (const ColumnDecl& c : st_.columns) keyed += c.primary_key;
+    if (keyed > 1 && !table_key) fail(kErrCreate, "A table has one primary key; name its fields in one CONSTRAINT clause.");
+    endOfStatement(kErrCreate, "Syntax error in CREATE TABLE statement");
+}
+
+void Parser::dropTable() {
+    st_.kind = StatementKind::DropTable;
+    if (!acceptWord("TABLE")) {
+        if (isWord("INDEX") || isWord("VIEW") || isWord("PROCEDURE"))
+            fail(kErrNotSupported, "DROP " + upper(peek().text) + " is not supported.");
+        fail(kErrDrop, "Syntax error in DROP TABLE or DROP INDEX.");
+    }
+    st_.target = tableName(kErrDrop, "DROP TABLE");
+    st_.tables.push_back(st_.target);
+    endOfStatement(kErrDrop, "Syntax error in DROP TABLE");
+}
+
+void Parser::alterTable() {
+    st_.kind = StatementKind::AddColumn;
+    expectWord("TABLE", kErrAlter, "Syntax error in ALTER TABLE statement.");
+    st_.target = tableName(kErrAlter, "ALTER TABLE statement");
+    st_.tables.push_back(st_.target);
+    if (!acceptWord("ADD")) {
+        if (isWord("DROP") || isWord("ALTER"))
+            fail(kErrNotSupported, "ALTER TABLE ... " + upper(peek().text) + " is not supported; only ADD COLUMN is.");
+        fail(kErrAlter, "Syntax error in ALTER TABLE statement near '" + peek().text + "'.");
+    }
+    if (isWord("CONSTRAINT") || isWord("PRIMARY"))
+        fail(kErrNotSupported, "ALTER TABLE ... ADD CONSTRAINT is not supported; only ADD COLUMN is.");
+    acceptWord("COLUMN");
+    st_.columns.push_back(columnDecl());
+    endOfStatement(kErrAlter, "Syntax error in ALTER TABLE statement");
+}
+
+// ------------------------------------------------------------ expressions
+// From the loosest operator to the tightest, as Access binds them.
+
+Expr truthOf(std::string sql) {
+    Expr e;
+    e.sql = std::move(sql);
+    e.truth = true;
+    return e;
+}
+
+Expr Parser::expr() { return impExpr(); }
+
+Expr Parser::impExpr() {
+    Expr e = eqvExpr();
+    while (acceptWord("IMP")) {
+        Expr r = eqvExpr();
+        e = truthOf("(NOT (" + e.sql + ") OR (" + r.sql + "))");
+    }
+    return e;
+}
+
+Expr Parser::eqvExpr() {
+    Expr e = xorExpr();
+    while (acceptWord("EQV")) {
+        Expr r = xorExpr();
+        e = truthOf("((" + e.sql + ") <> 0) = ((" + r.sql + ") <> 0)");
+    }
+    return e;
+}
+
+Expr Parser::xorExpr() {
+    Expr e = orExpr();
+    while (acceptWord("XOR")) {
+        Expr r = orExpr();
+        e = truthOf("((" + e.sql + ") <> 0) <> ((" + r.sql + ") <> 0)");
+    }
+    return e;
+}
+
+Expr Parser::orExpr() {
+    Expr e = andExpr();
+    while (acceptWord("OR")) {
+        Expr r = andExpr();
+        e = truthOf("(" + e.sql + " OR " + r.sql + ")");
+    }
+    return e;
+}
+
+Expr Parser::andExpr() {
+    Expr e = notExpr();
+    while (acceptWord("AND")) {
+        Expr r = notExpr();
+        e = truthOf("(" + e.sql + " AND " + r.sql + ")");
+    }
+    return e;
+}
+
+Expr Parser::notExpr() {
+    if (acceptWord("NOT")) {
+        Expr e = notExpr();
+        return truthOf("(NOT " + e.sql + ")");
+    }
+    return compare();
+}
+
+// Text compares as Access compares it; a column brings that collation
+// along, anything else is given it.
+std::string collated(const Expr& l, const Expr& r) {
+    return l.column || r.column || l.number || r.number ? l.value() : l.value() + " COLLATE ACCESSTEXT";
+}
+
+Expr Parser::compare() {
+    Expr e = concat();
+    while (true) {
+        bool negate = false;
+        if (isWord("NOT") && (isWord("LIKE", 1) || isWord("BETWEEN", 1) || isWord("IN", 1))) {
+            ++at_;
+            negate = true;
+        }
+        std::string op;
+        const Token& t = peek();
+        if (t.kind == Tok::Op && (t.text == "=" || t.text == "<>" || t.text == "<" || t.text == ">" || t.text == "<=" ||
+                                  t.text == ">=")) {
+            op = take().text;
+            Expr r = concat();
+            e = truthOf("(" + collated(e, r) + " " + op + " " + r.value() + ")");
+        } else if (acceptWord("LIKE")) {
+            Expr r = concat();
+            e = truthOf(std::string(negate ? "(NOT " : "(") + "jet_like(" + e.value() + ", " + r.value() + "))");
+        } else if (acceptWord("BETWEEN")) {
+            Expr low = concat();
+            expectWord("AND", kErrExpression, "Syntax error in query expression: BETWEEN needs AND.");
+            Expr high = concat();
+            e = truthOf("(" + collated(e, low) + (negate ? " NOT" : "") + " BETWEEN " + low.value() + " AND " +
+                        high.value() + ")");
+        } else if (acceptWord("IN")) {
+            expectOp("(", kErrExpression, "Syntax error in query expression: '(' expected after IN.");
+            std::string list;
+            if (isWord("SELECT")) {
+                list = selectBody(false, nullptr);
+            } else {
+                for (bool first = true;; first = false) {
+                    if (!first && !acceptOp(",")) break;
+                    if (!first) list += ", ";
+                    list += expr().value();
+                }
+            }
+            expectOp(")", kErrExpression, "Syntax error in query expression: ')' expected after IN list.");
+            std::string left = e.column ? e.value() : e.value() + " COLLATE ACCESSTEXT";
+            e = truthOf("(" + left + (negate ? " NOT IN (" : " IN (") + list + "))");
+        } else if (acceptWord("IS")) {
+            bool is_not = acceptWord("NOT");
+            expectWord("NULL", kErrExpression, "Syntax error in query expression: NULL expected after IS.");
+            e = truthOf("(" + e.value() + (is_not ? " IS NOT NULL)" : " IS NULL)"));
+        } else {
+            if (negate) --at_;
+            break;
+        }
+    }
+    return e;
+}
+
+Expr Parser::concat() {
+    Expr e = additive();
+    while (acceptOp("&")) {
+        Expr r = additive();
+        Expr c;
+        c.sql = "jet_concat(" + e.value() + ", " + r.value() + ")";
+        e = c;
+    }
+    return e;
+}
+
+Expr Parser::additive() {
+    Expr e = modulo();
+    while (isOp("+") || isOp("-")) {
+        std::string op = take().text;
+        Expr r = modulo();
+        Expr out;
+        out.number = e.number && r.number;
+        if (op == "+") {
+            // "+" joins two texts in Access; only numbers for certain add directly.
+            out.sql = out.number ? "(" + e.value() + " + " + r.value() + ")" : "jet_add(" + e.value() + ", " + r.value() + ")";
+            out.date = e.date != r.date;
+        } else {
+            out.sql = "(" + e.value() + " - " + r.value() + ")";
+            out.date = e.date && !r.date;
+        }
+        e = out;
+    }
+    return e;
+}
+
+Expr Parser::modulo() {
+    Expr e = intDivide();
+    while (acceptWord("MOD")) {
+        Expr r = intDivide();
+        Expr out;
+        out.sql = "jet_mod(" + e.value() + ", " + r.value() + ")";
+        e = out;
+    }
+    return e;
+}
+
+Expr Parser::intDivide() {
+    Expr e = multiplicative();
+    while (acceptOp("\\")) {
+        Expr r = multiplicative();
+        Expr out;
+        out.sql = "jet_intdiv(" + e.value() + ", " + r.value() + ")";
+        e = out;
+    }
+    return e;
+}
+
+Expr Parser::multiplicative() {
+    Expr e = unary();
+    while (isOp("*") || isOp("/")) {
+        std::string op = take().text;
+        Expr r = unary();
+        Expr out;
+        // "/" always divides as reals in Access, and a zero divisor is an error.
+        out.sql = op == "*" ? "(" + e.value() + " * " + r.value() + ")" : "jet_divide(" + e.value() + ", " + r.value() + ")";
+        out.number = e.number && r.number;
+        e = out;
+    }
+    return e;
+}
+
+Expr Parser::unary() {
+    if (acceptOp("-")) {
+        Expr e = unary();
+        Expr out;
+        out.sql = "(- " + e.value() + ")";
+        out.number = e.number;
+        return out;
+    }
+    if (acceptOp("+")) return unary();
+    return power();
+}
+
+Expr Parser::power() {
+    Expr e = primary();
+    while (acceptOp("^")) {
+        Expr r = primary();
+        Expr out;
+        out.sql = "jet_power(" + e.value() + ", " + r.value() + ")";
+        out.number = true;
+        e = out;
+    }
+    return e;
+}
+
+Expr Parser::primary() {
+    size_t start = at_;
+    const Token& t = peek();
+    Expr e;
+    switch (t.kind) {
+    case Tok::Number:
+        e.sql = take().text;
+        if (e.sql[0] == '.') e.sql = "0" + e.sql;
+        e.number = true;
+        return e;
+    case Tok::Text:
+        e.sql = quoteText(take().text);
+        return e;
+    case Tok::Date: {
+        char buf[40];
+        std::snprintf(buf, sizeof buf, "%.17g", take().date);
+        e.sql = buf;
+        if (e.sql.find_first_of(".e") == std::string::npos) e.sql += ".0";
+        e.date = true;
+        return e;
+    }
+    case Tok::Op:
+        if (t.text == "(") {
+            ++at_;
+            if (isWord("SELECT")) {
+                e = subquery();
+            } else {
+                Expr inner = expr();
+                e = inner;
+                e.sql = "(" + inner.sql + ")";
+                e.column = false;
+            }
+            expectOp(")", kErrExpression, "Syntax error in query expression '" + span(start) + "': ')' expected.");
+            return e;
+        }
+        break;
+    case Tok::Name: {
+        std::string u = upper(t.text);
+        if (u == "TRUE" || u == "FALSE") {
+            ++at_;
+            e.sql = u == "TRUE" ? "-1" : "0";
+            e.number = true;
+            return e;
+        }
+        if (u == "NULL") {
+            ++at_;
+            e.sql = "NULL";
+            return e;
+        }
+        if (u == "EXISTS") {
+            ++at_;
+            expectOp("(", kErrExpression, "Syntax error in query expression: '(' expected after EXISTS.");
+            std::string sub = selectBody(false, nullptr);
+            expectOp(")", kErrExpression, "Syntax error in query expression: ')' expected.");
+            return truthOf("EXISTS (" + sub + ")");
+        }
+        if (isOp("(", 1)) return call(take());
+        break;
+    }
+    default:
+        break;
+    }
+    if (atName()) {
+        // A field, or table.field: each part quoted as typed.
+        e.sql = quoteName(take().text);
+        while (isOp(".") || isOp("!")) {
+            if (isOp("*", 1)) break;
+            ++at_;
+            e.sql += "." + quoteName(name(kErrExpression, "Syntax error in query expression '" + span(start) + "'."));
+        }
+        e.column = true;
+        return e;
+    }
+    if (t.kind == Tok::End) fail(kErrExpression, "Syntax error in query expression: an expression is expected at the end.");
+    if (t.kind == Tok::Name)
+        fail(kErrExpression, "Syntax error in query expression: '" + t.text + "' is a reserved word here; a name must be put in square brackets.");
+    fail(kErrExpression, "Syntax error in query expression near '" + t.text + "'.");
+}
+
+Expr Parser::subquery() {
+    Expr e;
+    e.sql = "(" + selectBody(false, nullptr) + ")";
+    return e;
+}
+
+Expr Parser::call(const Token& fn) {
+    std::string u = upper(fn.text);
+    size_t start = at_ - 1;
+    ++at_;  // "("
+    auto agg = aggregates().find(u);
+    if (agg != aggregates().end()) {
+        Expr e;
+        if (u == "COUNT" && acceptOp("*")) {
+            e.sql = "count(*)";
+        } else {
+            Expr arg = expr();
+            e.sql = std::string(agg->second) + "(" + arg.value() + ")";
+            e.date = (u == "MIN" || u == "MAX" || u == "FIRST" || u == "LAST") && arg.date;
+        }
+        expectOp(")", kErrExpression, "Syntax error in query expression '" + span(start) + "': ')' expected.");
+        return e;
+    }
+    std::vector<Expr> args;
+    if (!isOp(")")) {
+        for (bool first = true;; first = false) {
+            if (!first && !acceptOp(",")) break;
+            args.push_back(expr());
+        }
+    }
+    expectOp(")", kErrExpression, "Syntax error in query expression '" + span(start) + "': ')' expected.");
+    Expr e;
+    int n = int(args.size());
+    if (u == "IIF") {
+        if (n != 3) fail(kErrExpression, "Wrong number of arguments used with function in query expression '" + span(start) + "'.");
+        e.sql = "(CASE WHEN " + args[0].sql + " THEN " + args[1].value() + " ELSE " + args[2].value() + " END)";
+        e.date = args[1].date && args[2].date;
+        return e;
+    }
+    if (u == "NZ") {
+        // Without a default, a Null becomes the empty text in a query.
+        if (n < 1 || n > 2) fail(kErrExpression, "Wrong number of arguments used with function in query expression '" + span(start) + "'.");
+        e.sql = "coalesce(" + args[0].value() + ", " + (n == 2 ? args[1].value() : "''") + ")";
+        e.date = args[0].date;
+        return e;
+    }
+    auto f = functions().find(u);
+    if (f == functions().end()) fail(kErrFunction, "Undefined function '" + fn.text + "' in expression.");
+    if (n < f->second.min_args || n > f->second.max_args)
+        fail(kErrExpression, "Wrong number of arguments used with function in query expression '" + span(start) + "'.");
+    e.sql = std::string(f->second.sqlite) + "(";
+    for (int i = 0; i < n; ++i) e.sql += (i ? ", " : "") + args[size_t(i)].value();
+    // Format shows a value it knows to be a date as a date without a format.
+    if (u == "FORMAT" && args[0].date) e.sql += n == 1 ? ", NULL, 1" : ", 1";
+    e.sql += ")";
+    e.date = f->second.date;
+    return e;
+}
+
+}  // namespace
+
+Statement translate(const std::string& access_sql) {
+    Parser parser(access_sql);
+    return parser.statement();
+}
+
+}  // namespace ado::sql

@@ -1,0 +1,881 @@
+// The functions the translator's SQLite text calls (jet_len, jet_iif ...),
+// the aggregates Access has and SQLite lacks, and the text collation.
+//
+// Values follow the translator's contract: dates are Jet day numbers
+// (reals), True is -1, text is UTF-8. As in Access, a Null argument makes a
+// Null result, except where Access says otherwise (&, IsNull, Nz). An
+// argument of the wrong kind fails the statement with Access's number,
+// carried in the message as "[number] description" (see functionError).
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+
+#include "sql_datetime.h"
+#include "sql_dialect.h"
+#include "sql_format.h"
+#include "sql_text.h"
+#include "value_text.h"
+
+namespace ado::sql {
+
+namespace {
+
+enum FunctionError : long {
+    kInvalidCall = 5,      // "Invalid procedure call or argument"
+    kOverflow = 6,         // "Overflow"
+    kDivisionByZero = 11,  // "Division by zero"
+    kInvalidNull = 94,     // "Invalid use of Null"
+    kMismatch = 3464,      // "Data type mismatch in criteria expression."
+};
+
+void raise(sqlite3_context* ctx, long number, const std::string& description) {
+    std::string message = "[";
+    message += std::to_string(number);
+    message += "] ";
+    message += description;
+    sqlite3_result_error(ctx, message.c_str(), int(message.size()));
+}
+
+void mismatch(sqlite3_context* ctx, const char* function) {
+    raise(ctx, kMismatch, std::string("Data type mismatch in criteria expression: a value given to ") + function +
+                              " is of the wrong kind.");
+}
+
+void invalidCall(sqlite3_context* ctx, const char* function) {
+    raise(ctx, kInvalidCall, std::string("Invalid procedure call or argument in ") + function + ".");
+}
+
+bool isNull(sqlite3_value* v) { return sqlite3_value_type(v) == SQLITE_NULL; }
+
+bool anyNull(int argc, sqlite3_value** argv) {
+    for (int i = 0; i < argc; ++i)
+        if (isNull(argv[i])) return true;
+    return false;
+}
+
+std::string rawText(sqlite3_value* v) {
+    const unsigned char* t = sqlite3_value_text(v);
+    return t ? std::string(reinterpret_cast<const char*>(t), size_t(sqlite3_value_bytes(v))) : std::string();
+}
+
+// A number in text as Access reads one: blanks around, a sign, digits with
+// an optional point and exponent, nothing else.
+bool parseNumber(const std::string& s, double& out) {
+    size_t b = s.find_first_not_of(" \t");
+    if (b == std::string::npos) return false;
+    size_t e = s.find_last_not_of(" \t") + 1;
+    std::string t = s.substr(b, e - b);
+    if (t.find_first_of("0123456789") == std::string::npos) return false;
+    if (t.find_first_not_of("0123456789+-.eE") != std::string::npos) return false;
+    char* end = nullptr;
+    out = std::strtod(t.c_str(), &end);
+    return end && *end == '\0' && std::isfinite(out);
+}
+
+// The number a value stands for; false for a text that is none, a blob.
+bool numberOf(sqlite3_value* v, double& out) {
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER:
+    case SQLITE_FLOAT:
+        out = sqlite3_value_double(v);
+        return true;
+    case SQLITE_TEXT:
+        return parseNumber(rawText(v), out);
+    default:
+        return false;
+    }
+}
+
+// Whole numbers stay whole: the integer a value holds, if it holds one.
+bool integerOf(sqlite3_value* v, sqlite3_int64& out) {
+    if (sqlite3_value_type(v) != SQLITE_INTEGER) return false;
+    out = sqlite3_value_int64(v);
+    return true;
+}
+
+// A date: a number, or a text Access reads as a date or a number.
+bool dateOf(sqlite3_value* v, double& out) {
+    if (sqlite3_value_type(v) == SQLITE_TEXT) {
+        std::string t = rawText(v);
+        return parseDateText(t, out) || parseNumber(t, out);
+    }
+    return numberOf(v, out);
+}
+
+// The text form Access joins and measures: numbers in their general form.
+std::string textOf(sqlite3_value* v) {
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER: return std::to_string(sqlite3_value_int64(v));
+    case SQLITE_FLOAT: return toText(Value(sqlite3_value_double(v)), '.');
+    case SQLITE_NULL: return "";
+    default: return rawText(v);
+    }
+}
+
+void resultText(sqlite3_context* ctx, const std::string& s) {
+    sqlite3_result_text(ctx, s.data(), int(s.size()), SQLITE_TRANSIENT);
+}
+
+void resultText(sqlite3_context* ctx, const std::u32string& s) { resultText(ctx, utf8(s)); }
+
+void resultBool(sqlite3_context* ctx, bool b) { sqlite3_result_int(ctx, b ? -1 : 0); }
+
+// A real that is whole and fits goes back as an integer.
+void resultWhole(sqlite3_context* ctx, double r) {
+    if (std::fabs(r) < 9.0e15) sqlite3_result_int64(ctx, sqlite3_int64(r));
+    else sqlite3_result_double(ctx, r);
+}
+
+// Half to even, as Access's Round and its conversions to whole numbers.
+double roundEven(double v) {
+    double r = std::floor(v);
+    double d = v - r;
+    if (d > 0.5 || (d == 0.5 && std::fmod(r, 2.0) != 0)) r += 1;
+    return r;
+}
+
+// An argument that must be a number; raises and returns false otherwise.
+bool needNumber(sqlite3_context* ctx, sqlite3_value* v, const char* function, double& out) {
+    if (numberOf(v, out)) return true;
+    mismatch(ctx, function);
+    return false;
+}
+
+bool needDate(sqlite3_context* ctx, sqlite3_value* v, const char* function, double& out) {
+    if (dateOf(v, out)) return true;
+    mismatch(ctx, function);
+    return false;
+}
+
+// A count of characters, as Left, Mid and Space take it.
+bool needCount(sqlite3_context* ctx, sqlite3_value* v, const char* function, long long& out) {
+    double n = 0;
+    if (isNull(v)) {
+        raise(ctx, kInvalidNull, std::string("Invalid use of Null in ") + function + ".");
+        return false;
+    }
+    if (!needNumber(ctx, v, function, n)) return false;
+    n = roundEven(n);
+    if (n < 0 || n > 2147483647.0) {
+        invalidCall(ctx, function);
+        return false;
+    }
+    out = (long long)n;
+    return true;
+}
+
+// ------------------------------------------------------------ moments
+// A Jet date as seconds on one line: the calendar day times 86400 plus the
+// time of day, so date arithmetic is plain arithmetic before 1899 too.
+
+double momentOf(double date) {
+    double day = std::trunc(date);
+    double seconds = std::round(std::fabs(date - day) * 86400.0);
+    return day * 86400.0 + seconds;
+}
+
+double dateOfMoment(double moment) {
+    double day = std::floor(moment / 86400.0);
+    return jetDate((long long)day, moment - day * 86400.0);
+}
+
+// The same time of day, `months` later, the day clamped to the month's end.
+bool addMonths(double date, long long months, double& out) {
+    CivilTime t = civilTime(date);
+    long long total = (long long)t.year * 12 + (t.month - 1) + months;
+    int year = int(total >= 0 ? total / 12 : -((-total + 11) / 12));
+    int month = int(total - (long long)year * 12) + 1;
+    if (year < 100 || year > 9999) return false;
+    int day = std::min(t.day, daysInMonth(year, month));
+    out = jetDate(dayNumber(year, month, day), t.hour * 3600.0 + t.minute * 60.0 + t.second);
+    return true;
+}
+
+bool inRange(double date) { return date > -657435.0 - 1 && date < 2958466.0; }  // years 100 to 9999
+
+int weekdayOf(double date) {  // 1 = Sunday; day 0 was a Saturday
+    long long day = (long long)std::floor(momentOf(date) / 86400.0);
+    return int(((day + 6) % 7 + 7) % 7) + 1;
+}
+
+// ------------------------------------------------------------ text
+
+void fnLen(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNull(argv[0])) return sqlite3_result_null(ctx);
+    sqlite3_result_int64(ctx, sqlite3_int64(characters(textOf(argv[0])).size()));
+}
+
+void fnLeft(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    long long n = 0;
+    if (!needCount(ctx, argv[1], "Left", n) || isNull(argv[0])) return;
+    std::u32string s = characters(textOf(argv[0]));
+    resultText(ctx, s.substr(0, size_t(std::min<long long>(n, (long long)s.size()))));
+}
+
+void fnRight(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    long long n = 0;
+    if (!needCount(ctx, argv[1], "Right", n) || isNull(argv[0])) return;
+    std::u32string s = characters(textOf(argv[0]));
+    size_t k = size_t(std::min<long long>(n, (long long)s.size()));
+    resultText(ctx, s.substr(s.size() - k));
+}
+
+void fnMid(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    long long start = 0, n = -1;
+    if (!needCount(ctx, argv[1], "Mid", start)) return;
+    if (start < 1) return invalidCall(ctx, "Mid");
+    if (argc == 3 && !needCount(ctx, argv[2], "Mid", n)) return;
+    if (isNull(argv[0])) return;
+    std::u32string s = characters(textOf(argv[0]));
+    if (size_t(start) > s.size()) return resultText(ctx, std::string());
+    resultText(ctx, s.substr(size_t(start - 1), n < 0 ? std::u32string::npos : size_t(n)));
+}
+
+void fnUcase(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNull(argv[0])) return;
+    resultText(ctx, upperCase(textOf(argv[0])));
+}
+
+void fnLcase(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNull(argv[0])) return;
+    resultText(ctx, lowerCase(textOf(argv[0])));
+}
+
+void trimmed(sqlite3_context* ctx, sqlite3_value* v, bool left, bool right) {
+    if (isNull(v)) return;
+    std::string s = textOf(v);
+    size_t b = left ? s.find_first_not_of(' ') : 0;
+    if (b == std::string::npos) return resultText(ctx, std::string());
+    size_t e = right ? s.find_last_not_of(' ') + 1 : s.size();
+    resultText(ctx, s.substr(b, e - b));
+}
+
+void fnTrim(sqlite3_context* ctx, int, sqlite3_value** argv) { trimmed(ctx, argv[0], true, true); }
+void fnLtrim(sqlite3_context* ctx, int, sqlite3_value** argv) { trimmed(ctx, argv[0], true, false); }
+void fnRtrim(sqlite3_context* ctx, int, sqlite3_value** argv) { trimmed(ctx, argv[0], false, true); }
+
+// InStr([start,] text, sought [, compare]): the character position, 0 when
+// absent; case ignored unless compare is 0 (binary).
+void fnInstr(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    long long start = 1;
+    int at = 0;
+    if (argc >= 3) {
+        if (!needCount(ctx, argv[0], "InStr", start)) return;
+        if (start < 1) return invalidCall(ctx, "InStr");
+        at = 1;
+    }
+    bool exact = false;
+    if (argc == 4) {
+        double compare = 1;
+        if (!isNull(argv[3]) && !needNumber(ctx, argv[3], "InStr", compare)) return;
+        exact = compare == 0;
+    }
+    if (isNull(argv[at]) || isNull(argv[at + 1])) return;
+    std::u32string hay = characters(textOf(argv[at])), needle = characters(textOf(argv[at + 1]));
+    if (needle.empty()) return sqlite3_result_int64(ctx, start);
+    if (size_t(start) > hay.size()) return sqlite3_result_int(ctx, 0);
+    size_t found = findText(hay, needle, size_t(start - 1), exact);
+    sqlite3_result_int64(ctx, found == std::u32string::npos ? 0 : sqlite3_int64(found + 1));
+}
+
+void fnReplace(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNull(argv[0])) return;
+    std::u32string s = characters(textOf(argv[0]));
+    std::u32string find = characters(textOf(argv[1])), with = characters(textOf(argv[2]));
+    if (find.empty()) return resultText(ctx, s);
+    std::u32string out;
+    size_t from = 0;
+    for (size_t at; (at = findText(s, find, from, false)) != std::u32string::npos; from = at + find.size())
+        out += s.substr(from, at - from) + with;
+    out += s.substr(from);
+    resultText(ctx, out);
+}
+
+void fnSpace(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    long long n = 0;
+    if (!needCount(ctx, argv[0], "Space", n)) return;
+    resultText(ctx, std::string(size_t(n), ' '));
+}
+
+void fnString(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    long long n = 0;
+    if (!needCount(ctx, argv[0], "String", n) || isNull(argv[1])) return;
+    char32_t c = 0;
+    if (sqlite3_value_type(argv[1]) == SQLITE_TEXT) {
+        std::u32string s = characters(rawText(argv[1]));
+        if (s.empty()) return invalidCall(ctx, "String");
+        c = s[0];
+    } else {
+        double code = 0;
+        if (!needNumber(ctx, argv[1], "String", code)) return;
+        c = char32_t(int(roundEven(code)) & 0xFFFF);
+    }
+    resultText(ctx, std::u32string(size_t(n), c));
+}
+
+// StrComp(a, b [, compare]): -1, 0 or 1; case ignored unless compare is 0.
+void fnStrcomp(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (isNull(argv[0]) || isNull(argv[1])) return;
+    double compare = 1;
+    if (argc == 3 && !isNull(argv[2]) && !needNumber(ctx, argv[2], "StrComp", compare)) return;
+    std::string a = textOf(argv[0]), b = textOf(argv[1]);
+    int r = compare == 0 ? a.compare(b) : compareFolded(a.data(), a.size(), b.data(), b.size());
+    sqlite3_result_int(ctx, r < 0 ? -1 : r > 0 ? 1 : 0);
+}
+
+void fnAsc(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNull(argv[0])) return;
+    std::u32string s = characters(textOf(argv[0]));
+    if (s.empty()) return invalidCall(ctx, "Asc");
+    sqlite3_result_int64(ctx, sqlite3_int64(s[0]));
+}
+
+void fnChr(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    double code = 0;
+    if (isNull(argv[0])) return;
+    if (!needNumber(ctx, argv[0], "Chr", code)) return;
+    code = roundEven(code);
+    if (code < 0 || code > 65535) return invalidCall(ctx, "Chr");
+    resultText(ctx, std::u32string(1, char32_t(code)));
+}
+
+void fnLike(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (anyNull(2, argv)) return;
+    resultBool(ctx, likeMatch(characters(textOf(argv[0])), characters(textOf(argv[1]))));
+}
+
+// "&": Null joins as the empty text; two Nulls make Null.
+void fnConcat(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNull(argv[0]) && isNull(argv[1])) return;
+    resultText(ctx, textOf(argv[0]) + textOf(argv[1]));
+}
+
+// ------------------------------------------------------------ arithmetic
+
+// "+": two texts join; otherwise numbers (texts that are numbers count)
+// add, whole numbers staying whole while they fit.
+void fnAdd(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (anyNull(2, argv)) return;
+    if (sqlite3_value_type(argv[0]) == SQLITE_TEXT && sqlite3_value_type(argv[1]) == SQLITE_TEXT)
+        return resultText(ctx, rawText(argv[0]) + rawText(argv[1]));
+    sqlite3_int64 a = 0, b = 0, sum = 0;
+    if (integerOf(argv[0], a) && integerOf(argv[1], b) && !__builtin_add_overflow(a, b, &sum))
+        return sqlite3_result_int64(ctx, sum);
+    double x = 0, y = 0;
+    if (!needNumber(ctx, argv[0], "+", x) || !needNumber(ctx, argv[1], "+", y)) return;
+    sqlite3_result_double(ctx, x + y);
+}
+
+// The two operands of Mod and \, rounded to whole numbers as Access does.
+bool wholeOperands(sqlite3_context* ctx, sqlite3_value** argv, const char* op, sqlite3_int64& a, sqlite3_int64& b) {
+    double x = 0, y = 0;
+    if (!needNumber(ctx, argv[0], op, x) || !needNumber(ctx, argv[1], op, y)) return false;
+    x = roundEven(x);
+    y = roundEven(y);
+    if (std::fabs(x) > 9.2e18 || std::fabs(y) > 9.2e18) {
+        raise(ctx, kOverflow, std::string("Overflow in ") + op + ".");
+        return false;
+    }
+    a = sqlite3_int64(x);
+    b = sqlite3_int64(y);
+    if (b == 0) {
+        raise(ctx, kDivisionByZero, "Division by zero.");
+        return false;
+    }
+    return true;
+}
+
+void fnMod(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    sqlite3_int64 a = 0, b = 0;
+    if (anyNull(2, argv) || !wholeOperands(ctx, argv, "Mod", a, b)) return;
+    sqlite3_result_int64(ctx, b == -1 ? 0 : a % b);
+}
+
+void fnIntdiv(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    sqlite3_int64 a = 0, b = 0;
+    if (anyNull(2, argv) || !wholeOperands(ctx, argv, "\\", a, b)) return;
+    if (b == -1) return sqlite3_result_double(ctx, -double(a));
+    sqlite3_result_int64(ctx, a / b);
+}
+
+void fnDivide(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (anyNull(2, argv)) return;
+    double x = 0, y = 0;
+    if (!needNumber(ctx, argv[0], "/", x) || !needNumber(ctx, argv[1], "/", y)) return;
+    if (y == 0) return raise(ctx, kDivisionByZero, "Division by zero.");
+    sqlite3_result_double(ctx, x / y);
+}
+
+void fnPower(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (anyNull(2, argv)) return;
+    double x = 0, y = 0;
+    if (!needNumber(ctx, argv[0], "^", x) || !needNumber(ctx, argv[1], "^", y)) return;
+    double r = std::pow(x, y);
+    if (std::isnan(r)) return invalidCall(ctx, "^");
+    if (std::isinf(r)) return raise(ctx, kOverflow, "Overflow in ^.");
+    sqlite3_result_double(ctx, r);
+}
+
+// ------------------------------------------------------------ numbers
+
+// Int floors, Fix truncates; whole numbers come back unchanged.
+void rounded(sqlite3_context* ctx, sqlite3_value* v, double (*how)(double), const char* function) {
+    if (isNull(v)) return;
+    sqlite3_int64 n = 0;
+    if (integerOf(v, n)) return sqlite3_result_int64(ctx, n);
+    double x = 0;
+    if (!needNumber(ctx, v, function, x)) return;
+    sqlite3_result_double(ctx, how(x));
+}
+
+double floorOf(double x) { return std::floor(x); }
+double truncOf(double x) { return std::trunc(x); }
+
+void fnInt(sqlite3_context* ctx, int, sqlite3_value** argv) { rounded(ctx, argv[0], floorOf, "Int"); }
+void fnFix(sqlite3_context* ctx, int, sqlite3_value** argv) { rounded(ctx, argv[0], truncOf, "Fix"); }
+
+void fnAbs(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNull(argv[0])) return;
+    sqlite3_int64 n = 0;
+    if (integerOf(argv[0], n) && n != INT64_MIN) return sqlite3_result_int64(ctx, n < 0 ? -n : n);
+    double x = 0;
+    if (!needNumber(ctx, argv[0], "Abs", x)) return;
+    sqlite3_result_double(ctx, std::fabs(x));
+}
+
+void fnSgn(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNull(argv[0])) return;
+    double x = 0;
+    if (!needNumber(ctx, argv[0], "Sgn", x)) return;
+    sqlite3_result_int(ctx, x > 0 ? 1 : x < 0 ? -1 : 0);
+}
+
+// Round(x [, places]): half to even at the given decimal place.
+void fnRound(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (isNull(argv[0])) return;
+    long long places = 0;
+    if (argc == 2 && !isNull(argv[1]) && !needCount(ctx, argv[1], "Round", places)) return;
+    sqlite3_int64 n = 0;
+    if (integerOf(argv[0], n)) return sqlite3_result_int64(ctx, n);
+    double x = 0;
+    if (!needNumber(ctx, argv[0], "Round", x)) return;
+    if (places > 15) return sqlite3_result_double(ctx, x);
+    double scale = std::pow(10.0, double(places));
+    double scaled = x * scale;
+    // 2.675 * 100 is 267.49999999999997: decide the tie on 15 digits.
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%.15g", scaled);
+    scaled = std::strtod(buf, nullptr);
+    sqlite3_result_double(ctx, roundEven(scaled) / scale);
+}
+
+void fnSqr(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNull(argv[0])) return;
+    double x = 0;
+    if (!needNumber(ctx, argv[0], "Sqr", x)) return;
+    if (x < 0) return invalidCall(ctx, "Sqr");
+    sqlite3_result_double(ctx, std::sqrt(x));
+}
+
+// Val: the number a text begins with (blanks skipped), 0 when none.
+void fnVal(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNull(argv[0])) return;
+    if (sqlite3_value_type(argv[0]) != SQLITE_TEXT) return sqlite3_result_value(ctx, argv[0]);
+    std::string s;
+    for (char c : rawText(argv[0]))
+        if (c != ' ' && c != '\t') s += c;
+    size_t i = 0;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+    size_t digits = i;
+    while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) ++i;
+    if (i < s.size() && s[i] == '.') {
+        ++i;
+        while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) ++i;
+    }
+    if (i == digits || (i == digits + 1 && s[digits] == '.')) return sqlite3_result_int(ctx, 0);
+    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+        size_t k = i + 1;
+        if (k < s.size() && (s[k] == '+' || s[k] == '-')) ++k;
+        if (k < s.size() && std::isdigit(static_cast<unsigned char>(s[k]))) {
+            while (k < s.size() && std::isdigit(static_cast<unsigned char>(s[k]))) ++k;
+            i = k;
+        }
+    }
+    sqlite3_result_double(ctx, std::strtod(s.substr(0, i).c_str(), nullptr));
+}
+
+void fnCstr(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNull(argv[0])) return raise(ctx, kInvalidNull, "Invalid use of Null in CStr.");
+    resultText(ctx, textOf(argv[0]));
+}
+
+// CLng and CInt: half to even, refused outside the kind's range.
+void toWhole(sqlite3_context* ctx, sqlite3_value* v, double low, double high, const char* function) {
+    if (isNull(v)) return raise(ctx, kInvalidNull, std::string("Invalid use of Null in ") + function + ".");
+    double x = 0;
+    if (!needNumber(ctx, v, function, x)) return;
+    x = roundEven(x);
+    if (x < low || x > high) return raise(ctx, kOverflow, std::string("Overflow in ") + function + ".");
+    sqlite3_result_int64(ctx, sqlite3_int64(x));
+}
+
+void fnClng(sqlite3_context* ctx, int, sqlite3_value** argv) { toWhole(ctx, argv[0], -2147483648.0, 2147483647.0, "CLng"); }
+void fnCint(sqlite3_context* ctx, int, sqlite3_value** argv) { toWhole(ctx, argv[0], -32768.0, 32767.0, "CInt"); }
+
+void fnCdbl(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNull(argv[0])) return raise(ctx, kInvalidNull, "Invalid use of Null in CDbl.");
+    double x = 0;
+    if (!needNumber(ctx, argv[0], "CDbl", x)) return;
+    sqlite3_result_double(ctx, x);
+}
+
+void fnCcur(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNull(argv[0])) return raise(ctx, kInvalidNull, "Invalid use of Null in CCur.");
+    double x = 0;
+    if (!needNumber(ctx, argv[0], "CCur", x)) return;
+    sqlite3_result_double(ctx, roundEven(x * 10000.0) / 10000.0);
+}
+
+void fnCbool(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNull(argv[0])) return raise(ctx, kInvalidNull, "Invalid use of Null in CBool.");
+    if (sqlite3_value_type(argv[0]) == SQLITE_TEXT) {
+        std::string t = lowerCase(rawText(argv[0]));
+        if (t == "true" || t == "yes" || t == "on") return resultBool(ctx, true);
+        if (t == "false" || t == "no" || t == "off") return resultBool(ctx, false);
+    }
+    double x = 0;
+    if (!needNumber(ctx, argv[0], "CBool", x)) return;
+    resultBool(ctx, x != 0);
+}
+
+void fnCdate(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNull(argv[0])) return raise(ctx, kInvalidNull, "Invalid use of Null in CDate.");
+    double d = 0;
+    if (!needDate(ctx, argv[0], "CDate", d)) return;
+    sqlite3_result_double(ctx, d);
+}
+
+void fnIsnull(sqlite3_context* ctx, int, sqlite3_value** argv) { resultBool(ctx, isNull(argv[0])); }
+
+void fnIsnumeric(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    double x = 0;
+    resultBool(ctx, !isNull(argv[0]) && numberOf(argv[0], x));
+}
+
+void fnIsdate(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    double d = 0;
+    resultBool(ctx, sqlite3_value_type(argv[0]) == SQLITE_TEXT && parseDateText(rawText(argv[0]), d));
+}
+
+// Format(value [, format]); the translator adds a third argument, 1, when
+// it knows the value is a date.
+void fnFormat(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (isNull(argv[0])) return;
+    std::string format = argc >= 2 && !isNull(argv[1]) ? textOf(argv[1]) : "";
+    bool known_date = argc >= 3 && sqlite3_value_int(argv[2]) != 0;
+    bool date_format = isDateFormat(format);
+    int type = sqlite3_value_type(argv[0]);
+    if (type == SQLITE_BLOB) return mismatch(ctx, "Format");
+    if (type == SQLITE_TEXT) {
+        std::string text = rawText(argv[0]);
+        double v = 0;
+        if (format.empty()) return resultText(ctx, text);
+        if (date_format && parseDateText(text, v)) return resultText(ctx, formatDate(v, format));
+        if (!date_format && format.find_first_of("@&<>") == std::string::npos && parseNumber(text, v))
+            return resultText(ctx, formatNumber(v, format));
+        return resultText(ctx, formatText(text, format));
+    }
+    double v = sqlite3_value_double(argv[0]);
+    if (date_format || (known_date && format.empty())) {
+        if (!inRange(v)) return invalidCall(ctx, "Format");
+        return resultText(ctx, formatDate(v, format));
+    }
+    if (format.find_first_of("@&<>") != std::string::npos) return resultText(ctx, formatText(textOf(argv[0]), format));
+    if (type == SQLITE_INTEGER && format.empty()) return resultText(ctx, textOf(argv[0]));
+    resultText(ctx, formatNumber(v, format));
+}
+
+// ------------------------------------------------------------ dates
+
+double localNow() {
+    std::time_t now = std::time(nullptr);
+    std::tm t{};
+    localtime_r(&now, &t);
+    return jetDate(dayNumber(t.tm_year + 1900, t.tm_mon + 1, t.tm_mday), t.tm_hour * 3600.0 + t.tm_min * 60.0 + t.tm_sec);
+}
+
+void fnNow(sqlite3_context* ctx, int, sqlite3_value**) { sqlite3_result_double(ctx, localNow()); }
+void fnDate(sqlite3_context* ctx, int, sqlite3_value**) { sqlite3_result_double(ctx, std::trunc(localNow())); }
+
+void fnTime(sqlite3_context* ctx, int, sqlite3_value**) {
+    double now = localNow();
+    sqlite3_result_double(ctx, now - std::trunc(now));
+}
+
+// Year, Month ... Second: a part of a date, as a whole number.
+template <int CivilTime::*Part>
+void datePart(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNull(argv[0])) return;
+    double d = 0;
+    if (!needDate(ctx, argv[0], "a date function", d)) return;
+    if (!inRange(d)) return invalidCall(ctx, "a date function");
+    sqlite3_result_int(ctx, civilTime(d).*Part);
+}
+
+// Weekday(date [, first day]): 1 for the first day of the week, Sunday
+// unless told otherwise (0 means the system's, Sunday here).
+void fnWeekday(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (isNull(argv[0])) return;
+    double d = 0, first = 1;
+    if (!needDate(ctx, argv[0], "Weekday", d)) return;
+    if (argc == 2 && !isNull(argv[1]) && !needNumber(ctx, argv[1], "Weekday", first)) return;
+    int f = int(first);
+    if (f == 0) f = 1;
+    if (f < 1 || f > 7) return invalidCall(ctx, "Weekday");
+    sqlite3_result_int(ctx, (weekdayOf(d) - f + 7) % 7 + 1);
+}
+
+// DateSerial(year, month, day): months and days beyond their range carry
+// over; years 0 to 29 are 2000 to 2029, 30 to 99 are 1930 to 1999.
+void fnDateserial(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (anyNull(3, argv)) return;
+    double y = 0, m = 0, d = 0;
+    if (!needNumber(ctx, argv[0], "DateSerial", y) || !needNumber(ctx, argv[1], "DateSerial", m) ||
+        !needNumber(ctx, argv[2], "DateSerial", d))
+        return;
+    long long year = (long long)roundEven(y), month = (long long)roundEven(m), day = (long long)roundEven(d);
+    if (year >= 0 && year < 30) year += 2000;
+    else if (year >= 30 && year < 100) year += 1900;
+    if (std::llabs(month) > 1000000 || std::llabs(day) > 100000000 || year < 0 || year > 100000)
+        return invalidCall(ctx, "DateSerial");
+    long long total = year * 12 + (month - 1);
+    long long y2 = total >= 0 ? total / 12 : -((-total + 11) / 12);
+    long long m2 = total - y2 * 12 + 1;
+    if (y2 < 100 || y2 > 9999) return invalidCall(ctx, "DateSerial");
+    double r = double(dayNumber(int(y2), int(m2), 1) + day - 1);
+    if (!inRange(r)) return invalidCall(ctx, "DateSerial");
+    sqlite3_result_double(ctx, r);
+}
+
+void fnTimeserial(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (anyNull(3, argv)) return;
+    double h = 0, m = 0, s = 0;
+    if (!needNumber(ctx, argv[0], "TimeSerial", h) || !needNumber(ctx, argv[1], "TimeSerial", m) ||
+        !needNumber(ctx, argv[2], "TimeSerial", s))
+        return;
+    double seconds = roundEven(h) * 3600 + roundEven(m) * 60 + roundEven(s);
+    sqlite3_result_double(ctx, dateOfMoment(seconds));
+}
+
+void fnDatevalue(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNull(argv[0])) return;
+    double d = 0;
+    if (!needDate(ctx, argv[0], "DateValue", d)) return;
+    sqlite3_result_double(ctx, std::trunc(d));
+}
+
+// An interval of DateAdd and DateDiff, as months or as seconds.
+struct Interval {
+    int months = 0;
+    double seconds = 0;
+};
+
+bool intervalOf(sqlite3_value* v, Interval& out) {
+    std::string s = lowerCase(textOf(v));
+    if (s == "yyyy") out.months = 12;
+    else if (s == "q") out.months = 3;
+    else if (s == "m") out.months = 1;
+    else if (s == "y" || s == "d" || s == "w") out.seconds = 86400;
+    else if (s == "ww") out.seconds = 7 * 86400;
+    else if (s == "h") out.seconds = 3600;
+    else if (s == "n") out.seconds = 60;
+    else if (s == "s") out.seconds = 1;
+    else return false;
+    return true;
+}
+
+void fnDateadd(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (anyNull(3, argv)) return;
+    Interval interval;
+    if (!intervalOf(argv[0], interval)) return invalidCall(ctx, "DateAdd");
+    double n = 0, d = 0;
+    if (!needNumber(ctx, argv[1], "DateAdd", n) || !needDate(ctx, argv[2], "DateAdd", d)) return;
+    n = std::trunc(n);
+    double r = 0;
+    if (interval.months) {
+        if (std::fabs(n) > 200000 || !addMonths(d, (long long)n * interval.months, r))
+            return invalidCall(ctx, "DateAdd");
+    } else {
+        r = dateOfMoment(momentOf(d) + n * interval.seconds);
+    }
+    if (!inRange(r)) return invalidCall(ctx, "DateAdd");
+    sqlite3_result_double(ctx, r);
+}
+
+// DateDiff(interval, from, to): how many interval boundaries lie between.
+void fnDatediff(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (anyNull(3, argv)) return;
+    Interval interval;
+    if (!intervalOf(argv[0], interval)) return invalidCall(ctx, "DateDiff");
+    double a = 0, b = 0;
+    if (!needDate(ctx, argv[1], "DateDiff", a) || !needDate(ctx, argv[2], "DateDiff", b)) return;
+    if (!inRange(a) || !inRange(b)) return invalidCall(ctx, "DateDiff");
+    std::string s = lowerCase(textOf(argv[0]));
+    if (interval.months) {
+        CivilTime x = civilTime(a), y = civilTime(b);
+        long long ma = (long long)x.year * 12 + x.month - 1, mb = (long long)y.year * 12 + y.month - 1;
+        return sqlite3_result_int64(ctx, (mb / interval.months) - (ma / interval.months));
+    }
+    double ma = momentOf(a), mb = momentOf(b);
+    if (s == "w") return resultWhole(ctx, std::trunc((std::floor(mb / 86400) - std::floor(ma / 86400)) / 7));
+    if (s == "ww") {
+        // Sundays crossed: day 1 (31 December 1899) was a Sunday.
+        double wa = std::floor((std::floor(ma / 86400) - 1) / 7), wb = std::floor((std::floor(mb / 86400) - 1) / 7);
+        return resultWhole(ctx, wb - wa);
+    }
+    resultWhole(ctx, std::floor(mb / interval.seconds) - std::floor(ma / interval.seconds));
+}
+
+// ------------------------------------------------------------ aggregates
+
+// First and Last: the value of the group's first or last row, Null too.
+struct Pick {
+    sqlite3_value* value;
+    bool seen;
+};
+
+void pickFirstStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    auto* p = static_cast<Pick*>(sqlite3_aggregate_context(ctx, sizeof(Pick)));
+    if (!p || p->seen) return;
+    p->value = sqlite3_value_dup(argv[0]);
+    p->seen = true;
+}
+
+void pickLastStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    auto* p = static_cast<Pick*>(sqlite3_aggregate_context(ctx, sizeof(Pick)));
+    if (!p) return;
+    sqlite3_value_free(p->value);
+    p->value = sqlite3_value_dup(argv[0]);
+    p->seen = true;
+}
+
+void pickFinal(sqlite3_context* ctx) {
+    auto* p = static_cast<Pick*>(sqlite3_aggregate_context(ctx, 0));
+    if (!p || !p->value) return sqlite3_result_null(ctx);
+    sqlite3_result_value(ctx, p->value);
+    sqlite3_value_free(p->value);
+    p->value = nullptr;
+}
+
+// StDev, StDevP, Var, VarP over the non-Null values (Welford's sums).
+struct Spread {
+    double count, mean, m2;
+    bool failed;
+};
+
+void spreadStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    auto* s = static_cast<Spread*>(sqlite3_aggregate_context(ctx, sizeof(Spread)));
+    if (!s || s->failed || isNull(argv[0])) return;
+    double x = 0;
+    if (!numberOf(argv[0], x)) {
+        s->failed = true;
+        return mismatch(ctx, "an aggregate");
+    }
+    s->count += 1;
+    double delta = x - s->mean;
+    s->mean += delta / s->count;
+    s->m2 += delta * (x - s->mean);
+}
+
+template <bool Sample, bool Root>
+void spreadFinal(sqlite3_context* ctx) {
+    auto* s = static_cast<Spread*>(sqlite3_aggregate_context(ctx, 0));
+    if (s && s->failed) return mismatch(ctx, "an aggregate");
+    double n = s ? s->count : 0;
+    if (n < (Sample ? 2 : 1)) return sqlite3_result_null(ctx);
+    double var = s->m2 / (Sample ? n - 1 : n);
+    sqlite3_result_double(ctx, Root ? std::sqrt(var) : var);
+}
+
+int compareText(void*, int n1, const void* a, int n2, const void* b) {
+    return compareFolded(static_cast<const char*>(a), size_t(n1), static_cast<const char*>(b), size_t(n2));
+}
+
+struct Scalar {
+    const char* name;
+    int args;  // -1: any number, the translator having checked it
+    void (*fn)(sqlite3_context*, int, sqlite3_value**);
+    bool deterministic;
+};
+
+constexpr Scalar kScalars[] = {
+    {"jet_len", 1, fnLen, true},           {"jet_left", 2, fnLeft, true},
+    {"jet_right", 2, fnRight, true},       {"jet_mid", -1, fnMid, true},
+    {"jet_ucase", 1, fnUcase, true},       {"jet_lcase", 1, fnLcase, true},
+    {"jet_trim", 1, fnTrim, true},         {"jet_ltrim", 1, fnLtrim, true},
+    {"jet_rtrim", 1, fnRtrim, true},       {"jet_instr", -1, fnInstr, true},
+    {"jet_replace", 3, fnReplace, true},   {"jet_space", 1, fnSpace, true},
+    {"jet_string", 2, fnString, true},     {"jet_strcomp", -1, fnStrcomp, true},
+    {"jet_asc", 1, fnAsc, true},           {"jet_chr", 1, fnChr, true},
+    {"jet_like", 2, fnLike, true},         {"jet_concat", 2, fnConcat, true},
+    {"jet_add", 2, fnAdd, true},           {"jet_mod", 2, fnMod, true},
+    {"jet_intdiv", 2, fnIntdiv, true},     {"jet_divide", 2, fnDivide, true},
+    {"jet_power", 2, fnPower, true},       {"jet_int", 1, fnInt, true},
+    {"jet_fix", 1, fnFix, true},           {"jet_abs", 1, fnAbs, true},
+    {"jet_sgn", 1, fnSgn, true},           {"jet_round", -1, fnRound, true},
+    {"jet_sqr", 1, fnSqr, true},           {"jet_val", 1, fnVal, true},
+    {"jet_cstr", 1, fnCstr, true},         {"jet_clng", 1, fnClng, true},
+    {"jet_cint", 1, fnCint, true},         {"jet_cdbl", 1, fnCdbl, true},
+    {"jet_ccur", 1, fnCcur, true},         {"jet_cbool", 1, fnCbool, true},
+    {"jet_cdate", 1, fnCdate, true},       {"jet_isnull", 1, fnIsnull, true},
+    {"jet_isnumeric", 1, fnIsnumeric, true}, {"jet_isdate", 1, fnIsdate, true},
+    {"jet_format", -1, fnFormat, true},    {"jet_now", 0, fnNow, false},
+    {"jet_date", 0, fnDate, false},        {"jet_time", 0, fnTime, false},
+    {"jet_year", 1, datePart<&CivilTime::year>, true},
+    {"jet_month", 1, datePart<&CivilTime::month>, true},
+    {"jet_day", 1, datePart<&CivilTime::day>, true},
+    {"jet_hour", 1, datePart<&CivilTime::hour>, true},
+    {"jet_minute", 1, datePart<&CivilTime::minute>, true},
+    {"jet_second", 1, datePart<&CivilTime::second>, true},
+    {"jet_weekday", -1, fnWeekday, true},  {"jet_dateserial", 3, fnDateserial, true},
+    {"jet_timeserial", 3, fnTimeserial, true}, {"jet_datevalue", 1, fnDatevalue, true},
+    {"jet_dateadd", 3, fnDateadd, true},   {"jet_datediff", 3, fnDatediff, true},
+};
+
+}  // namespace
+
+void registerFunctions(sqlite3* db) {
+    // A double-quoted name that names no column is an error, never a text.
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
+    sqlite3_create_collation(db, kTextCollation, SQLITE_UTF8, nullptr, compareText);
+    for (const Scalar& s : kScalars)
+        sqlite3_create_function(db, s.name, s.args, SQLITE_UTF8 | SQLITE_INNOCUOUS | (s.deterministic ? SQLITE_DETERMINISTIC : 0),
+                                nullptr, s.fn, nullptr, nullptr);
+    int flags = SQLITE_UTF8 | SQLITE_INNOCUOUS;
+    sqlite3_create_function(db, "jet_first", 1, flags, nullptr, nullptr, pickFirstStep, pickFinal);
+    sqlite3_create_function(db, "jet_last", 1, flags, nullptr, nullptr, pickLastStep, pickFinal);
+    sqlite3_create_function(db, "jet_stdev", 1, flags, nullptr, nullptr, spreadStep, spreadFinal<true, true>);
+    sqlite3_create_function(db, "jet_stdevp", 1, flags, nullptr, nullptr, spreadStep, spreadFinal<false, true>);
+    sqlite3_create_function(db, "jet_var", 1, flags, nullptr, nullptr, spreadStep, spreadFinal<true, false>);
+    sqlite3_create_function(db, "jet_varp", 1, flags, nullptr, nullptr, spreadStep, spreadFinal<false, false>);
+}
+
+bool functionError(const std::string& message, long& number, std::string& description) {
+    if (message.size() < 4 || message[0] != '[') return false;
+    size_t close = message.find("] ");
+    if (close == std::string::npos || close < 2) return false;
+    for (size_t i = 1; i < close; ++i)
+        if (!std::isdigit(static_cast<unsigned char>(message[i]))) return false;
+    number = std::stol(message.substr(1, close - 1));
+    description = message.substr(close + 2);
+    return true;
+}
+
+}  // namespace ado::sql

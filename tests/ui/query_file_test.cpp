@@ -1,0 +1,203 @@
+// Both query panels against private copies of corpus files, the file read
+// back through the engine and through mdbtools: a SELECT shown in the grid,
+// statements run for their effect, a failing statement that leaves the
+// file as it was, and the three table actions.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "flexgrid/flex_grid.h"
+#include "support/query_fixture.h"
+#include "support/testdata.h"
+
+namespace uitest {
+namespace {
+
+using Texts = std::vector<std::string>;
+const std::string kInvalidResult = "Your Query returned an invalid result, Please try entering query again";
+// Table2 (id, data) holds foo0 to foo2, Table3 (id, data) bar10 to bar13.
+const char* const kFile = "indexTestV2000.mdb";
+
+std::string output(const std::string& command) {
+    std::string out;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return out;
+    char buffer[4096];
+    while (size_t n = fread(buffer, 1, sizeof buffer, pipe)) out.append(buffer, n);
+    pclose(pipe);
+    return out;
+}
+
+// The body of an mdb-export, without its heading line.
+std::string rows(const std::string& csv) { return csv.substr(csv.find('\n') + 1); }
+
+class QueryFile : public QueryTest {
+protected:
+    void openFile() {
+        copy = std::make_unique<testdata::Copy>(kFile);
+        open(copy->path());
+        ASSERT_EQ(boxes(), Texts{});
+    }
+    std::string tables() { return output("mdb-tables -1 '" + copy->path() + "'"); }
+    // Skips the test, saying why, while the engine refuses `statement`.
+    bool engineRefuses(const std::string& statement) {
+        std::string refusal;
+        if (engineRuns(kFile, statement, refusal)) return false;
+        refusal_ = "the engine does not run \"" + statement + "\" yet: " + refusal;
+        return true;
+    }
+    std::string refusal_;
+};
+
+TEST_F(QueryFile, ASelectWithWhereAndOrderByIsShownAndTheNextRunOnlyExecutesIt) {
+    SKIP_WITHOUT_CORPUS();
+    openFile();
+    openQueryPanel();
+    pick(w->cboQuery1, "SELECT");
+    typeQuery(" id, data");
+    pick(w->cboQuery1, "FROM");
+    pick(w->cboQuery3, "Table3");
+    pick(w->cboQuery1, "WHERE");
+    typeQuery(" id");
+    pick(w->cboQuery2, ">");
+    typeQuery(" 10");
+    pick(w->cboQuery1, "ORDER BY");
+    typeQuery(" id DESC");
+    ASSERT_EQ(query(), " SELECT id, data FROM [Table3] WHERE id > 10 ORDER BY id DESC");
+    tickDisplayResult();
+    run();
+    EXPECT_EQ(boxes(), Texts{}) << details()[0];
+    EXPECT_FALSE(w->chkDisplayResults->isChecked());
+    ASSERT_EQ(w->MSFlexGrid1->Rows(), 4);
+    ASSERT_EQ(w->MSFlexGrid1->Cols(), 3);
+    EXPECT_EQ(cell(0, 1), "id");
+    EXPECT_EQ(cell(0, 2), "data");
+    EXPECT_EQ((Texts{cell(1, 1), cell(2, 1), cell(3, 1)}), (Texts{"13", "12", "11"}));
+    EXPECT_EQ((Texts{cell(1, 2), cell(2, 2), cell(3, 2)}), (Texts{"bar13", "bar12", "bar11"}));
+    EXPECT_EQ(w->txtTotalRec->text(), "3");
+
+    // Another table in the grid; Run without a tick executes the text and
+    // reloads the lists, and the grid keeps that table.
+    pick(w->cboTables, "Table2");
+    ASSERT_EQ(cell(1, 2), "foo0");
+    run();
+    EXPECT_EQ(boxes(), Texts{});
+    EXPECT_EQ(cell(1, 2), "foo0");
+    EXPECT_EQ(w->cboTables->currentIndex(), -1) << "the lists were not reloaded";
+    EXPECT_EQ(items(w->cboTables), (Texts{"Table1", "Table2", "Table3"}));
+}
+
+TEST_F(QueryFile, AnInsertIsWrittenAndAFailingStatementLeavesTheFileAsItWas) {
+    SKIP_WITHOUT_CORPUS();
+    openFile();
+    openQueryPanel();
+    typeQuery("INSERT INTO Table3 (id, data) VALUES (14, 'bar14')");
+    run();
+    EXPECT_EQ(boxes(), Texts{}) << details()[0];
+    EXPECT_EQ(storedCount("Table3"), 5);
+    EXPECT_EQ(stored("Table3", 5, "data"), "bar14");
+    EXPECT_EQ(rows(exported("Table3")), "10,\"bar10\"\n11,\"bar11\"\n12,\"bar12\"\n13,\"bar13\"\n14,\"bar14\"\n");
+
+    const std::vector<unsigned char> before = copy->read();
+    for (const std::string statement :
+         {"INSERT INTO Table3 (id, nosuch) VALUES (15, 'x')", "SELEC * FROM Table3", "DELETE FROM Nowhere", ""}) {
+        replaceQuery(statement);
+        run();
+        EXPECT_EQ(boxes().back(), kInvalidResult) << statement;
+        EXPECT_FALSE(details().back().empty()) << statement << ": the provider's words are offered";
+        EXPECT_EQ(query(), statement);
+    }
+    EXPECT_EQ(boxes().size(), 4u);
+    // With "Display Result" ticked an action statement is refused unrun.
+    replaceQuery("DELETE FROM Table3");
+    tickDisplayResult();
+    run();
+    EXPECT_EQ(boxes().back(), kInvalidResult);
+    EXPECT_TRUE(w->chkDisplayResults->isChecked());
+    EXPECT_TRUE(copy->read() == before) << "a failed statement changed the file";
+    EXPECT_EQ(storedCount("Table3"), 5);
+    EXPECT_EQ(rows(exported("Table3")), "10,\"bar10\"\n11,\"bar11\"\n12,\"bar12\"\n13,\"bar13\"\n14,\"bar14\"\n");
+}
+
+TEST_F(QueryFile, AddTableMakesATableOfTheEnteredFieldsAndTypes) {
+    SKIP_WITHOUT_CORPUS();
+    if (engineRefuses("CREATE TABLE Probe(A TEXT, B INTEGER)")) GTEST_SKIP() << refusal_;
+    openFile();
+    openSimplePanel();
+    chooseAction("Add Table");
+    typeInto(w->txtTableName, "People");
+    runAddTable({{"Name", "Text"}, {"Age", "Integer"}, {"Notes", "Memo"}, {"Born", "Date"}, {"Paid", "Currency"},
+                 {"Member", "YesNo"}});
+    ASSERT_EQ(boxes(), Texts{});
+    EXPECT_EQ(status(), "Table People was added");
+    Texts listed = items(w->cboTables);
+    std::sort(listed.begin(), listed.end());
+    EXPECT_EQ(listed, (Texts{"People", "Table1", "Table2", "Table3"}));
+    EXPECT_NE(tables().find("People\n"), std::string::npos) << tables();
+    const std::string schema = output("mdb-schema -T People '" + copy->path() + "' 2>/dev/null");
+    for (const char* column : {"[Name]\t\t\tText", "[Age]\t\t\tLong Integer", "[Notes]\t\t\tMemo/Hyperlink",
+                               "[Born]\t\t\tDateTime", "[Paid]\t\t\tCurrency", "[Member]\t\t\tBoolean"})
+        EXPECT_NE(schema.find(column), std::string::npos) << column << " in\n" << schema;
+
+    // The new table takes a row, read back by mdbtools.
+    openQueryPanel();
+    typeQuery("INSERT INTO People (Name, Age, Paid, Member) VALUES ('Ann', 41, 12.5, True)");
+    run();
+    EXPECT_EQ(boxes(), Texts{}) << details()[0];
+    const std::string csv = output("mdb-export '" + copy->path() + "' People");
+    EXPECT_EQ(csv.substr(0, csv.find('\n')), "Name,Age,Notes,Born,Paid,Member");
+    EXPECT_NE(csv.find("\"Ann\",41,,,12.5"), std::string::npos) << csv;
+}
+
+TEST_F(QueryFile, DeleteTableRemovesTheTable) {
+    SKIP_WITHOUT_CORPUS();
+    if (engineRefuses("DROP TABLE Table2")) GTEST_SKIP() << refusal_;
+    openFile();
+    pick(w->cboTables, "Table2");  // the table shown in the grid goes
+    ASSERT_EQ(cell(3, 2), "foo2");
+    openSimplePanel();
+    chooseAction("Delete Table");
+    pick(w->cboSQuery2, "Table2");
+    click(w->cmdRunSimpleQuery);
+    ASSERT_EQ(boxes(), Texts{});
+    EXPECT_EQ(status(), "Table Table2 was deleted");
+    EXPECT_EQ(items(w->cboSQuery2), (Texts{"Table1", "Table3"}));
+    EXPECT_EQ(tables(), "Table1\nTable3\n");
+    EXPECT_EQ(rows(exported("Table3")), "10,\"bar10\"\n11,\"bar11\"\n12,\"bar12\"\n13,\"bar13\"\n");
+
+    // Run again, nothing is picked any more: refused and reported, and the
+    // status line keeps its text.
+    const std::vector<unsigned char> before = copy->read();
+    click(w->cmdRunSimpleQuery);
+    EXPECT_EQ(boxes().size(), 1u);
+    EXPECT_EQ(status(), "Table Table2 was deleted");
+    EXPECT_TRUE(copy->read() == before);
+}
+
+TEST_F(QueryFile, CopyTableMakesATableWithTheSameRows) {
+    SKIP_WITHOUT_CORPUS();
+    if (engineRefuses("SELECT * INTO Probe FROM Table3")) GTEST_SKIP() << refusal_;
+    openFile();
+    openSimplePanel();
+    chooseAction("Copy Table");
+    pick(w->cboSQuery2, "Table3");
+    typeInto(w->txtNewTableName, "Table3Copy");
+    click(w->cmdRunSimpleQuery);
+    ASSERT_EQ(boxes(), Texts{});
+    EXPECT_EQ(status(), "Table Table3 was copied to a new table called Table3Copy");
+    Texts listed = items(w->cboTables);
+    std::sort(listed.begin(), listed.end());
+    EXPECT_EQ(listed, (Texts{"Table1", "Table2", "Table3", "Table3Copy"}));
+    EXPECT_EQ(exported("Table3Copy"), exported("Table3"));
+    EXPECT_EQ(storedCount("Table3Copy"), 4);
+    pick(w->cboTables, "Table3Copy");
+    EXPECT_EQ(cell(4, 2), "bar13");
+}
+
+}  // namespace
+}  // namespace uitest
