@@ -141,22 +141,40 @@ Halves cut(const Node& node, size_t m) {
     return h;
 }
 
-// Where to cut: both parts must fit, and each keep at least one entry. An
-// entry added at either end of its level, as loads in key order add them,
-// leaves the other part as full as it can be; elsewhere the parts are even.
+// Where to cut: both parts must fit, and each keep at least one entry.
+// Where an entry went into the upper half of the last page of its level,
+// or the lower half of the first, as loads in key order add them, the cut
+// falls at it, so the pages left behind stay as full as they were and the
+// new entry starts the next; elsewhere the parts are even.
 size_t splitPoint(const Format& f, const Node& node) {
     const std::vector<IndexEntry>& es = node.page.entries;
     bool leaf = node.leaf();
     size_t n = es.size(), room = roomOf(f);
-    bool at_end = node.at + 1 == n && node.page.next == 0;
-    bool at_start = node.at == 0 && node.page.previous == 0;
+    auto sizes = [&](size_t m) {
+        return std::make_pair(bytesOf(es, 0, leaf ? m : m - 1, leaf), bytesOf(es, m, n, leaf));
+    };
+    auto valid = [&](size_t m) {
+        if (m < (leaf ? 1u : 2u) || m + 1 > n) return false;
+        auto [lower, upper] = sizes(m);
+        return lower <= room && upper <= room;
+    };
+    // An intermediate page's new entry names the lower part of the child
+    // that split; the upper part is the child after it.
+    bool upper_half = 2 * node.at >= n;
+    if (node.page.next == 0 && upper_half) {
+        size_t m = leaf ? node.at : std::min(node.at + 1, n - 1);
+        if (valid(m)) return m;
+    }
+    if (node.page.previous == 0 && !upper_half) {
+        size_t m = leaf ? node.at + 1 : std::max<size_t>(node.at + 1, 2);
+        if (valid(m)) return m;
+    }
     size_t best = 0, best_gap = 0;
-    for (size_t m = leaf ? 1 : 2; m + 1 <= n; ++m) {
-        size_t lower = bytesOf(es, 0, leaf ? m : m - 1, leaf), upper = bytesOf(es, m, n, leaf);
-        if (lower > room || upper > room) continue;
+    for (size_t m = 1; m < n; ++m) {
+        if (!valid(m)) continue;
+        auto [lower, upper] = sizes(m);
         size_t gap = lower > upper ? lower - upper : upper - lower;
-        if (at_start) return m;
-        if (best == 0 || at_end || gap < best_gap) best = m, best_gap = gap;
+        if (best == 0 || gap < best_gap) best = m, best_gap = gap;
     }
     // Not reached while entries keep within a quarter of a page's room.
     if (best == 0) throw Error(kErrUnsupported, "An index key is too long for a page.");

@@ -1,0 +1,377 @@
+// The shape of an index's B-tree under changes that touch one leaf at a
+// time: after inserts in random, ascending and descending order (leaves,
+// intermediate pages and the root splitting) and removals that empty
+// leaves and whole levels, the tree is walked level by level: one depth for
+// every leaf, each level's sibling chain in order, every intermediate
+// entry naming its child's last entry, each page's free space and shared
+// prefix as it holds them. Its entries are compared with the table's rows
+// (or a model), mdb-export reads the file, and lookups find every row.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <random>
+#include <set>
+
+#include "jet/database.h"
+#include "jet/index_key.h"
+#include "jet/index_page.h"
+#include "jet/index_search.h"
+#include "jet/index_writer.h"
+#include "jet/row_reader.h"
+#include "jet/table_writer.h"
+#include "support/testdata.h"
+
+namespace {
+
+using Entry = std::pair<std::vector<uint8_t>, std::pair<uint32_t, uint8_t>>;
+
+Entry entryOf(const jet::IndexEntry& e) { return {e.key, {e.row.page, uint8_t(e.row.row)}}; }
+
+struct Shape {
+    size_t depth = 0;
+    std::vector<size_t> pages_per_level;  // root level first
+    std::vector<Entry> entries;           // in leaf order
+    std::vector<double> leaf_fill;        // used share of each leaf's room
+};
+
+// Walks the tree under `root` level by level, checking every invariant a
+// reader relies on, and returns its shape.
+Shape walk(const jet::Pager& pager, const jet::Format& f, uint32_t root) {
+    const size_t first_entry = 0x1E0, room = f.page_size - first_entry;
+    Shape shape;
+    // Each level as (page, bound): the entry its parent names it by, or
+    // none for the tails down the right edge.
+    std::vector<std::pair<uint32_t, std::optional<Entry>>> level{{root, std::nullopt}};
+    std::set<uint32_t> seen;
+    for (;;) {
+        ++shape.depth;
+        shape.pages_per_level.push_back(level.size());
+        std::vector<std::pair<uint32_t, std::optional<Entry>>> below;
+        std::optional<uint8_t> type;
+        for (size_t i = 0; i < level.size(); ++i) {
+            auto [number, bound] = level[i];
+            SCOPED_TRACE("page " + std::to_string(number));
+            EXPECT_TRUE(seen.insert(number).second) << "page reached twice";
+            jet::IndexPage page = jet::IndexPage::read(pager, f, number);
+            if (!type) type = page.type;
+            EXPECT_EQ(page.type, *type) << "a level mixes leaves and intermediate pages";
+            EXPECT_EQ(page.previous, i > 0 ? level[i - 1].first : 0u);
+            EXPECT_EQ(page.next, i + 1 < level.size() ? level[i + 1].first : 0u);
+            bool leaf = page.type == jet::kIndexLeafPage;
+            // What the page says of itself: free space and shared prefix.
+            jet::Bytes raw = pager.page(number);
+            size_t prefix = raw.u16(24), used = 0;
+            for (size_t k = 0; k < page.entries.size(); ++k)
+                used += page.entries[k].key.size() + (leaf ? 4 : 8) - (k ? prefix : 0);
+            EXPECT_EQ(raw.u16(2), f.page_size - first_entry - used);
+            if (!page.entries.empty()) {
+                const auto& a = page.entries.front().key;
+                const auto& b = page.entries.back().key;
+                EXPECT_LE(prefix, std::min(a.size(), b.size()));
+                EXPECT_TRUE(std::equal(a.begin(), a.begin() + long(prefix), b.begin()));
+            }
+            if (leaf) {
+                EXPECT_TRUE(!page.entries.empty() || (level.size() == 1 && shape.depth == 1)) << "an empty leaf";
+                EXPECT_EQ(page.tail, 0u);
+                for (const jet::IndexEntry& e : page.entries) shape.entries.push_back(entryOf(e));
+                if (bound && !page.entries.empty()) {
+                    EXPECT_EQ(entryOf(page.entries.back()), *bound);
+                }
+                shape.leaf_fill.push_back(double(used) / double(room));
+                continue;
+            }
+            EXPECT_NE(page.tail, 0u);
+            if (shape.depth == 1) {
+                EXPECT_FALSE(page.entries.empty()) << "a root with a single child";
+            }
+            for (const jet::IndexEntry& e : page.entries) below.push_back({e.child, entryOf(e)});
+            below.push_back({page.tail, bound});
+        }
+        if (below.empty()) break;
+        level = std::move(below);
+    }
+    // A bound names its subtree's last entry: checked at the leaves above,
+    // and down the levels by handing the bound to the tail.
+    EXPECT_TRUE(std::is_sorted(shape.entries.begin(), shape.entries.end()));
+    EXPECT_EQ(std::adjacent_find(shape.entries.begin(), shape.entries.end()), shape.entries.end());
+    return shape;
+}
+
+size_t exportedRows(const std::string& path, const std::string& table, std::vector<long>* first_column) {
+    std::string cmd = "mdb-export -H '" + path + "' '" + table + "'";
+    FILE* p = popen(cmd.c_str(), "r");
+    size_t n = 0;
+    char line[4096];
+    while (std::fgets(line, sizeof line, p)) {
+        ++n;
+        if (first_column) first_column->push_back(std::atol(line));
+    }
+    pclose(p);
+    return n;
+}
+
+// compIndexTestV2000's Table1: a Long primary key (descending) and two
+// text columns, 512 rows from Access.
+std::vector<jet::Value> agent(int32_t id) {
+    return {id, std::string("agent ") + std::to_string(id), std::string("d")};
+}
+
+// The table's rows against its index: the same entries, the tree sound,
+// every row found by its key and the whole range in key order. Returns the
+// tree's shape.
+Shape checkTable(const std::string& path, std::map<int32_t, jet::RowId>& rows, bool exported_too = true) {
+    jet::Database db(path, "");
+    const jet::TableDef& t = db.table("Table1");
+    const jet::RealIndex& pk = t.real_indexes.at(0);
+    std::vector<Entry> from_rows;
+    jet::TableScan scan(db, t);
+    std::vector<jet::Value> values;
+    std::map<int32_t, jet::RowId> scanned;
+    while (scan.next()) {
+        scan.read(values);
+        from_rows.push_back(
+            {jet::encodeKey(t, pk, values), {scan.rowId().page, uint8_t(scan.rowId().row)}});
+        scanned[values[0].as<int32_t>()] = scan.rowId();
+    }
+    EXPECT_EQ(scanned.size(), rows.size());
+    EXPECT_EQ(t.row_count, rows.size());
+    std::sort(from_rows.begin(), from_rows.end());
+    Shape shape = walk(db.pager(), db.format(), pk.root_page);
+    EXPECT_EQ(shape.entries, from_rows);
+    EXPECT_EQ(jet::readIndex(db.pager(), db.format(), pk.root_page).size(), rows.size());
+
+    size_t missed = 0;
+    for (const auto& [id, row] : rows) {
+        std::vector<jet::RowId> found = jet::findRows(db.pager(), db.format(), t, pk, {id});
+        if (found != std::vector<jet::RowId>{row}) ++missed;
+    }
+    EXPECT_EQ(missed, 0u) << "rows not found by their key";
+    // The key descends, so the whole range runs from the highest id down.
+    std::vector<jet::RowId> all = jet::scanRange(db.pager(), db.format(), t, pk, std::nullopt, std::nullopt);
+    std::vector<jet::RowId> expected;
+    for (auto it = rows.rbegin(); it != rows.rend(); ++it) expected.push_back(it->second);
+    EXPECT_EQ(all, expected);
+
+    if (!exported_too) return shape;
+    std::vector<long> exported;
+    EXPECT_EQ(exportedRows(path, "Table1", &exported), rows.size());
+    std::sort(exported.begin(), exported.end());
+    std::vector<long> ids;
+    for (const auto& r : rows) ids.push_back(r.first);
+    EXPECT_EQ(exported, ids);
+    return shape;
+}
+
+// The table's rows by id, after removing the two whose id is Null (so
+// that every row has a number, and loads in key order reach the index's
+// very ends).
+std::map<int32_t, jet::RowId> prepare(const std::string& path) {
+    jet::Database db(path, "");
+    const jet::TableDef& t = db.table("Table1");
+    std::map<int32_t, jet::RowId> rows;
+    std::vector<jet::RowId> nulls;
+    {
+        jet::TableScan scan(db, t);
+        std::vector<jet::Value> values;
+        while (scan.next()) {
+            scan.read(values);
+            if (values[0].isNull()) nulls.push_back(scan.rowId());
+            else rows[values[0].as<int32_t>()] = scan.rowId();
+        }
+    }
+    EXPECT_EQ(nulls.size(), 2u);
+    db.begin();
+    jet::TableWriter w(db, "Table1");
+    for (jet::RowId row : nulls) w.remove(row);
+    db.commit();
+    return rows;
+}
+
+TEST(IndexSplit, RandomInsertsThenDeletesThatEmptyLeavesKeepTheTreeSound) {
+    SKIP_WITHOUT_CORPUS();
+    testdata::Copy copy("compIndexTestV2000.mdb");
+    std::map<int32_t, jet::RowId> rows = prepare(copy.path());
+    std::vector<int32_t> ids;
+    for (int32_t i = 0; i < 40000; ++i) ids.push_back(10000 + i * 3);
+    std::shuffle(ids.begin(), ids.end(), std::mt19937(7));
+    {
+        jet::Database db(copy.path(), "");
+        db.begin();
+        jet::TableWriter w(db, "Table1");
+        for (int32_t id : ids) rows[id] = w.insert(agent(id));
+        db.commit();
+    }
+    Shape grown = checkTable(copy.path(), rows);
+    EXPECT_EQ(grown.depth, 2u);
+    EXPECT_GT(grown.pages_per_level.back(), 60u);  // many leaves, each split from another
+
+    // A run of keys spanning many leaves goes whole, and every fifth key
+    // elsewhere.
+    {
+        jet::Database db(copy.path(), "");
+        db.begin();
+        jet::TableWriter w(db, "Table1");
+        for (auto it = rows.begin(); it != rows.end();) {
+            bool in_run = it->first >= 30000 && it->first < 90000;
+            if (in_run || it->first % 5 == 0) {
+                w.remove(it->second);
+                it = rows.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        db.commit();
+    }
+    Shape shrunk = checkTable(copy.path(), rows);
+    EXPECT_LT(shrunk.pages_per_level.back(), grown.pages_per_level.back() - 30);
+
+    // Keys changed into the emptied run and beyond both ends.
+    {
+        jet::Database db(copy.path(), "");
+        db.begin();
+        jet::TableWriter w(db, "Table1");
+        std::vector<std::pair<int32_t, jet::RowId>> moving;
+        for (const auto& r : rows)
+            if (r.first % 7 == 1) moving.push_back(r);
+        int32_t next = 0;
+        for (const auto& [id, row] : moving) {
+            int32_t to = next % 3 == 0 ? 40001 + next : next % 3 == 1 ? -1 - next : 5000000 + next;
+            ++next;
+            w.update(row, agent(to));
+            rows.erase(id);
+            rows[to] = row;
+        }
+        db.commit();
+    }
+    checkTable(copy.path(), rows);
+
+    // Everything goes: the root is left an empty leaf, and the index grows
+    // again from there.
+    {
+        jet::Database db(copy.path(), "");
+        db.begin();
+        jet::TableWriter w(db, "Table1");
+        for (const auto& r : rows) w.remove(r.second);
+        rows.clear();
+        db.commit();
+    }
+    // mdb-export still lists deleted rows that had moved (a row-writer
+    // matter, not the index's), so it is not asked here.
+    Shape empty = checkTable(copy.path(), rows, false);
+    EXPECT_EQ(empty.depth, 1u);
+    EXPECT_TRUE(empty.entries.empty());
+    {
+        jet::Database db(copy.path(), "");
+        db.begin();
+        jet::TableWriter w(db, "Table1");
+        for (int32_t id = 1; id <= 2000; ++id) rows[id] = w.insert(agent(id));
+        db.commit();
+    }
+    EXPECT_EQ(checkTable(copy.path(), rows, false).depth, 2u);
+}
+
+TEST(IndexSplit, LoadsInKeyOrderFillTheirLeaves) {
+    SKIP_WITHOUT_CORPUS();
+    // The key descends: rising ids add at the start of the index, falling
+    // ones at its end (past the rows Access wrote, which are all lower).
+    for (bool rising : {true, false}) {
+        SCOPED_TRACE(rising ? "rising ids" : "falling ids");
+        testdata::Copy copy("compIndexTestV2000.mdb");
+        std::map<int32_t, jet::RowId> rows = prepare(copy.path());
+        {
+            jet::Database db(copy.path(), "");
+            db.begin();
+            jet::TableWriter w(db, "Table1");
+            for (int32_t i = 0; i < 30000; ++i) {
+                int32_t id = rising ? 100000 + i : -100000 - i;
+                rows[id] = w.insert(agent(id));
+            }
+            db.commit();
+        }
+        Shape shape = checkTable(copy.path(), rows);
+        EXPECT_EQ(shape.depth, 2u);
+        // Access's own leaf stays as it was; the new ones are full but for
+        // the one still being added to.
+        size_t full = 0;
+        for (double fill : shape.leaf_fill) full += fill > 0.97;
+        EXPECT_GE(full, shape.leaf_fill.size() - 2) << shape.leaf_fill.size() << " leaves";
+    }
+}
+
+// Keys far longer than a Long's, some sharing long prefixes, so that a few
+// thousand entries need four levels; entries go straight to the index and
+// are checked against a model.
+std::vector<uint8_t> longKey(uint32_t n) {
+    std::vector<uint8_t> key(150 + n % 300, uint8_t(0x41 + n % 3));
+    for (int b = 0; b < 4; ++b) key[size_t(8 + b)] = uint8_t(n >> (24 - 8 * b));
+    key.back() = uint8_t(n);
+    return key;
+}
+
+TEST(IndexSplit, LongKeysGrowAndShrinkTheTreeByLevels) {
+    SKIP_WITHOUT_CORPUS();
+    testdata::Copy copy("compIndexTestV2000.mdb");
+    jet::Database db(copy.path(), "");
+    const jet::TableDef& t = db.table("Table1");
+    const jet::RealIndex& index = t.real_indexes.at(0);
+    std::set<Entry> model;
+    for (const jet::IndexEntry& e : jet::readIndex(db.pager(), db.format(), index.root_page)) model.insert(entryOf(e));
+    std::vector<uint32_t> order(6000);
+    for (uint32_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::shuffle(order.begin(), order.end(), std::mt19937(11));
+    auto rowOf = [](uint32_t n) { return jet::RowId{5000 + n / 200, uint16_t(n % 200)}; };
+
+    db.begin();
+    for (uint32_t n : order) {
+        jet::insertIndexEntry(db.writablePager(), db.format(), t.page, index, longKey(n), rowOf(n));
+        model.insert({longKey(n), {rowOf(n).page, uint8_t(rowOf(n).row)}});
+    }
+    // A second row under one key: entries are told apart by row pointer.
+    jet::insertIndexEntry(db.writablePager(), db.format(), t.page, index, longKey(17), jet::RowId{9999, 1});
+    model.insert({longKey(17), {9999, 1}});
+    db.commit();
+    Shape grown = walk(db.pager(), db.format(), index.root_page);
+    EXPECT_GE(grown.depth, 4u);
+    EXPECT_EQ(grown.entries, std::vector<Entry>(model.begin(), model.end()));
+    EXPECT_TRUE(jet::indexHasKey(db.pager(), db.format(), index, longKey(4321)));
+    std::vector<uint8_t> absent = longKey(4321);
+    absent.push_back(0);
+    EXPECT_FALSE(jet::indexHasKey(db.pager(), db.format(), index, absent));
+
+    // Removing all but every 50th entry empties most leaves and pages above.
+    db.begin();
+    for (uint32_t n : order) {
+        if (n % 50 == 0) continue;
+        jet::removeIndexEntry(db.writablePager(), db.format(), t.page, index, longKey(n), rowOf(n));
+        model.erase({longKey(n), {rowOf(n).page, uint8_t(rowOf(n).row)}});
+    }
+    db.commit();
+    Shape shrunk = walk(db.pager(), db.format(), index.root_page);
+    EXPECT_EQ(shrunk.entries, std::vector<Entry>(model.begin(), model.end()));
+    EXPECT_LE(shrunk.depth, grown.depth);
+    EXPECT_FALSE(jet::indexHasKey(db.pager(), db.format(), index, longKey(4321)));
+    EXPECT_TRUE(jet::indexHasKey(db.pager(), db.format(), index, longKey(4300)));
+
+    // Regrowing from the thinned tree.
+    db.begin();
+    for (uint32_t n : order)
+        if (n % 50 != 0) jet::insertIndexEntry(db.writablePager(), db.format(), t.page, index, longKey(n), rowOf(n));
+    db.commit();
+    EXPECT_EQ(walk(db.pager(), db.format(), index.root_page).entries.size(), grown.entries.size());
+
+    // A key longer than a quarter of a page's room is refused, with nothing
+    // changed.
+    db.begin();
+    long number = 0;
+    try {
+        jet::insertIndexEntry(db.writablePager(), db.format(), t.page, index, std::vector<uint8_t>(1000, 0x50), rowOf(1));
+    } catch (const jet::Error& e) {
+        number = e.number();
+    }
+    db.rollback();
+    EXPECT_EQ(number, jet::kErrUnsupported);
+}
+
+}  // namespace
