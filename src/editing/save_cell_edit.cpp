@@ -19,7 +19,10 @@ void frmViewDb::SaveCellEdit() {
     const std::string table = cboTables->currentText().toStdString();
     if (table.empty()) return;
     if (strOldCellText == kPictureMarker) return;
-    if (strNewCellText == strOldCellText) return;
+    // Against the text the table holds, not the grid's: after Enter, Home
+    // or End the grid already shows the typing, and a change test against
+    // it would drop the edit while the grid showed it as made.
+    if (strNewCellText == strStoredCellText) return;
 
     const int Row = MSFlexGrid1->Row(), Col = MSFlexGrid1->Col();
     const std::string source = basGlobal::TableSource(table);

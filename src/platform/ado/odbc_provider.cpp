@@ -1,7 +1,9 @@
 #include "odbc_provider.h"
 
 #include <algorithm>
+#include <map>
 #include <optional>
+#include <unordered_map>
 
 #include "error.h"
 #include "jet/table_def.h"
@@ -9,6 +11,40 @@
 #include "value_text.h"
 
 namespace ado {
+
+// A server row has no lasting identity of its own but its primary key
+// values; a table's book gives each key seen a row key, the same in every
+// source over that table for as long as the connection lives.
+class KeyBook {
+public:
+    // The row key of the row with these primary key values.
+    uint64_t keyFor(const std::vector<Value>& key_values) {
+        auto [at, added] = by_text_.try_emplace(textOf(key_values), values_.size());
+        if (added) values_.push_back(key_values);
+        return at->second;
+    }
+    // A row key tied to no values, for a row whose key the server chose.
+    uint64_t unknown() {
+        values_.emplace_back();
+        return values_.size() - 1;
+    }
+    // The row with `key` now has these key values.
+    void rekey(uint64_t key, const std::vector<Value>& key_values) {
+        auto old = by_text_.find(textOf(values_.at(key)));
+        if (old != by_text_.end() && old->second == key) by_text_.erase(old);
+        by_text_[textOf(key_values)] = key;
+        values_[key] = key_values;
+    }
+
+private:
+    static std::string textOf(const std::vector<Value>& key_values) {
+        std::string out;
+        for (const Value& v : key_values) out += std::to_string(v.storage().index()) + ":" + toText(v, '.') + '\x1f';
+        return out;
+    }
+    std::map<std::string, uint64_t> by_text_;
+    std::vector<std::vector<Value>> values_;  // by row key
+};
 
 namespace {
 
@@ -39,16 +75,15 @@ class ServerRows : public RowSource {
 public:
     // The rows of `sql`. `table` is the quoted name of the stored table they
     // come from, "" for rows that cannot be written; `key_names` its
-    // primary key's columns.
-    ServerRows(odbc::Link& link, const std::string& sql, std::string table, const std::vector<std::string>& key_names)
+    // primary key's columns and `book` that table's, where it has one.
+    // Without a book, row keys are positions and last only for this source.
+    ServerRows(odbc::Link& link, const std::string& sql, std::string table, const std::vector<std::string>& key_names,
+               std::shared_ptr<KeyBook> book)
         : link_(link), table_(std::move(table)) {
         odbc::Statement s(link_);
         s.Run(sql);
         columns_ = s.Columns();
         for (const Column& c : columns_) fields_.push_back({c.name, odbc::FieldType(c.sql_type)});
-        std::vector<Value> row;
-        while (s.Fetch(columns_, row)) rows_.push_back(row);
-        known_.assign(rows_.size(), true);
         for (const std::string& name : key_names) {
             auto f = std::find_if(columns_.begin(), columns_.end(), [&](const Column& c) { return c.name == name; });
             if (f == columns_.end()) {
@@ -57,21 +92,22 @@ public:
             }
             key_fields_.push_back(size_t(f - columns_.begin()));
         }
+        if (!key_fields_.empty()) book_ = std::move(book);
+        std::vector<Value> row;
+        while (s.Fetch(columns_, row)) add(row, book_ ? book_->keyFor(keyValues(row)) : rows_.size(), true);
     }
 
     const std::vector<FieldInfo>& fields() const override { return fields_; }
 
     bool next(uint64_t& key, std::vector<Value>* values) override {
         if (next_ >= rows_.size()) return false;
-        key = next_++;
-        if (values) *values = rows_[key];
+        key = keys_[next_];
+        if (values) *values = rows_[next_];
+        ++next_;
         return true;
     }
 
-    void read(uint64_t key, std::vector<Value>& values) override {
-        if (key >= rows_.size()) throw Error(kErrNoCurrentRecord, "The current row is not in this recordset.");
-        values = rows_[key];
-    }
+    void read(uint64_t key, std::vector<Value>& values) override { values = rows_[at(key)]; }
 
     bool updatable() const override { return !table_.empty(); }
 
@@ -89,12 +125,12 @@ public:
     }
 
     void update(uint64_t key, const Changes& changes) override {
-        if (key >= rows_.size()) throw Error(kErrNoCurrentRecord, "The current row is not in this recordset.");
+        size_t row = at(key);
         if (key_fields_.empty())
             throw Error(kErrNotSupported, "The table " + table_ +
                                               " has no primary key, so a row of it cannot be found again to be "
                                               "updated; nothing was stored.");
-        if (!known_[key])
+        if (!known_[row])
             throw Error(kErrNotSupported, "The server chose this new row's key, which is not known here; open the "
                                           "table again to change the row. Nothing was stored.");
         if (changes.empty()) return;
@@ -106,13 +142,15 @@ public:
             parameters.push_back({value, columns_[field]});
         }
         sql += whereKey();
-        std::vector<Parameter> key_values = keyParameters(rows_[key]);
+        std::vector<Parameter> key_values = keyParameters(rows_[row]);
         parameters.insert(parameters.end(), key_values.begin(), key_values.end());
         changeOneRow(sql, parameters);
 
-        std::vector<Value> values = rows_[key];
+        std::vector<Value> values = rows_[row];
         for (const auto& [field, value] : changes) values.at(field) = value;
-        rows_[key] = reread(values);
+        rows_[row] = reread(values);
+        // A changed key value goes on naming the same row.
+        if (book_) book_->rekey(key, keyValues(rows_[row]));
     }
 
     uint64_t insert(const Changes& changes) override {
@@ -134,15 +172,38 @@ public:
         changeOneRow(sql, parameters);
 
         // Where the key was given, the row as the server stored it.
-        bool known = !key_fields_.empty() && std::all_of(key_fields_.begin(), key_fields_.end(), [&](size_t f) {
+        bool known = book_ && std::all_of(key_fields_.begin(), key_fields_.end(), [&](size_t f) {
             return std::any_of(changes.begin(), changes.end(), [&](const auto& c) { return c.first == f; });
         });
-        rows_.push_back(known ? reread(values) : values);
-        known_.push_back(known);
-        return rows_.size() - 1;
+        if (known) values = reread(values);
+        uint64_t key = !book_ ? rows_.size() : known ? book_->keyFor(keyValues(values)) : book_->unknown();
+        add(values, key, known);
+        return key;
     }
 
 private:
+    void add(const std::vector<Value>& values, uint64_t key, bool known) {
+        index_[key] = rows_.size();
+        rows_.push_back(values);
+        keys_.push_back(key);
+        known_.push_back(known);
+    }
+
+    // The position of the row with `key` in this source.
+    size_t at(uint64_t key) const {
+        auto found = index_.find(key);
+        if (found == index_.end())
+            throw Error(kErrNoCurrentRecord, "The row is no longer in the table as it was read: it was deleted, or "
+                                             "its key was changed, since.");
+        return found->second;
+    }
+
+    std::vector<Value> keyValues(const std::vector<Value>& row) const {
+        std::vector<Value> out;
+        for (size_t f : key_fields_) out.push_back(row[f]);
+        return out;
+    }
+
     std::string whereKey() const {
         std::string out;
         for (size_t f : key_fields_) out += (out.empty() ? " WHERE " : " AND ") + link_.QuoteName(columns_[f].name) + " = ?";
@@ -190,8 +251,13 @@ private:
     std::vector<Column> columns_;
     std::vector<FieldInfo> fields_;
     std::vector<size_t> key_fields_;
+    std::shared_ptr<KeyBook> book_;
+    // By position: the rows, their row keys, and whether each row's key
+    // values are the stored ones.
     std::vector<std::vector<Value>> rows_;
-    std::vector<bool> known_;  // per row: its key values are the stored ones
+    std::vector<uint64_t> keys_;
+    std::vector<bool> known_;
+    std::unordered_map<uint64_t, size_t> index_;  // row key to position
     size_t next_ = 0;
 };
 
@@ -228,14 +294,16 @@ std::unique_ptr<RowSource> OdbcProvider::openTable(const std::string& name) {
         order += (order.empty() ? " ORDER BY " : ", ") + link_.QuoteName(column);
     }
     std::string table = link_.QuoteName(name);
-    return std::make_unique<ServerRows>(link_, "SELECT * FROM " + table + order, table, key_names);
+    std::shared_ptr<KeyBook>& book = books_[table];
+    if (!book) book = std::make_shared<KeyBook>();
+    return std::make_unique<ServerRows>(link_, "SELECT * FROM " + table + order, table, key_names, book);
 }
 
 std::unique_ptr<RowSource> OdbcProvider::query(const std::string& statement) {
     // A dotted name (schema.table) is left to the server to resolve.
     std::optional<std::string> table = SelectedTable(statement);
     if (table && table->find('.') == std::string::npos) return openTable(*table);
-    return std::make_unique<ServerRows>(link_, statement, "", std::vector<std::string>{});
+    return std::make_unique<ServerRows>(link_, statement, "", std::vector<std::string>{}, nullptr);
 }
 
 long OdbcProvider::execute(const std::string& statement) {

@@ -4,8 +4,11 @@
 //
 // A table opened by name is read whole at once, since static, keyset and
 // dynamic cursors all take every key when opened; it comes in the order of
-// its primary key, where it has one, so that a position names the same row
-// on every opening. A row's key is its number in that order.
+// its primary key, where it has one. A row's key stands for its primary key
+// values, so it names the same row in every source over the table however
+// rows are added, deleted or rekeyed meanwhile; a row that is gone, or
+// whose key was changed elsewhere, is not found by its old key. Without a
+// primary key, a row's key is its position and holds for one source only.
 //
 // Changes are one statement each, in a transaction of its own, with every
 // value bound as a parameter, never spliced into the text. An update finds
@@ -15,6 +18,7 @@
 // rows are read-only.
 #pragma once
 
+#include <map>
 #include <memory>
 #include <string>
 
@@ -22,6 +26,8 @@
 #include "provider.h"
 
 namespace ado {
+
+class KeyBook;
 
 class OdbcProvider : public Provider {
 public:
@@ -35,6 +41,8 @@ public:
 
 private:
     odbc::Link link_;
+    // Per quoted table name: the row keys given to its primary key values.
+    std::map<std::string, std::shared_ptr<KeyBook>> books_;
 };
 
 }  // namespace ado
