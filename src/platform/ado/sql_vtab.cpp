@@ -12,6 +12,7 @@
 #include "jet/table_writer.h"
 #include "jet/value_parse.h"
 #include "sql_dialect.h"
+#include "sql_lookup.h"
 #include "value_text.h"
 
 namespace ado::sql {
@@ -89,9 +90,9 @@ struct Table : sqlite3_vtab {
     }
 
     // The data of the row with `key`, if it is a live row of this table;
-    // a key SQL was handed need not even name a data page.
+    // a key SQL was handed need not even name a data page, nor fit one.
     std::optional<jet::Bytes> row(int64_t key) {
-        if (key < 0) return std::nullopt;
+        if (key < 0 || uint64_t(key) >> 40) return std::nullopt;
         jet::RowId id = rowIdOf(uint64_t(key));
         const jet::Pager& pager = db().pager();
         if (id.page == 0 || id.page >= pager.pageCount() || pager.page(id.page).data()[0] != jet::kDataPage)
@@ -102,8 +103,16 @@ struct Table : sqlite3_vtab {
     }
 };
 
+// Plans xBestIndex hands xFilter (idxNum).
+enum Plan { kScan = 0, kRowKey = 1, kIndex = 2 };
+
+// Either a scan of the table, or the rows a lookup found, each read when
+// the cursor reaches it (one that is no longer a live row is passed over).
 struct Cursor : sqlite3_vtab_cursor {
-    std::optional<jet::TableScan> scan;  // empty: a lookup of one row
+    std::optional<jet::TableScan> scan;
+    std::vector<jet::RowId> found;
+    size_t next_found = 0;
+    jet::Bytes data;  // the current found row's
     jet::RowId current;
     bool eof = true;
     bool decoded = false;
@@ -154,23 +163,41 @@ int disconnect(sqlite3_vtab* vt) {
     return SQLITE_OK;
 }
 
-// Equality on the rowid reads the one row; anything else scans the table.
+// Equality on the rowid reads the one row; constraints on the leading key
+// columns of an index go through the cheapest such index, where it costs
+// less than the scan; anything else scans the table. Index lookups leave
+// every constraint for SQLite to check again on the rows they find.
 int bestIndex(sqlite3_vtab* vt, sqlite3_index_info* info) {
     auto* t = static_cast<Table*>(vt);
+    std::vector<Offered> offered(size_t(info->nConstraint));
     for (int i = 0; i < info->nConstraint; ++i) {
         const auto& c = info->aConstraint[i];
         if (c.usable && c.iColumn == -1 && c.op == SQLITE_INDEX_CONSTRAINT_EQ) {
             info->aConstraintUsage[i].argvIndex = 1;
             info->aConstraintUsage[i].omit = 1;
-            info->idxNum = 1;
+            info->idxNum = kRowKey;
             info->estimatedCost = 1;
             info->estimatedRows = 1;
             info->idxFlags = SQLITE_INDEX_SCAN_UNIQUE;
             return SQLITE_OK;
         }
+        offered[size_t(i)] = {c.iColumn, c.op, c.usable && c.iColumn >= 0};
     }
-    info->idxNum = 0;
-    info->estimatedCost = double(t->def->row_count) + 10;
+    double scan = double(t->def->row_count) + 10;
+    if (std::optional<LookupPlan> plan = planLookup(*t->def, offered); plan && plan->cost < scan) {
+        for (size_t a = 0; a < plan->constraints.size(); ++a)
+            info->aConstraintUsage[plan->constraints[a]].argvIndex = int(a + 1);
+        // An IN list comes whole, so its rows come in storage order too.
+        for (size_t a = 0; a < plan->equal_columns; ++a) sqlite3_vtab_in(info, plan->constraints[a], 1);
+        info->idxNum = kIndex;
+        info->idxStr = sqlite3_mprintf("%s", planText(*plan).c_str());
+        info->needToFreeIdxStr = 1;
+        info->estimatedCost = plan->cost;
+        info->estimatedRows = sqlite3_int64(plan->rows);
+        return SQLITE_OK;
+    }
+    info->idxNum = kScan;
+    info->estimatedCost = scan;
     info->estimatedRows = t->def->row_count + 1;
     return SQLITE_OK;
 }
@@ -187,39 +214,61 @@ int close(sqlite3_vtab_cursor* cur) {
 
 int next(sqlite3_vtab_cursor* cur) {
     auto* c = static_cast<Cursor*>(cur);
-    try {
-        c->decoded = false;
-        if (!c->scan || !c->scan->next()) {
-            c->eof = true;
-            return SQLITE_OK;
-        }
-        c->current = c->scan->rowId();
-        return SQLITE_OK;
-    } catch (const jet::Error& e) {
-        return c->table().fail(e);
-    }
-}
-
-int filter(sqlite3_vtab_cursor* cur, int idx, const char*, int argc, sqlite3_value** argv) {
-    auto* c = static_cast<Cursor*>(cur);
     Table& t = c->table();
     try {
         c->decoded = false;
-        c->scan.reset();
-        if (idx == 1 && argc == 1) {
-            c->eof = true;
-            if (sqlite3_value_numeric_type(argv[0]) != SQLITE_INTEGER) return SQLITE_OK;
-            int64_t key = sqlite3_value_int64(argv[0]);
-            std::optional<jet::Bytes> data = t.row(key);
-            if (!data) return SQLITE_OK;
-            t.reader->decode(*data, c->values);
-            c->decoded = true;
-            c->current = rowIdOf(uint64_t(key));
-            c->eof = false;
+        if (c->scan) {
+            c->eof = !c->scan->next();
+            if (!c->eof) c->current = c->scan->rowId();
             return SQLITE_OK;
         }
+        while (c->next_found < c->found.size()) {
+            jet::RowId id = c->found[c->next_found++];
+            if (std::optional<jet::Bytes> data = t.row(int64_t(keyOf(id)))) {
+                c->current = id;
+                c->data = *data;
+                c->eof = false;
+                return SQLITE_OK;
+            }
+        }
+        c->eof = true;
+        return SQLITE_OK;
+    } catch (const jet::Error& e) {
+        return t.fail(e);
+    }
+}
+
+// The row key a value names, where it names one: SQLite's rowid = 5.0 and
+// rowid = '5' hold for row 5.
+std::optional<int64_t> rowKeyOf(sqlite3_value* v) {
+    sqlite3_value* copy = sqlite3_value_dup(v);
+    int type = copy ? sqlite3_value_numeric_type(copy) : SQLITE_NULL;
+    int64_t n = copy ? sqlite3_value_int64(copy) : 0;
+    double r = copy ? sqlite3_value_double(copy) : 0;
+    sqlite3_value_free(copy);
+    if (type == SQLITE_INTEGER || (type == SQLITE_FLOAT && double(n) == r)) return n;
+    return std::nullopt;
+}
+
+int filter(sqlite3_vtab_cursor* cur, int idx, const char* idx_text, int argc, sqlite3_value** argv) {
+    auto* c = static_cast<Cursor*>(cur);
+    Table& t = c->table();
+    try {
+        c->scan.reset();
+        c->found.clear();
+        c->next_found = 0;
+        if (idx == kRowKey && argc == 1) {
+            std::optional<int64_t> key = rowKeyOf(argv[0]);
+            if (key && t.row(*key)) c->found.push_back(rowIdOf(uint64_t(*key)));
+            return next(cur);
+        }
+        if (idx == kIndex && idx_text) {
+            if (std::optional<std::vector<jet::RowId>> rows = lookupRows(t.db(), *t.def, planOf(idx_text), argv)) {
+                c->found = std::move(*rows);
+                return next(cur);
+            }
+        }
         c->scan.emplace(t.db(), *t.def);
-        c->eof = false;
         return next(cur);
     } catch (const jet::Error& e) {
         return t.fail(e);
@@ -259,7 +308,8 @@ int column(sqlite3_vtab_cursor* cur, sqlite3_context* ctx, int n) {
     if (sqlite3_vtab_nochange(ctx)) return SQLITE_OK;
     try {
         if (!c->decoded) {
-            c->scan->read(c->values);
+            if (c->scan) c->scan->read(c->values);
+            else c->table().reader->decode(c->data, c->values);
             c->decoded = true;
         }
         setResult(ctx, c->values.at(size_t(n)));
