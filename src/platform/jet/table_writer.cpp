@@ -244,8 +244,10 @@ void TableWriter::remove(RowId header) {
         if (indexed(i, old_values)) removeIndexEntry(pager_, format_, table_.page, table_.real_indexes[i], keys[i], header);
     releaseLongValues(DataPage(pager_.page(data.page), format_).row(data.row));
     // Access flags a deleted row both deleted and moved; readers that test
-    // only one of the bits then still skip it.
+    // only one of the bits then still skip it. A moved row's data slot goes
+    // too, or readers that scan pages would still find it.
     setRowFlags(pager_, format_, header, kRowDeleted | kRowMoved);
+    if (data != header) setRowFlags(pager_, format_, data, kRowDeleted | kRowMoved);
     adjustRowCount(-1);
 }
 
