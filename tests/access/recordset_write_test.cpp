@@ -15,14 +15,7 @@
 
 namespace {
 
-std::string exported(const std::string& path, const std::string& table) {
-    std::string out;
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(("mdb-export '" + path + "' '" + table + "'").c_str(), "r"),
-                                                pclose);
-    char buffer[4096];
-    while (size_t n = fread(buffer, 1, sizeof buffer, pipe.get())) out.append(buffer, n);
-    return out;
-}
+using testdata::exported;
 
 long errorOf(const std::function<void()>& f) {
     try {

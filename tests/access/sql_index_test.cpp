@@ -25,14 +25,7 @@ using ado::sql::Session;
 
 std::string quoted(const std::string& name) { return "\"" + name + "\""; }
 
-std::string exported(const std::string& path, const std::string& table) {
-    std::string out;
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(("mdb-export '" + path + "' '" + table + "'").c_str(), "r"),
-                                                pclose);
-    char buffer[4096];
-    while (size_t n = fread(buffer, 1, sizeof buffer, pipe.get())) out.append(buffer, n);
-    return out;
-}
+using testdata::exported;
 
 // Every row of `text`, each value as SQLite's quote() writes it (which
 // tells 5 from 5.0 from '5').

@@ -1,7 +1,9 @@
 #include "testdata.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 
 namespace fs = std::filesystem;
 
@@ -42,6 +44,15 @@ std::vector<unsigned char> Copy::read() const {
 void Copy::write(const std::vector<unsigned char>& bytes) const {
     std::ofstream f(path_, std::ios::binary | std::ios::trunc);
     f.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+std::string exported(const std::string& path, const std::string& table) {
+    std::string out;
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(("mdb-export '" + path + "' '" + table + "'").c_str(), "r"),
+                                                pclose);
+    char buffer[4096];
+    while (size_t n = fread(buffer, 1, sizeof buffer, pipe.get())) out.append(buffer, n);
+    return out;
 }
 
 }  // namespace testdata

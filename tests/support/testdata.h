@@ -33,6 +33,9 @@ private:
     std::string path_;
 };
 
+// What mdb-export reads from `table`: the independent reader's view.
+std::string exported(const std::string& path, const std::string& table);
+
 }  // namespace testdata
 
 #define SKIP_WITHOUT_CORPUS()                                                                    \
