@@ -23,7 +23,10 @@ inline const std::string kNoServer = "127.0.0.1,1";
 std::string ConnectionString(const std::string& password = kPassword, const std::string& server = kServer);
 
 // Points server sources at PostgreSQL's driver and tells whether the
-// server answers; `why` says what failed when it does not.
+// server answers; `why` says what failed when it does not. When it answers,
+// the current test holds the server until it ends: every test process on
+// this machine (ctest runs several side by side, other clones too) shares
+// the one database and its table names, so their server tests take turns.
 bool Available(std::string& why);
 
 // Runs `sql` on the test database; fails the test when it fails.
