@@ -57,4 +57,20 @@ void Run(const std::string& sql) {
     cn.Execute(sql);
 }
 
+bool FreeTdsRegistered(std::string& why) {
+    ado::SetServerDriver("");
+    try {
+        ado::Connection cn;
+        cn.Open(ConnectionString(kPassword, kNoServer));
+    } catch (const ado::Error& e) {
+        // Only the driver itself names itself; without it the driver
+        // manager answers that it has no such driver or cannot load it.
+        if (e.description().find("[FreeTDS]") == std::string::npos) {
+            why = e.description();
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace testserver
