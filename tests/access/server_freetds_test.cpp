@@ -1,8 +1,8 @@
 // SQL Server sources through the FreeTDS driver, where no SQL Server
 // answers: a refused server and one that never answers must each end the
-// open with an error that has a number and the driver's reason, leave the
-// connection closed for the next try, and never hold the caller past the
-// login timeout.
+// open with an error that has a number and the driver's reason and leave
+// the connection closed for the next try; the silent one ends at the login
+// timeout the connection string sets.
 #include <gtest/gtest.h>
 
 #include <netinet/in.h>
