@@ -58,6 +58,11 @@ struct Statement {
 // 3295 DROP, 3293 ALTER TABLE, 3319 syntax in union...), else -2147217900.
 Statement translate(const std::string& access_sql);
 
+// Whether the SQLite text of `st` (a Select or SelectInto) is the whole of
+// its one table, "SELECT * FROM t" with nothing more, which the engine
+// itself can scan or copy.
+bool readsWholeTable(const Statement& st);
+
 // The functions Access SQL offers (Len, Left, Mid, IIf, Nz, Format ...) and
 // the text collation Access compares with (case-insensitive), made known to
 // one SQLite connection.
