@@ -1201,4 +1201,13 @@ Statement translate(const std::string& access_sql, const DateColumn& is_date) {
     return parser.statement();
 }
 
+bool readsWholeTable(const Statement& st) {
+    if (st.tables.size() != 1) return false;
+    std::string given = st.sqlite;
+    while (!given.empty() && (std::isspace(static_cast<unsigned char>(given.back())) || given.back() == ';'))
+        given.pop_back();
+    size_t start = given.find_first_not_of(" \t\r\n");
+    return start != std::string::npos && upper(given.substr(start)) == upper("SELECT * FROM " + quoteName(st.tables[0]));
+}
+
 }  // namespace ado::sql

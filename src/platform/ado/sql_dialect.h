@@ -63,6 +63,11 @@ struct Statement {
 using DateColumn = std::function<bool(const std::string& qualifier, const std::string& field)>;
 Statement translate(const std::string& access_sql, const DateColumn& is_date = {});
 
+// Whether the SQLite text of `st` (a Select or SelectInto) is the whole of
+// its one table, "SELECT * FROM t" with nothing more, which the engine
+// itself can scan or copy.
+bool readsWholeTable(const Statement& st);
+
 // The functions Access SQL offers (Len, Left, Mid, IIf, Nz, Format ...) and
 // the text collation Access compares with (case-insensitive), made known to
 // one SQLite connection.
