@@ -122,14 +122,23 @@ TEST(TableDdl, RefusalsLeaveTheFileByteIdentical) {
     std::vector<ColumnSpec> many(256, one[0]);
     for (size_t i = 0; i < many.size(); ++i) many[i].name = "F" + std::to_string(i);
     EXPECT_EQ(refused([&](auto& db) { jet::createTable(db, "New", many); }), jet::kErrTooManyFields);
-    std::vector<ColumnSpec> keyed = one;
-    keyed[0].primary_key = true;
-    EXPECT_EQ(refused([&](auto& db) { jet::createTable(db, "New", keyed); }), jet::kErrUnsupported);
+    std::vector<ColumnSpec> memo_key = {jet::columnSpec("M", "MEMO", 0)};
+    memo_key[0].primary_key = true;
+    EXPECT_EQ(refused([&](auto& db) { jet::createTable(db, "New", memo_key); }), jet::kErrBadFieldType);
+    std::vector<ColumnSpec> wide_key(11, jet::columnSpec("K", "LONG", 0));
+    for (size_t i = 0; i < wide_key.size(); ++i) wide_key[i].name = "K" + std::to_string(i), wide_key[i].primary_key = true;
+    EXPECT_EQ(refused([&](auto& db) { jet::createTable(db, "New", wide_key); }), jet::kErrUnsupported);
+    std::vector<ColumnSpec> two_counters = {jet::columnSpec("A", "COUNTER", 0), jet::columnSpec("B", "COUNTER", 0)};
+    EXPECT_EQ(refused([&](auto& db) { jet::createTable(db, "New", two_counters); }), jet::kErrBadFieldType);
     EXPECT_EQ(refused([&](auto& db) { jet::dropTable(db, "NoSuchTable"); }), jet::kErrNoSuchTable);
     EXPECT_EQ(refused([&](auto& db) { jet::dropTable(db, "MSysObjects"); }), jet::kErrUnsupported);
     EXPECT_EQ(refused([&](auto& db) { jet::copyTable(db, "NoSuchTable", "New"); }), jet::kErrNoSuchTable);
     EXPECT_EQ(refused([&](auto& db) { jet::copyTable(db, "Table1", "Table2"); }), jet::kErrTableExists);
-    EXPECT_EQ(refused([&](auto& db) { jet::addColumn(db, "Table1", one[0]); }), jet::kErrUnsupported);
+    EXPECT_EQ(refused([&](auto& db) { jet::addColumn(db, "Table1", jet::columnSpec("b", "LONG", 0)); }),
+              jet::kErrDuplicateField);
+    EXPECT_EQ(refused([&](auto& db) { jet::addColumn(db, "NoSuchTable", one[0]); }), jet::kErrNoSuchTable);
+    EXPECT_EQ(refused([&](auto& db) { jet::addColumn(db, "Table1", jet::columnSpec("x]", "LONG", 0)); }),
+              jet::kErrBadName);
     EXPECT_EQ(copy.read(), before);
 
     testdata::Copy jet3("testV1997.mdb");

@@ -171,7 +171,7 @@ TEST_F(CellEditor, AFailedWriteIsPutBackAndSaidInOneLine) {
 
 TEST_F(CellEditor, ATableTheEngineCannotWriteRefusesAndIsPutBack) {
     SKIP_WITHOUT_CORPUS();
-    openCopy("testV1997.mdb", "Table1");  // Access 97 files are read-only to the engine
+    openCopy("testV1997.mdb", "Table1");  // indexed, in an Access 97 file
     const std::vector<unsigned char> before = copy->read();
     clickCell(2, 7);
     type("1/2/2003");

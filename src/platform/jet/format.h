@@ -38,7 +38,7 @@ struct Format {
     uint32_t column_entry;             // size of one column descriptor
     uint32_t real_index_entry;         // columns, usage map, root, flags
     uint32_t real_index_skip;          // leading unknown bytes of that entry
-    uint32_t real_index_flags_skip;    // unknown bytes between its root page and flags
+    uint32_t real_index_flags;         // offset of the flags byte in that entry
     uint32_t logical_index_entry;
     uint32_t logical_index_skip;
 

@@ -112,7 +112,7 @@ TableDef TableDef::read(const Pager& pager, const Format& f, const TextCodec& co
         }
         r.usage_map = d.u32(30);
         r.root_page = d.u32(34);
-        r.flags = d.u8(38 + f.real_index_flags_skip);
+        r.flags = b.u8(pos + f.real_index_flags);
         pos += f.real_index_entry;
     }
 
