@@ -54,25 +54,6 @@ std::vector<jet::Value> sampleRow(int i) {
             jet::Binary(5000, uint8_t(i)), jet::Guid{{uint8_t(i), 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}}};
 }
 
-// Until the writer keeps MSysObjects' indexes, a catalog row cannot be
-// written and the whole operation is refused; these tests then skip.
-bool catalogWritable(const std::string& path) {
-    jet::Database db(path, "");
-    try {
-        jet::TableWriter w(db, "MSysObjects");
-        return true;
-    } catch (const jet::Error& e) {
-        return e.number() != jet::kErrUnsupported;
-    }
-}
-
-#define SKIP_WITHOUT_CATALOG_WRITES(path)                                                        \
-    do {                                                                                         \
-        if (!catalogWritable(path))                                                              \
-            GTEST_SKIP() << "the table writer does not keep indexes yet, so catalog rows cannot be " \
-                            "written";                                                           \
-    } while (0)
-
 long errorOf(const std::function<void()>& f) {
     try {
         f();
