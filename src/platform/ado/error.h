@@ -12,6 +12,7 @@ using Error = jet::Error;
 enum ErrorNumber : long {
     kErrInvalidArgument = 3001,    // arguments of the wrong type or out of range
     kErrNoCurrentRecord = 3021,    // BOF or EOF is true
+    kErrTableInUse = 3211,         // the table is open and cannot be locked for a schema change
     kErrNotSupported = 3251,       // the operation is not supported by this cursor
     kErrItemNotFound = 3265,       // no field of that name or number
     kErrObjectClosed = 3704,       // operation not allowed when the object is closed

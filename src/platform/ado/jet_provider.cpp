@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <cctype>
+#include <map>
 #include <optional>
 
 #include <sqlite3.h>
 
 #include "error.h"
 #include "jet/table_writer.h"
+#include "jet_schema.h"
 #include "jet/value_parse.h"
 #include "sql_vtab.h"
 #include "value_text.h"
@@ -20,13 +22,19 @@ jet::RowId rowIdOf(uint64_t key) { return jet::RowId{uint32_t(key >> 8), uint16_
 uint64_t keyOf(jet::RowId id) { return uint64_t(id.page) << 8 | id.row; }
 
 // A Jet table's rows; a key packs the row's first page and slot, which a
-// row keeps when it moves. Each change is one engine transaction.
+// row keeps when it moves. Each change is one engine transaction. While it
+// lives its table counts as in use, so the table's definition, which it
+// holds, is not dropped or changed under it.
 class JetRows : public RowSource {
 public:
-    JetRows(jet::Database& db, const std::string& name)
+    JetRows(jet::Database& db, const std::string& name, std::map<uint32_t, int>& in_use)
         : db_(db), name_(name), table_(db.table(name)), scan_(db, table_),
-          reader_(db.pager(), db.format(), db.codec(), table_) {
+          reader_(db.pager(), db.format(), db.codec(), table_), in_use_(in_use) {
         for (const jet::Column& c : table_.columns) fields_.push_back({c.name, JetProvider::fieldType(c.type)});
+        ++in_use_[table_.page];
+    }
+    ~JetRows() override {
+        if (--in_use_[table_.page] == 0) in_use_.erase(table_.page);
     }
 
     const std::vector<FieldInfo>& fields() const override { return fields_; }
@@ -88,6 +96,7 @@ private:
     const jet::TableDef& table_;
     jet::TableScan scan_;
     jet::RowReader reader_;
+    std::map<uint32_t, int>& in_use_;  // open sources by definition page
     std::vector<FieldInfo> fields_;
 };
 
@@ -239,7 +248,7 @@ std::vector<TableInfo> JetProvider::tables() {
 }
 
 std::unique_ptr<RowSource> JetProvider::openTable(const std::string& name) {
-    return std::make_unique<JetRows>(*db_, name);
+    return std::make_unique<JetRows>(*db_, name, in_use_);
 }
 
 sql::Session& JetProvider::session() {
@@ -250,16 +259,29 @@ sql::Session& JetProvider::session() {
 std::unique_ptr<RowSource> JetProvider::query(const std::string& text) {
     sql::Statement st = sql::translate(text);
     if (st.kind != sql::StatementKind::Select) returnsNoRows();
+    // Again, now that the tables are known, so results computed from date
+    // columns are typed as dates. A qualifier that is not a table's name is
+    // an alias: then any of the tables may hold the field.
+    const std::vector<std::string> tables = st.tables;
+    st = sql::translate(text, [&](const std::string& qualifier, const std::string& field) {
+        bool aliased = std::none_of(tables.begin(), tables.end(),
+                                    [&](const std::string& t) { return folded(t) == folded(qualifier); });
+        for (const std::string& t : tables) {
+            if (!aliased && folded(t) != folded(qualifier)) continue;
+            const jet::TableDef* def = nullptr;
+            try {
+                def = &db_->table(t);
+            } catch (const jet::Error&) {
+                continue;  // an unknown table: running the statement says so
+            }
+            for (const jet::Column& c : def->columns)
+                if (c.type == jet::kDateTime && folded(c.name) == folded(field)) return true;
+        }
+        return false;
+    });
     sql::StatementHandle plain = session().prepare(st.sqlite, st.tables);
     // The whole table, as the grid loads it: scanned by the engine itself.
-    if (st.tables.size() == 1 && sqlite3_column_count(plain.get()) == int(db_->table(st.tables[0]).columns.size())) {
-        std::string whole = "select * from \"" + st.tables[0] + "\"";
-        std::string given = st.sqlite;
-        while (!given.empty() && (std::isspace(static_cast<unsigned char>(given.back())) || given.back() == ';'))
-            given.pop_back();
-        size_t start = given.find_first_not_of(" \t\r\n");
-        if (start != std::string::npos && folded(given.substr(start)) == folded(whole)) return openTable(st.tables[0]);
-    }
+    if (sql::readsWholeTable(st)) return openTable(st.tables[0]);
     if (std::unique_ptr<RowSource> keyed = keyedRows(st, plain.get())) return keyed;
 
     sqlite3_stmt* stmt = plain.get();
@@ -337,9 +359,24 @@ long JetProvider::execute(const std::string& text) {
         }
         return session().changes();
     }
-    default:
-        throw Error(kErrNotSupported, "Statements that change the schema are not supported yet.");
+    case sql::StatementKind::DropTable:
+    case sql::StatementKind::AddColumn:
+        refuseInUse(st.target);
+        return executeSchema(*db_, session(), st);
+    case sql::StatementKind::CreateTable:
+    case sql::StatementKind::SelectInto:
+        return executeSchema(*db_, session(), st);
     }
+    throw Error(kErrNotSupported, "This kind of statement is not supported.");
+}
+
+// Access refuses to drop or change a table a recordset has open; here it
+// also keeps the definition the recordset reads from going away under it.
+void JetProvider::refuseInUse(const std::string& table) {
+    for (const jet::CatalogEntry& e : db_->catalog())
+        if (e.isTable() && jet::sameName(e.name, table) && in_use_.count(e.definitionPage()))
+            throw Error(kErrTableInUse, "The table '" + e.name +
+                                            "' cannot be locked: it is open in a recordset. Close the recordset first.");
 }
 
 DataType JetProvider::fieldType(uint8_t t) {

@@ -1,6 +1,7 @@
 // The Jet engine as a backend of the access interface.
 #pragma once
 
+#include <map>
 #include <memory>
 
 #include "jet/database.h"
@@ -20,6 +21,8 @@ public:
     // to. A statement that returns no rows is refused before it runs.
     std::unique_ptr<RowSource> query(const std::string& statement) override;
     // One statement; a change is one engine transaction, all or nothing.
+    // Schema statements (jet_schema.h) are refused with 3211 for a table a
+    // row source of this provider still has open.
     long execute(const std::string& statement) override;
 
     // ADO's type code for a Jet column type.
@@ -28,9 +31,12 @@ public:
 private:
     sql::Session& session();
     std::unique_ptr<RowSource> keyedRows(const sql::Statement& st, sqlite3_stmt* plain);
+    // Raises 3211 when a row source of this provider has `table` open.
+    void refuseInUse(const std::string& table);
 
     std::unique_ptr<jet::Database> db_;
     std::unique_ptr<sql::Session> session_;
+    std::map<uint32_t, int> in_use_;  // open table row sources, by definition page
 };
 
 }  // namespace ado

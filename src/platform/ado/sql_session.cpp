@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cctype>
 
 #include "error.h"
@@ -61,7 +62,7 @@ void Session::require(const std::string& table) {
         std::string create = "CREATE VIRTUAL TABLE temp." + quotedName(e.name) + " USING jet";
         int rc = sqlite3_exec(sqlite_, create.c_str(), nullptr, nullptr, nullptr);
         if (rc != SQLITE_OK) raise(rc);
-        known_.insert(folded(e.name));
+        known_[folded(e.name)] = e.name;
         return;
     }
     noSuchTable(table);
@@ -91,6 +92,16 @@ bool Session::step(sqlite3_stmt* stmt) {
 }
 
 long Session::changes() const { return long(sqlite3_changes64(sqlite_)); }
+
+void Session::forget(const std::string& table) {
+    auto it = std::find_if(known_.begin(), known_.end(), [&](const auto& k) { return jet::sameName(k.second, table); });
+    if (it == known_.end()) return;
+    context_.error.reset();
+    std::string drop = "DROP TABLE temp." + quotedName(it->second);
+    int rc = sqlite3_exec(sqlite_, drop.c_str(), nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) raise(rc);
+    known_.erase(it);
+}
 
 void Session::raise(int rc) {
     if (context_.error) {

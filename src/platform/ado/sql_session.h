@@ -4,7 +4,7 @@
 #pragma once
 
 #include <memory>
-#include <set>
+#include <map>
 #include <string>
 
 #include "jet/database.h"
@@ -36,6 +36,10 @@ public:
     // the engine failed, else SQLite's.
     bool step(sqlite3_stmt* stmt);
     long changes() const;
+    // Drops what the session knows of `table` (its virtual table, declared
+    // from the definition the engine had), before a statement changes or
+    // removes that table; the next statement naming it declares it afresh.
+    void forget(const std::string& table);
 
 private:
     void require(const std::string& table);
@@ -44,7 +48,7 @@ private:
     jet::Database& db_;
     VtabContext context_;
     sqlite3* sqlite_ = nullptr;
-    std::set<std::string> known_;  // folded names
+    std::map<std::string, std::string> known_;  // folded name -> name declared
 };
 
 }  // namespace ado::sql

@@ -37,6 +37,8 @@ constexpr Format kJet3 = {
     .col_flags = 13,
     .col_fixed_offset = 14,
     .col_length = 16,
+    .col_sort_order = 9,
+    .col_sort_version = 0,
     .row_count_size = 1,
 };
 
@@ -73,6 +75,8 @@ constexpr Format kJet4 = {
     .col_flags = 15,
     .col_fixed_offset = 21,
     .col_length = 23,
+    .col_sort_order = 11,
+    .col_sort_version = 14,
     .row_count_size = 2,
 };
 

@@ -50,6 +50,8 @@ struct Format {
     uint32_t col_flags;
     uint32_t col_fixed_offset;
     uint32_t col_length;
+    uint32_t col_sort_order;    // text: the collation's locale id (u16)
+    uint32_t col_sort_version;  // text: its version (Jet 4 only)
 
     // Rows.
     uint32_t row_count_size;  // bytes of the column count heading a row (1 or 2)
