@@ -248,6 +248,22 @@ TEST_F(SqlDdl, SelectIntoWithFieldsAndWhereTypesItsFields) {
     EXPECT_EQ(exported(copy.path(), "Nothing"), "A\n");
 }
 
+// An AutoNumber taken into a new table stays one: its values are kept and
+// the next row is numbered after the highest.
+TEST_F(SqlDdl, SelectIntoKeepsAnAutoNumber) {
+    SKIP_WITHOUT_CORPUS();
+    testdata::Copy copy("testV2003.mdb");
+    SKIP_WITHOUT_CATALOG_WRITES(copy.path());
+    open(copy.path());
+    EXPECT_EQ(execute("CREATE TABLE Numbered (Id COUNTER, Name TEXT(10))"), 0);
+    for (const char* name : {"one", "two", "three", "four"})
+        EXPECT_EQ(execute(std::string("INSERT INTO Numbered (Name) VALUES ('") + name + "')"), 1);
+    EXPECT_EQ(execute("SELECT Id, Name, Id * 10 AS Tens INTO Later FROM Numbered WHERE Id IN (2, 3) ORDER BY Id"), 2);
+    EXPECT_EQ(execute("INSERT INTO Later (Name) VALUES ('five')"), 1);
+    cn.Close();
+    EXPECT_EQ(exported(copy.path(), "Later"), "Id,Name,Tens\n2,\"two\",20\n3,\"three\",30\n4,\"five\",\n");
+}
+
 // A failure after the new table's pages were written (here its one row is
 // too large for a page) takes the whole statement back.
 TEST_F(SqlDdl, SelectIntoFailingMidwayLeavesTheFileAsItWas) {
@@ -302,6 +318,19 @@ TEST_F(SqlDdl, RefusalsLeaveTheFileAsItWas) {
     rs.Close();
     cn.Close();
     EXPECT_EQ(copy.read(), before);
+
+    // Access 97 files are read, not changed.
+    testdata::Copy jet3("testV1997.mdb");
+    std::vector<unsigned char> jet3_before = jet3.read();
+    ado::Connection old;
+    old.Open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + jet3.path());
+    for (const char* statement : {"CREATE TABLE People(Name TEXT, Age INTEGER)", "DROP TABLE Table1",
+                                  "SELECT * INTO Table1Copy FROM Table1"}) {
+        Outcome o = outcomeOf([&] { old.Execute(statement, nullptr, -1); });
+        EXPECT_EQ(o.number, jet::kErrUnsupported) << statement << ": " << o.description;
+    }
+    old.Close();
+    EXPECT_EQ(jet3.read(), jet3_before);
 }
 
 // The engine cannot yet add a field to a table with rows; until it can the
