@@ -3,12 +3,12 @@
 //
 //   bench_sql [CORPUS_DIR] [ROWS]   (defaults: ../shared/testdata, 1000000)
 //
-// The table is made with the engine: the empty, index-free table jobDB1 of
-// a copy of testPromotionV2000.mdb gets ROWS rows in one transaction.
-// Figures: a lookup by row key (the engine's own key), a WHERE on the
-// numbered column (no index: the engine cannot yet keep one up to date), a
-// WHERE on another column and a GROUP BY against the full read, and a
-// positioned update at the last row through Move, with the open it needs.
+// The table (support/bench_table.h) is made by the engine, with a Long
+// primary key ID where the engine can create one. Figures: a lookup by row
+// key, a WHERE on the key (through its index where it has one), a WHERE on
+// two columns without an index and a GROUP BY against the full read, and a
+// positioned update at the last row through Move, Field.Value and Update,
+// with the open it needs.
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -22,6 +22,7 @@
 #include "ado/connection.h"
 #include "ado/error.h"
 #include "ado/recordset.h"
+#include "support/bench_table.h"
 #include "support/job_table.h"
 
 namespace {
@@ -68,54 +69,75 @@ int main(int argc, char** argv) {
     std::string path = CopyJobSource(corpus, "bench_sql", dir);
     if (path.empty()) return 1;
     try {
-        double made = seconds([&] { FillJobTable(path, rows); });
-        std::printf("jobDB1: %ld rows made by the engine in %.2f s, file %.1f MB\n", rows, made,
+        BenchTable t;
+        double made = seconds([&] { t = MakeBenchTable(path, rows); });
+        std::printf("%s\n%ld rows made by the engine in %.2f s, file %.1f MB\n", t.how.c_str(), rows, made,
                     double(std::filesystem::file_size(path)) / 1e6);
+        const std::string from = " FROM [" + t.name + "]";
 
         ado::Connection cn;
         cn.Open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path + ";Jet OLEDB:Database Password=");
         long kb_before = peakKb();
-        double full = best(3, [&] { readAll(cn, "SELECT * FROM [jobDB1]", ado::adOpenForwardOnly); });
-        double full_sql = best(3, [&] { readAll(cn, "SELECT ID, MainNumber, PhaseNumber, JobName, Department FROM jobDB1", ado::adOpenForwardOnly); });
+        double full = best(3, [&] { readAll(cn, "SELECT *" + from, ado::adOpenForwardOnly); });
+        double full_sql = best(3, [&] {
+            readAll(cn, "SELECT " + t.key + ", " + t.number + ", " + t.text + ", " + t.group + from,
+                    ado::adOpenForwardOnly);
+        });
 
         // The key of the last row, as a recordset hands it out.
         ado::Recordset keys;
-        keys.Open("SELECT * FROM jobDB1", cn, ado::adOpenStatic, ado::adLockOptimistic, -1);
+        keys.Open("SELECT *" + from, cn, ado::adOpenStatic, ado::adLockOptimistic, -1);
         keys.MoveLast();
         uint64_t last_key = keys.RowKey();
         keys.Close();
-        double by_key = best(20, [&] {
-            if (readAll(cn, "SELECT * FROM jobDB1 WHERE rowid = " + std::to_string(last_key), ado::adOpenStatic) != 1)
+        double by_rowid = best(20, [&] {
+            if (readAll(cn, "SELECT *" + from + " WHERE rowid = " + std::to_string(last_key), ado::adOpenStatic) != 1)
                 std::abort();
         });
-        double by_id = best(3, [&] { readAll(cn, "SELECT * FROM jobDB1 WHERE ID = " + std::to_string(rows), ado::adOpenStatic); });
-        double where = best(3, [&] { readAll(cn, "SELECT * FROM jobDB1 WHERE Department = 'Yard' AND MainNumber < 10", ado::adOpenStatic); });
+        double by_key = best(t.primary_key ? 20 : 3, [&] {
+            if (readAll(cn, "SELECT *" + from + " WHERE " + t.key + " = " + std::to_string(rows), ado::adOpenStatic) != 1)
+                std::abort();
+        });
+        double where = best(3, [&] { readAll(cn, "SELECT *" + from + " WHERE " + t.condition(), ado::adOpenStatic); });
         double group = best(3, [&] {
-            readAll(cn, "SELECT Department, count(*) AS n, sum(PhaseNumber) AS total FROM jobDB1 GROUP BY Department",
+            readAll(cn, "SELECT " + t.group + ", count(*) AS n, sum(" + t.real + ") AS total" + from + " GROUP BY " + t.group,
                     ado::adOpenStatic);
         });
 
-        double open = 1e9, move = 1e9, update = 1e9;
-        for (int i = 0; i < 3; ++i) {
+        // The positioned update: the open is timed apart, as a window opens
+        // its recordset once and then edits many rows.
+        double open = 1e9, move = 1e9, update = 1e9, both = 1e9;
+        for (int i = 0; i < 5; ++i) {
             ado::Recordset rs;
-            open = std::min(open, seconds([&] { rs.Open("SELECT * FROM jobDB1", cn, ado::adOpenDynamic, ado::adLockOptimistic, -1); }));
-            move = std::min(move, seconds([&] {
+            open = std::min(open, seconds([&] { rs.Open("SELECT *" + from, cn, ado::adOpenDynamic, ado::adLockOptimistic, -1); }));
+            double m = seconds([&] {
                 rs.Move(rows - 1);
-                rs.GetFields()[3L].SetValue(std::string("changed at the end ") + std::to_string(i));
-            }));
-            update = std::min(update, seconds([&] { rs.Update(); }));
+                rs.GetFields()[long(t.text_column)].SetValue(std::string("changed at the end ") + std::to_string(i));
+            });
+            double u = seconds([&] { rs.Update(); });
+            move = std::min(move, m), update = std::min(update, u), both = std::min(both, m + u);
             rs.Close();
+        }
+        ado::Recordset check;
+        check.Open("SELECT *" + from + " WHERE " + t.key + " = " + std::to_string(rows), cn, ado::adOpenStatic,
+                   ado::adLockReadOnly, -1);
+        if (check.Eof() || check.GetFields()[long(t.text_column)].GetValue() != ado::Value(std::string("changed at the end 4"))) {
+            std::fprintf(stderr, "bench_sql: the positioned update did not reach the last row\n");
+            return 1;
         }
 
         std::printf("full read, SELECT * (engine scan)       %9.3f s\n", full);
-        std::printf("full read, SELECT of the columns (SQL)  %9.3f s   ratio to full read %.2f\n", full_sql, full_sql / full);
-        std::printf("WHERE rowid = key (row key lookup)      %9.3f ms  (goal under 1 ms)\n", by_key * 1e3);
-        std::printf("WHERE ID = n (no index: a scan)         %9.3f s   ratio to full read %.2f\n", by_id, by_id / full);
+        std::printf("full read, SELECT of 4 columns (SQL)    %9.3f s   ratio to full read %.2f\n", full_sql, full_sql / full);
+        std::printf("WHERE rowid = key (row key lookup)      %9.3f ms\n", by_rowid * 1e3);
+        std::printf("WHERE %s = n (%s)%*s%9.3f ms  ratio to full read %.4f (goal under 1 ms)\n", t.key.c_str(),
+                    t.primary_key ? "primary key" : "no index: a scan", t.primary_key ? 15 : 10, "", by_key * 1e3,
+                    by_key / full);
         std::printf("WHERE on two non-indexed columns        %9.3f s   ratio to full read %.2f (goal within 2)\n", where, where / full);
         std::printf("GROUP BY with count and sum             %9.3f s   ratio to full read %.2f (goal within 2)\n", group, group / full);
         std::printf("open of SELECT * for writing            %9.3f s   ratio to full read %.2f\n", open, open / full);
-        std::printf("Move %ld and Field.Value               %9.3f ms  (goal under 5 ms with Update)\n", rows - 1, move * 1e3);
-        std::printf("Update: one engine transaction, synced  %9.3f ms\n", update * 1e3);
+        std::printf("Move %ld and Field.Value               %9.3f ms\n", rows - 1, move * 1e3);
+        std::printf("Update: one engine transaction, flushed %9.3f ms\n", update * 1e3);
+        std::printf("Move + Field.Value + Update             %9.3f ms  (best of 5; goal under 5 ms)\n", both * 1e3);
         std::printf("peak memory: %ld KB after making the table, %ld KB at the end\n", kb_before, peakKb());
     } catch (const ado::Error& e) {
         std::fprintf(stderr, "bench_sql: error %ld: %s\n", e.number(), e.what());

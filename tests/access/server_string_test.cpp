@@ -79,6 +79,23 @@ TEST(ServerConnectionString, TypedValuesCannotEndEarlyOrAddKeys) {
     EXPECT_EQ(s.find("Server=db1;"), s.find("Server="));
 }
 
+TEST(ServerConnectionString, TheLoginWaitsFifteenSecondsUnlessTheSourceSaysOtherwise) {
+    auto timeout = [](const std::string& source) {
+        return ado::LoginTimeout(ConnectionString(source, ConnectionString::Values::MayBeQuoted));
+    };
+    EXPECT_EQ(timeout(server("db1")), 15u);
+    EXPECT_EQ(timeout(server("db1") + ";Connect Timeout=3"), 3u);
+    EXPECT_EQ(timeout(server("db1") + ";connect timeout= 0 "), 0u);
+    for (const char* bad : {"", "soon", "-1", "2.5", "999999"}) {
+        try {
+            timeout(server("db1") + ";Connect Timeout=" + bad);
+            ADD_FAILURE() << "accepted: " << bad;
+        } catch (const ado::Error& e) {
+            EXPECT_EQ(e.number(), ado::kErrInvalidConnection) << bad;
+        }
+    }
+}
+
 TEST(ServerConnectionString, AnotherDriverTakesItsOwnDefaults) {
     EXPECT_EQ(driverString(server("127.0.0.1", "User ID=u;password=p;Initial Catalog=d"), "PostgreSQL Unicode"),
               "Driver={PostgreSQL Unicode};Server=127.0.0.1;Database=d;UID=u;PWD=p");

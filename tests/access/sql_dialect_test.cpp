@@ -307,6 +307,13 @@ TEST_F(Dialect, DateLiteralsFunctionsAndFormat) {
               (std::vector<ado::DataType>{ado::adVarWChar, ado::adUnsignedTinyInt, ado::adSmallInt, ado::adInteger,
                                           ado::adDouble, ado::adDate, ado::adCurrency, ado::adBoolean, ado::adDate,
                                           ado::adDate, ado::adDate, ado::adInteger, ado::adInteger}));
+    // Results computed from a date column are dates too, as Access shows them.
+    EXPECT_EQ(rows("SELECT Max(G), Min(t.G), G + 1, G - 1, IIf(C > 0, G, #1/1/2000#), Nz(G), G - G "
+                   "FROM Table1 AS t GROUP BY G, C ORDER BY G DESC"),
+              "12/12/1981|12/12/1981|12/13/1981|12/11/1981|1/1/2000|12/12/1981|0; "
+              "9/21/1974|9/21/1974|9/22/1974|9/20/1974|9/21/1974|9/21/1974|0");
+    EXPECT_EQ(types("SELECT Max(G), G + 1, G - G FROM Table1 GROUP BY G"),
+              (std::vector<ado::DataType>{ado::adDate, ado::adDate, ado::adDouble}));
     EXPECT_EQ(rows("SELECT Count(*) FROM Table1 WHERE Now() > #1/1/2020# AND Date() <= Now() AND Time() < 1"), "2");
     EXPECT_EQ(rows("SELECT A FROM Table1 WHERE I = True"), "abcdefg");
     EXPECT_EQ(rows("SELECT A FROM Table1 WHERE NOT I"), "a");

@@ -20,6 +20,16 @@ bool entryLess(const jet::IndexEntry& a, const jet::IndexEntry& b) {
     return std::make_pair(a.row.page, a.row.row) < std::make_pair(b.row.page, b.row.row);
 }
 
+std::string hex(const std::vector<uint8_t>& bytes) {
+    std::string out;
+    char b[4];
+    for (uint8_t x : bytes) {
+        std::snprintf(b, sizeof b, "%02x ", x);
+        out += b;
+    }
+    return out;
+}
+
 std::vector<std::string> corpusFiles() {
     std::vector<std::string> files;
     for (const auto& e : std::filesystem::directory_iterator(testdata::root() + "/mdb"))
@@ -29,13 +39,13 @@ std::vector<std::string> corpusFiles() {
     return files;
 }
 
-TEST(Index, EveryIndexIsInOrderAndNumericKeysMatchTheRows) {
+TEST(Index, EveryIndexIsInOrderAndTheKeysMatchTheRows) {
     SKIP_WITHOUT_CORPUS();
     size_t walked = 0, matched = 0, refused = 0;
     for (const std::string& file : corpusFiles()) {
         jet::Database db(file, "");
         for (const jet::CatalogEntry& e : db.catalog()) {
-            if (!e.isTable() || e.isSystem()) continue;
+            if (!e.isTable()) continue;
             const jet::TableDef& t = db.table(e.name);
             for (const jet::RealIndex& index : t.real_indexes) {
                 SCOPED_TRACE(file + " " + e.name);
@@ -52,11 +62,17 @@ TEST(Index, EveryIndexIsInOrderAndNumericKeysMatchTheRows) {
                 std::vector<jet::Value> values;
                 while (scan.next()) {
                     scan.read(values);
+                    if ((index.flags & jet::kIndexIgnoreNulls) && jet::allKeyColumnsNull(t, index, values)) continue;
                     from_rows.push_back({jet::encodeKey(t, index, values), {scan.rowId().page, scan.rowId().row}});
                 }
                 for (const jet::IndexEntry& x : entries) from_index.push_back({x.key, {x.row.page, x.row.row}});
                 std::sort(from_rows.begin(), from_rows.end());
-                EXPECT_EQ(from_rows, from_index);
+                EXPECT_EQ(from_rows.size(), from_index.size());
+                auto [a, b] = std::mismatch(from_rows.begin(), from_rows.end(), from_index.begin(), from_index.end());
+                if (a != from_rows.end() && b != from_index.end())
+                    ADD_FAILURE() << "row " << a->second.first << ":" << a->second.second << " key " << hex(a->first)
+                                  << " but the index holds " << hex(b->first) << " for " << b->second.first << ":"
+                                  << b->second.second;
                 ++matched;
             }
         }

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <map>
 
 #include "jet/database.h"
 #include "jet/index_key.h"
@@ -112,6 +113,106 @@ TEST(IndexUpkeep, ManyInsertsUpdatesAndDeletesKeepEveryIndexInStep) {
         EXPECT_EQ(jet::findRows(db.pager(), db.format(), t, t.real_indexes[0], {int32_t(200001)}),
                   std::vector<jet::RowId>{added[1]});  // a moved row keeps its place
     }
+}
+
+// The rows' `column` values in the order of the index numbered `index`.
+std::vector<std::string> inIndexOrder(const std::string& path, const std::string& table, size_t index, size_t column) {
+    jet::Database db(path, "");
+    const jet::TableDef& t = db.table(table);
+    std::map<std::pair<uint32_t, uint16_t>, std::string> by_row;
+    jet::TableScan scan(db, t);
+    std::vector<jet::Value> values;
+    while (scan.next()) {
+        scan.read(values);
+        if (!values[column].isNull()) by_row[{scan.rowId().page, scan.rowId().row}] = values[column].as<std::string>();
+    }
+    std::vector<std::string> order;
+    for (const jet::IndexEntry& e : jet::readIndex(db.pager(), db.format(), t.real_indexes[index].root_page))
+        if (by_row.count({e.row.page, e.row.row})) order.push_back(by_row[{e.row.page, e.row.row}]);
+    return order;
+}
+
+// testIndexPropertiesV2000's TableIgnoreNulls1: text primary key "row",
+// and "data" under an index that leaves Nulls out.
+TEST(IndexUpkeep, TextKeysFollowAccessGeneralOrder) {
+    SKIP_WITHOUT_CORPUS();
+    testdata::Copy copy("testIndexPropertiesV2000.mdb");
+    const std::string table = "TableIgnoreNulls1";
+    size_t before = checkIndexes(copy.path(), table);
+    // Case, accents, blanks, punctuation, digits, other scripts and kana.
+    const std::vector<std::string> words = {
+        "zebra", "Apple", "apple", "\u00e9clair", "eclair", "Eclair", "r\u00e9sum\u00e9", "resume", "co-op", "coop",
+        "co op", "42", "7", "\u00c5ngstr\u00f6m", "\u0416\u0443\u043a", "\u03b1\u03b2\u03b3", "\u30ab\u30bf",
+        "\u304b\u305f", "Stra\u00dfe", "strasse", "a\u0301", "tab\there", "trailing   ", "",
+    };
+    std::map<std::string, jet::RowId> ids;
+    {
+        jet::Database db(copy.path(), "");
+        db.begin();
+        jet::TableWriter w(db, table);
+        for (size_t i = 0; i < words.size(); ++i)
+            ids[words[i]] = w.insert({std::string("k") + std::to_string(1000 - i), words[i]});
+        db.commit();
+    }
+    EXPECT_EQ(checkIndexes(copy.path(), table), before + words.size());
+    EXPECT_EQ(exportedRows(copy.path(), table), before + words.size());
+    std::vector<std::string> order = inIndexOrder(copy.path(), table, 1, 1);
+    auto place = [&](const std::string& w) { return std::find(order.begin(), order.end(), w) - order.begin(); };
+    // Access compares letters first, then accents; case not at all, and
+    // hyphens only when all else is equal.
+    EXPECT_LT(place("42"), place("7")) << "digits compare as characters";
+    EXPECT_LT(place("7"), place("apple")) << "digits before letters";
+    EXPECT_LT(place("Apple"), place("eclair"));
+    EXPECT_LT(place("eclair"), place("\u00e9clair"));
+    EXPECT_LT(place("\u00e9clair"), place("resume"));
+    EXPECT_LT(place("resume"), place("r\u00e9sum\u00e9"));
+    EXPECT_LT(place("r\u00e9sum\u00e9"), place("zebra"));
+    EXPECT_LT(place("coop"), place("co-op"));
+    EXPECT_LT(place("co op"), place("coop")) << "a blank sorts before letters";
+    EXPECT_LT(place("zebra"), place("\u03b1\u03b2\u03b3")) << "Greek after Latin";
+    EXPECT_LT(place("\u03b1\u03b2\u03b3"), place("\u0416\u0443\u043a")) << "Cyrillic after Greek";
+    {
+        jet::Database db(copy.path(), "");
+        const jet::TableDef& t = db.table(table);
+        EXPECT_EQ(jet::findRows(db.pager(), db.format(), t, t.real_indexes[1], {std::string("R\u00c9SUM\u00c9")}),
+                  std::vector<jet::RowId>{ids["r\u00e9sum\u00e9"]})
+            << "case does not count, accents do";
+        EXPECT_EQ(jet::findRows(db.pager(), db.format(), t, t.real_indexes[1], {std::string("APPLE")}).size(), 2u);
+        EXPECT_EQ(jet::findRows(db.pager(), db.format(), t, t.real_indexes[0], {std::string("k1000")}),
+                  std::vector<jet::RowId>{ids["zebra"]});
+    }
+    {
+        jet::Database db(copy.path(), "");
+        db.begin();
+        jet::TableWriter w(db, table);
+        w.update(ids["zebra"], {std::string("k1000"), std::string("Aardvark")});
+        w.remove(ids["apple"]);
+        db.commit();
+    }
+    EXPECT_EQ(checkIndexes(copy.path(), table), before + words.size() - 1);
+    order = inIndexOrder(copy.path(), table, 1, 1);
+    EXPECT_LT(std::find(order.begin(), order.end(), "Aardvark"), std::find(order.begin(), order.end(), "Apple"));
+}
+
+TEST(IndexUpkeep, ATextKeyTheSortOrderDoesNotCoverIsRefusedAndTheFileIsUnchanged) {
+    SKIP_WITHOUT_CORPUS();
+    testdata::Copy copy("testIndexPropertiesV2000.mdb");
+    std::vector<unsigned char> original = copy.read();
+    {
+        jet::Database db(copy.path(), "");
+        db.begin();
+        jet::TableWriter w(db, "TableIgnoreNulls1");
+        long number = 0;
+        try {
+            w.insert({std::string("k1"), std::string("smile \U0001F600")});
+        } catch (const jet::Error& e) {
+            number = e.number();
+            EXPECT_NE(std::string(e.what()).find("U+D83D"), std::string::npos) << e.what();
+        }
+        EXPECT_EQ(number, jet::kErrUnsupported);
+        db.rollback();
+    }
+    EXPECT_EQ(copy.read(), original);
 }
 
 TEST(IndexUpkeep, DuplicateKeyIsRefusedAndTheFileIsUnchanged) {

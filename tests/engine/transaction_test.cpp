@@ -42,6 +42,13 @@ std::vector<unsigned char> afterChange(std::vector<unsigned char> bytes) {
 
 bool journalExists(const std::string& path) { return std::filesystem::exists(path + "-journal"); }
 
+// A journal as a writer that died would have left it.
+void writeJournalFile(const std::string& path, const jet::Journal& j) {
+    int fd = jet::openJournal(path);
+    jet::writeJournal(fd, path, j, [] {});
+    ::close(fd);
+}
+
 TEST(Transaction, CommitLandsAndReadsSeeChangesAtOnce) {
     SKIP_WITHOUT_CORPUS();
     testdata::Copy copy("testV2000.mdb");
@@ -54,10 +61,14 @@ TEST(Transaction, CommitLandsAndReadsSeeChangesAtOnce) {
         EXPECT_EQ(p->pageCount(), pages + 2);
         EXPECT_EQ(copy.read(), before) << "nothing reaches the file before commit";
         p->commit();
-        EXPECT_FALSE(journalExists(copy.path()));
+        EXPECT_FALSE(jet::readJournal(copy.path() + "-journal")) << "a commit leaves nothing to play back";
         EXPECT_EQ(p->page(pages + 1).u8(0), 0xB2);
+        change(*p);
+        p->commit();
+        EXPECT_FALSE(jet::readJournal(copy.path() + "-journal"));
     }
-    EXPECT_EQ(copy.read(), afterChange(before));
+    EXPECT_FALSE(journalExists(copy.path())) << "the journal goes when the writer closes";
+    EXPECT_EQ(copy.read().size(), afterChange(before).size() + 2 * kPage);
 }
 
 TEST(Transaction, RollbackLeavesTheFileAsItWas) {
@@ -115,6 +126,56 @@ TEST(Transaction, ACrashAtAnyStepLeavesTheFileBeforeOrAfter) {
     EXPECT_GT(afters, 1);
 }
 
+// The journal file outlives a commit: a later, smaller commit overwrites
+// its start only. Dying at any step of that later commit, or just before
+// it, must still leave the file before or after it.
+TEST(Transaction, ACrashInALaterCommitLeavesTheFileBeforeOrAfterIt) {
+    SKIP_WITHOUT_CORPUS();
+    testdata::Copy copy("testV2000.mdb");
+    const std::vector<unsigned char> original = copy.read();
+    const uint32_t big = 12;  // pages the first commit rewrites: a long journal
+    ASSERT_GT(original.size(), (big + 2) * kPage);
+    std::vector<unsigned char> before = original;
+    for (uint32_t n = 1; n <= big; ++n) std::memset(before.data() + n * kPage, 0xC0 + int(n), kPage);
+    const std::vector<unsigned char> after = afterChange(before);
+    bool reached_end = false;
+    int befores = 0, afters = 0;
+    for (int k = 0; !reached_end && k < 100; ++k) {
+        copy.write(original);
+        pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            auto p = openPager(copy.path());
+            p->begin();
+            for (uint32_t n = 1; n <= big; ++n) std::memset(p->modify(n), 0xC0 + int(n), kPage);
+            p->commit();
+            int points = 0;
+            jet::Pager::setIoHook([&](int) {
+                if (points++ == k) _exit(9);
+            });
+            change(*p);
+            p->commit();
+            _exit(0);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status));
+        reached_end = WEXITSTATUS(status) == 0;
+        { auto recovered = openPager(copy.path()); }
+        std::vector<unsigned char> now = copy.read();
+        EXPECT_FALSE(journalExists(copy.path())) << "step " << k;
+        if (now == before) ++befores;
+        else if (now == after) ++afters;
+        else ADD_FAILURE() << "the file is neither before nor after when the writer died at step " << k;
+        if (reached_end) {
+            EXPECT_EQ(now, after);
+        }
+    }
+    EXPECT_TRUE(reached_end);
+    EXPECT_GT(befores, 2);
+    EXPECT_GT(afters, 1);
+}
+
 TEST(Transaction, TornJournalIsDiscardedAndTheFileKept) {
     SKIP_WITHOUT_CORPUS();
     testdata::Copy copy("testV2000.mdb");
@@ -123,7 +184,7 @@ TEST(Transaction, TornJournalIsDiscardedAndTheFileKept) {
     j.page_size = kPage;
     j.original_size = 1;  // would cut the file, were it played back
     j.records.push_back({2, std::vector<uint8_t>(kPage, 0xEE)});
-    jet::writeJournal(copy.path() + "-journal", j, [] {});
+    writeJournalFile(copy.path() + "-journal", j);
     std::filesystem::resize_file(copy.path() + "-journal", 32 + 4 + kPage - 10);
     { auto p = openPager(copy.path()); }
     EXPECT_EQ(copy.read(), before);
@@ -140,7 +201,7 @@ TEST(Transaction, JournalOfAWriterStillRunningIsNotPlayedBack) {
     j.page_size = kPage;
     j.original_size = before.size();
     j.records.push_back({2, std::vector<uint8_t>(kPage, 0xEE)});
-    jet::writeJournal(copy.path() + "-journal", j, [] {});
+    writeJournalFile(copy.path() + "-journal", j);
     { auto reader = openPager(copy.path()); }
     EXPECT_EQ(copy.read(), before);
     EXPECT_TRUE(journalExists(copy.path()));

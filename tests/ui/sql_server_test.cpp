@@ -1,6 +1,7 @@
 // The SQL Server path of "Open": the selector dialog, its listing of the
 // server's databases, and the main window working on the chosen database,
-// against the PostgreSQL test server where one runs.
+// against the PostgreSQL test server where one runs; and what a user is
+// told through FreeTDS, the driver of real SQL Servers, when none answers.
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
@@ -149,6 +150,43 @@ TEST_F(SqlServer, AFailedConnectIsReportedAndTheDialogStaysUsable) {
     ASSERT_EQ(shown.size(), 2u);
     EXPECT_NE(shown[0].find("password authentication failed"), std::string::npos) << shown[0];
     for (const std::string& s : shown) EXPECT_EQ(s.rfind("-2147467259[", 0), 0u) << s;
+}
+
+TEST_F(SqlServer, ThroughFreeTdsARefusedServerIsReportedOnConnectAndOnOpenAndTheWindowsStayUsable) {
+    SKIP_WITHOUT_FREETDS();
+    openWith([&](frmSQLServer& d) {
+        login(d, testserver::kNoServer, "a;b");
+        d.cboDb->lineEdit()->setFocus();
+        QTest::keyClicks(d.cboDb->lineEdit(), "Sales");
+        QTest::mouseClick(d.cmdConnect, Qt::LeftButton);
+        EXPECT_TRUE(d.isVisible());
+        EXPECT_EQ(d.cboDb->count(), 0);
+        EXPECT_EQ(d.cboDb->currentText(), "Sales");
+        // Another server, typed after the message; Connect is tried again.
+        type(d.Server, "localhost,1");
+        QTest::mouseClick(d.cmdConnect, Qt::LeftButton);
+        EXPECT_TRUE(d.isVisible());
+        QTest::mouseClick(d.cmdOK, Qt::LeftButton);
+    });
+    EXPECT_EQ(w->strServer, "localhost,1");
+    EXPECT_EQ(w->strDatabase, "Sales");
+    // Two Connects, then the main window's open: each one box, number then
+    // the driver's reason.
+    std::vector<std::string> shown = boxes();
+    ASSERT_EQ(shown.size(), 3u);
+    for (const std::string& s : shown) {
+        EXPECT_EQ(s.rfind("-2147467259[08S01] ", 0), 0u) << s;
+        EXPECT_NE(s.find("Unable to connect"), std::string::npos) << s;
+    }
+    EXPECT_FALSE(hourglass());
+    EXPECT_EQ(items(w->cboTables), std::vector<std::string>{});
+    // Open again: the selector comes up afresh, its frame hands nothing over,
+    // and the open of the kept values is tried anew and refused the same way.
+    openWith([&](frmSQLServer& d) { EXPECT_EQ(d.Server->text(), "localhost"); });
+    EXPECT_EQ(w->strServer, "localhost,1");
+    shown = boxes();
+    ASSERT_EQ(shown.size(), 4u);
+    EXPECT_EQ(shown[3].rfind("-2147467259[08S01] ", 0), 0u) << shown[3];
 }
 
 TEST_F(SqlServer, ConnectListsTheCatalogsAndOkOpensTheDatabaseInTheMainWindow) {

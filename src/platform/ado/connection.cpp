@@ -46,9 +46,8 @@ void Connection::Open(const std::string& text, const std::string&, const std::st
     ConnectionString cs(text);
     std::string provider = cs.get("Provider");
     if (IsServerProvider(provider)) {
-        std::string driver_string =
-            DriverConnectionString(ConnectionString(text, ConnectionString::Values::MayBeQuoted));
-        provider_ = std::make_unique<OdbcProvider>(driver_string);
+        ConnectionString source(text, ConnectionString::Values::MayBeQuoted);
+        provider_ = std::make_unique<OdbcProvider>(DriverConnectionString(source), LoginTimeout(source));
         return;
     }
     if (!isJetProvider(provider))

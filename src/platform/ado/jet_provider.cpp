@@ -259,6 +259,26 @@ sql::Session& JetProvider::session() {
 std::unique_ptr<RowSource> JetProvider::query(const std::string& text) {
     sql::Statement st = sql::translate(text);
     if (st.kind != sql::StatementKind::Select) returnsNoRows();
+    // Again, now that the tables are known, so results computed from date
+    // columns are typed as dates. A qualifier that is not a table's name is
+    // an alias: then any of the tables may hold the field.
+    const std::vector<std::string> tables = st.tables;
+    st = sql::translate(text, [&](const std::string& qualifier, const std::string& field) {
+        bool aliased = std::none_of(tables.begin(), tables.end(),
+                                    [&](const std::string& t) { return folded(t) == folded(qualifier); });
+        for (const std::string& t : tables) {
+            if (!aliased && folded(t) != folded(qualifier)) continue;
+            const jet::TableDef* def = nullptr;
+            try {
+                def = &db_->table(t);
+            } catch (const jet::Error&) {
+                continue;  // an unknown table: running the statement says so
+            }
+            for (const jet::Column& c : def->columns)
+                if (c.type == jet::kDateTime && folded(c.name) == folded(field)) return true;
+        }
+        return false;
+    });
     sql::StatementHandle plain = session().prepare(st.sqlite, st.tables);
     // The whole table, as the grid loads it: scanned by the engine itself.
     if (sql::readsWholeTable(st)) return openTable(st.tables[0]);

@@ -263,7 +263,8 @@ private:
 
 }  // namespace
 
-OdbcProvider::OdbcProvider(const std::string& driver_connection_string) : link_(driver_connection_string) {}
+OdbcProvider::OdbcProvider(const std::string& driver_connection_string, unsigned long login_timeout)
+    : link_(driver_connection_string, login_timeout) {}
 
 std::vector<TableInfo> OdbcProvider::tables() {
     odbc::Statement s(link_);

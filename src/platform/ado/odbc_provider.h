@@ -31,8 +31,9 @@ class KeyBook;
 
 class OdbcProvider : public Provider {
 public:
-    // Connects with a driver connection string.
-    explicit OdbcProvider(const std::string& driver_connection_string);
+    // Connects with a driver connection string, giving the login
+    // `login_timeout` seconds.
+    OdbcProvider(const std::string& driver_connection_string, unsigned long login_timeout);
 
     std::vector<TableInfo> tables() override;
     std::unique_ptr<RowSource> openTable(const std::string& name) override;

@@ -18,8 +18,6 @@ namespace {
 
 static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "the driver manager's wide characters are UTF-16");
 
-constexpr SQLULEN kLoginTimeoutSeconds = 15;
-
 std::u16string wide(const std::string& utf8) { return jet::toUtf16(utf8); }
 SQLWCHAR* wptr(std::u16string& s) { return reinterpret_cast<SQLWCHAR*>(s.data()); }
 
@@ -248,13 +246,13 @@ void bindValue(Bound& b, const Parameter& p) {
 
 }  // namespace
 
-Link::Link(const std::string& connection_string) {
+Link::Link(const std::string& connection_string, unsigned long login_timeout) {
     check(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env_), SQL_HANDLE_ENV, env_, "start");
     try {
         check(SQLSetEnvAttr(env_, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0),
               SQL_HANDLE_ENV, env_, "start");
         check(SQLAllocHandle(SQL_HANDLE_DBC, env_, &dbc_), SQL_HANDLE_ENV, env_, "start");
-        SQLSetConnectAttr(dbc_, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(kLoginTimeoutSeconds), 0);
+        SQLSetConnectAttr(dbc_, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLULEN(login_timeout)), 0);
         std::u16string text = wide(connection_string);
         check(SQLDriverConnectW(dbc_, nullptr, wptr(text), SQLSMALLINT(text.size()), nullptr, 0, nullptr,
                                 SQL_DRIVER_NOPROMPT),

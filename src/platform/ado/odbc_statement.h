@@ -33,8 +33,9 @@ struct Parameter {
 // One connection to a data source, with its own environment.
 class Link {
 public:
-    // Connects with a driver connection string; never prompts.
-    explicit Link(const std::string& connection_string);
+    // Connects with a driver connection string; never prompts, and gives
+    // up after `login_timeout` seconds (0: when the driver does).
+    Link(const std::string& connection_string, unsigned long login_timeout);
     ~Link();
     Link(const Link&) = delete;
     Link& operator=(const Link&) = delete;

@@ -94,4 +94,13 @@ std::string DriverConnectionString(const ConnectionString& source, const std::st
     return out;
 }
 
+unsigned long LoginTimeout(const ConnectionString& source) {
+    if (!source.has("Connect Timeout")) return 15;
+    std::string text = trimmed(source.get("Connect Timeout"));
+    bool number = !text.empty() && text.size() <= 5;
+    for (char c : text) number = number && std::isdigit(static_cast<unsigned char>(c));
+    if (!number) throw Error(kErrInvalidConnection, "The connect timeout is not a number of seconds: " + text);
+    return std::stoul(text);
+}
+
 }  // namespace ado

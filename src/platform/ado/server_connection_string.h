@@ -4,7 +4,7 @@
 // Read: "Data Source" (host, "host,port", "host\instance", "tcp:" prefix,
 // "(local)" or "." for this machine), "Initial Catalog", "User ID",
 // "password" (also "Password", "PWD"). Other keys of the provider's string
-// change nothing here. Values the user typed that hold ";", "=", braces or
+// change nothing here, but for "Connect Timeout". Values the user typed that hold ";", "=", braces or
 // the like are put in braces for the driver, "}" doubled, so that no value
 // can end early or add keys.
 #pragma once
@@ -26,5 +26,10 @@ bool IsServerProvider(const std::string& provider);
 // For the driver named: FreeTDS gets its TDS protocol version and port
 // 1433 unless the source names another; other drivers take their defaults.
 std::string DriverConnectionString(const ConnectionString& source, const std::string& driver_name = ServerDriver());
+
+// The seconds a login may take, so that a server that never answers cannot
+// hold the window: "Connect Timeout" of the source (0 waits as long as the
+// way to the server does), else ADO's 15.
+unsigned long LoginTimeout(const ConnectionString& source);
 
 }  // namespace ado

@@ -256,13 +256,15 @@ struct SelectCore;
 
 class Parser {
 public:
-    Parser(const std::string& text) : text_(text), toks_(tokenize(text)) {}
+    Parser(const std::string& text, const DateColumn& is_date)
+        : text_(text), toks_(tokenize(text)), is_date_(is_date) {}
 
     Statement statement();
 
 private:
     const std::string& text_;
     std::vector<Token> toks_;
+    const DateColumn& is_date_;
     size_t at_ = 0;
     Statement st_;
     long clause_error_ = kErrSelect;
@@ -1111,6 +1113,7 @@ Expr Parser::primary() {
     }
     if (atName()) {
         // A field, or table.field: each part quoted as typed.
+        std::string qualifier;
         e.field = take().text;
         e.sql = quoteName(e.field);
         while (isOp(".") || isOp("!")) {
@@ -1118,10 +1121,12 @@ Expr Parser::primary() {
             ++at_;
             std::string part = name(kErrExpression, "Syntax error in query expression '" + span(start) + "'.");
             e.qualified = e.field + "." + part;
+            qualifier = e.field;
             e.field = part;
             e.sql += "." + quoteName(part);
         }
         e.column = true;
+        e.date = is_date_ && is_date_(qualifier, e.field);
         return e;
     }
     if (t.kind == Tok::End) fail(kErrExpression, "Syntax error in query expression: an expression is expected at the end.");
@@ -1191,8 +1196,8 @@ Expr Parser::call(const Token& fn) {
 
 }  // namespace
 
-Statement translate(const std::string& access_sql) {
-    Parser parser(access_sql);
+Statement translate(const std::string& access_sql, const DateColumn& is_date) {
+    Parser parser(access_sql, is_date);
     return parser.statement();
 }
 

@@ -13,6 +13,7 @@
 // Exactly one statement per text: a second statement after ";" is an error.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -56,7 +57,11 @@ struct Statement {
 // fits (3075 syntax error in expression, 3085 undefined function, 3131
 // syntax error in FROM, 3134 INSERT INTO, 3144 UPDATE, 3290 CREATE TABLE,
 // 3295 DROP, 3293 ALTER TABLE, 3319 syntax in union...), else -2147217900.
-Statement translate(const std::string& access_sql);
+// `is_date`, where given, says whether a field (with the table or alias
+// that qualifies it, else "") is a Date/Time column, so that results
+// computed from one (Max, a date plus days, IIf ...) are typed as dates.
+using DateColumn = std::function<bool(const std::string& qualifier, const std::string& field)>;
+Statement translate(const std::string& access_sql, const DateColumn& is_date = {});
 
 // Whether the SQLite text of `st` (a Select or SelectInto) is the whole of
 // its one table, "SELECT * FROM t" with nothing more, which the engine

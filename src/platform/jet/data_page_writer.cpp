@@ -52,8 +52,8 @@ RowId addRow(Pager& pager, const Format& f, const PageOwner& o, const std::vecto
     if (row.size() + offsetTable(f) + 2 > pager.pageSize()) throw Error(kErrIo, "A row is larger than a page.");
     uint32_t number = 0;
     if (o.owned_map) {
-        std::vector<uint32_t> owned = readUsageMap(pager, f, o.owned_map);
-        if (!owned.empty() && hasRoom(pager.page(owned.back()), f, o.owner, row.size())) number = owned.back();
+        uint32_t last = lastUsagePage(pager, f, o.owned_map);
+        if (last != 0 && hasRoom(pager.page(last), f, o.owner, row.size())) number = last;
     }
     if (number == 0) number = newDataPage(pager, f, o);
 

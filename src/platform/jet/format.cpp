@@ -27,6 +27,7 @@ constexpr Format kJet3 = {
     .column_entry = 18,
     .real_index_entry = 39,
     .real_index_skip = 0,
+    .real_index_flags = 38,
     .logical_index_entry = 20,
     .logical_index_skip = 0,
     .col_number = 1,
@@ -36,6 +37,8 @@ constexpr Format kJet3 = {
     .col_flags = 13,
     .col_fixed_offset = 14,
     .col_length = 16,
+    .col_sort_order = 9,
+    .col_sort_version = 0,
     .row_count_size = 1,
 };
 
@@ -62,6 +65,7 @@ constexpr Format kJet4 = {
     .column_entry = 25,
     .real_index_entry = 52,
     .real_index_skip = 4,
+    .real_index_flags = 46,  // four unknown bytes sit between the first page and the flags
     .logical_index_entry = 28,
     .logical_index_skip = 4,
     .col_number = 5,
@@ -71,6 +75,8 @@ constexpr Format kJet4 = {
     .col_flags = 15,
     .col_fixed_offset = 21,
     .col_length = 23,
+    .col_sort_order = 11,
+    .col_sort_version = 14,
     .row_count_size = 2,
 };
 

@@ -38,6 +38,7 @@ struct Format {
     uint32_t column_entry;             // size of one column descriptor
     uint32_t real_index_entry;         // columns, usage map, root, flags
     uint32_t real_index_skip;          // leading unknown bytes of that entry
+    uint32_t real_index_flags;         // offset of the flags byte in that entry
     uint32_t logical_index_entry;
     uint32_t logical_index_skip;
 
@@ -49,6 +50,8 @@ struct Format {
     uint32_t col_flags;
     uint32_t col_fixed_offset;
     uint32_t col_length;
+    uint32_t col_sort_order;    // text: the collation's locale id (u16)
+    uint32_t col_sort_version;  // text: its version (Jet 4 only)
 
     // Rows.
     uint32_t row_count_size;  // bytes of the column count heading a row (1 or 2)

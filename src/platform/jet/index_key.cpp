@@ -1,6 +1,9 @@
 #include "index_key.h"
 
+#include <algorithm>
 #include <cstring>
+
+#include "text_key.h"
 
 namespace jet {
 
@@ -12,10 +15,13 @@ const Column* columnNumbered(const TableDef& t, uint16_t number) {
     return nullptr;
 }
 
-bool covered(uint8_t type) {
-    switch (type) {
-    case kByte: case kInteger: case kLong: case kBigInt: case kCurrency: case kSingle: case kDouble: case kDateTime:
+bool covered(const Column& c) {
+    switch (c.type) {
+    case kBoolean: case kByte: case kInteger: case kLong: case kBigInt: case kCurrency: case kSingle: case kDouble:
+    case kDateTime: case kGuid: case kBinary:
         return true;
+    case kText: case kMemo:
+        return textSortOrder(c).has_value();
     default:
         return false;
     }
@@ -35,6 +41,28 @@ void appendFloat(std::vector<uint8_t>& out, uint64_t bits, size_t bytes) {
     uint64_t sign = uint64_t(1) << (8 * bytes - 1);
     uint64_t mask = bytes == 8 ? ~uint64_t(0) : (uint64_t(1) << (8 * bytes)) - 1;
     appendBigEndian(out, (bits & sign) ? ~bits & mask : bits | sign, bytes);
+}
+
+void appendSegmented(std::vector<uint8_t>& out, const uint8_t* data, size_t size, bool ascending) {
+    for (size_t at = 0; at < size; at += 8) {
+        size_t n = std::min<size_t>(8, size - at);
+        size_t from = out.size();
+        out.insert(out.end(), data + at, data + at + n);
+        out.insert(out.end(), 8 - n, 0);
+        bool last = at + 8 >= size;
+        if (last) out.push_back(uint8_t(n));
+        if (!ascending)
+            for (size_t i = from; i < out.size(); ++i) out[i] = uint8_t(~out[i]);
+        if (!last) out.push_back(0x09);
+    }
+}
+
+// The GUID in its written order: Data1..3 big-endian.
+void appendGuid(std::vector<uint8_t>& out, const Guid& g, bool ascending) {
+    const uint8_t* b = g.bytes.data();
+    uint8_t canonical[16] = {b[3], b[2], b[1], b[0], b[5], b[4], b[7], b[6]};
+    std::memcpy(canonical + 8, b + 8, 8);
+    appendSegmented(out, canonical, 16, ascending);
 }
 
 void appendValue(std::vector<uint8_t>& out, const Column& c, const Value& v) {
@@ -68,7 +96,7 @@ void appendValue(std::vector<uint8_t>& out, const Column& c, const Value& v) {
 bool keyKindsCovered(const TableDef& t, const RealIndex& index) {
     for (const IndexColumn& ic : index.columns) {
         const Column* c = columnNumbered(t, ic.column_number);
-        if (!c || !covered(c->type)) return false;
+        if (!c || !covered(*c)) return false;
     }
     return true;
 }
@@ -76,11 +104,34 @@ bool keyKindsCovered(const TableDef& t, const RealIndex& index) {
 namespace {
 
 void appendColumn(std::vector<uint8_t>& key, const Column& c, const IndexColumn& ic, const Value& v) {
-    if (v.isNull()) {
+    // A Yes/No value is never Null: it lives in the null mask.
+    if (v.isNull() && c.type != kBoolean) {
         key.push_back(ic.ascending ? 0x00 : 0xFF);
         return;
     }
     key.push_back(ic.ascending ? 0x7F : 0x80);
+    switch (c.type) {
+    case kBoolean: {
+        bool yes = v.is<bool>() && v.as<bool>();
+        key.push_back(yes == ic.ascending ? 0x00 : 0xFF);
+        return;
+    }
+    case kText: case kMemo: {
+        std::optional<TextSortOrder> order = textSortOrder(c);
+        if (!order)
+            throw Error(kErrUnsupported,
+                        "The index key of column '" + c.name + "' follows a sort order this version cannot encode.");
+        appendTextKey(key, *order, v.as<std::string>(), ic.ascending);
+        return;
+    }
+    case kGuid: appendGuid(key, v.as<Guid>(), ic.ascending); return;
+    case kBinary: {
+        const Binary& b = v.as<Binary>();
+        appendSegmented(key, b.data(), b.size(), ic.ascending);
+        return;
+    }
+    default: break;
+    }
     size_t from = key.size();
     appendValue(key, c, v);
     if (!ic.ascending)
@@ -112,8 +163,10 @@ std::vector<uint8_t> encodeKeyPrefix(const TableDef& t, const RealIndex& index, 
 }
 
 bool allKeyColumnsNull(const TableDef& t, const RealIndex& index, const std::vector<Value>& row) {
-    for (const IndexColumn& ic : index.columns)
-        if (!row.at(size_t(&keyColumn(t, ic) - t.columns.data())).isNull()) return false;
+    for (const IndexColumn& ic : index.columns) {
+        const Column& c = keyColumn(t, ic);
+        if (c.type == kBoolean || !row.at(size_t(&c - t.columns.data())).isNull()) return false;
+    }
     return true;
 }
 

@@ -5,10 +5,16 @@
 // whose unsigned byte order is the value order: whole numbers and Currency
 // big-endian with the sign bit flipped; Single, Double and Date/Time
 // big-endian with the sign bit flipped, or every bit flipped when negative.
-// Descending columns store their data with every bit flipped.
+// Descending columns store their data with every bit flipped. Yes/No is
+// never Null: 00 for Yes, FF for No (swapped when descending). A GUID is
+// its 16 bytes, Data1..3 big-endian, as a binary key: segments of 8
+// bytes, each followed by 09 when more follow, the last zero-padded and
+// followed by its length (descending flips all but the 09s); an empty
+// value is the flag byte alone. Text and Memo follow their column's sort
+// order (text_key.h).
 //
-// Keys of other kinds (text under Access's sort orders, Boolean, GUID,
-// binary, Decimal) are refused: a key encoded wrongly would leave an index
+// Keys of other kinds (text under another sort order, Decimal,
+// attachments) are refused: a key encoded wrongly would leave an index
 // that disagrees with its table.
 #pragma once
 

@@ -276,6 +276,13 @@ void requireWritable(const Format& f) {
 
 }  // namespace
 
+void writeEmptyIndex(Pager& pager, const Format& f, uint32_t owner, uint32_t page) {
+    requireWritable(f);
+    Node root{page, IndexPage{}};
+    root.page.type = kIndexLeafPage;
+    writePage(pager, f, owner, root);
+}
+
 bool indexKeyFits(const Format& f, const std::vector<uint8_t>& key) {
     return key.size() + kRowPointerSize + kChildSize <= roomOf(f) / 4;
 }

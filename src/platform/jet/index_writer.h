@@ -36,6 +36,10 @@
 
 namespace jet {
 
+// Makes `page` the root of an index with no entries: an empty leaf, as
+// Access leaves a new index. `owner` is the table definition page.
+void writeEmptyIndex(Pager& pager, const Format& format, uint32_t owner, uint32_t page);
+
 // True when an entry with `key` keeps within the bound above.
 bool indexKeyFits(const Format& format, const std::vector<uint8_t>& key);
 

@@ -28,19 +28,29 @@ uint64_t get64(const std::vector<uint8_t>& b, size_t at) {
     return v;
 }
 
-// FNV-1a over the header fields and the records.
-uint64_t checksum(const std::vector<uint8_t>& b) {
+// FNV-1a over the header fields and the records, which end at `end`.
+uint64_t checksum(const std::vector<uint8_t>& b, size_t end) {
     uint64_t h = 1469598103934665603ull;
     auto mix = [&](size_t from, size_t to) {
         for (size_t i = from; i < to; ++i) h = (h ^ b[i]) * 1099511628211ull;
     };
     mix(8, 24);
-    mix(kHeaderSize, b.size());
+    mix(kHeaderSize, end);
     return h;
 }
 
 [[noreturn]] void ioError(const std::string& what, const std::string& path) {
     throw Error(kErrIo, "Could not " + what + " '" + path + "': " + std::strerror(errno) + ".");
+}
+
+void writeAt(int fd, const uint8_t* data, size_t length, const std::string& path) {
+    size_t done = 0;
+    while (done < length) {
+        ssize_t n = ::pwrite(fd, data + done, length - done, off_t(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) ioError("write the journal", path);
+        done += size_t(n);
+    }
 }
 
 }  // namespace
@@ -55,7 +65,21 @@ void syncDirectoryOf(const std::string& path) {
     if (rc != 0) ioError("flush the folder of", path);
 }
 
-void writeJournal(const std::string& path, const Journal& j, const std::function<void()>& io_point) {
+int openJournal(const std::string& path) {
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) ioError("create the journal", path);
+    try {
+        syncDirectoryOf(path);
+    } catch (const Error&) {
+        ::close(fd);
+        throw;
+    }
+    return fd;
+}
+
+// Only the data is flushed (fdatasync): the file's length is flushed with
+// it where it grew, and its times are not needed to read it back.
+void writeJournal(int fd, const std::string& path, const Journal& j, const std::function<void()>& io_point) {
     std::vector<uint8_t> b(kHeaderSize);
     std::memcpy(b.data(), kMagic, 8);
     put32(b, 8, j.page_size);
@@ -68,29 +92,20 @@ void writeJournal(const std::string& path, const Journal& j, const std::function
         put32(b, at, r.page);
         b.insert(b.end(), r.image.begin(), r.image.end());
     }
-    put64(b, 24, checksum(b));
+    put64(b, 24, checksum(b, b.size()));
 
     io_point();
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) ioError("create the journal", path);
-    size_t done = 0;
-    while (done < b.size()) {
-        ssize_t n = ::write(fd, b.data() + done, b.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            ::close(fd);
-            ioError("write the journal", path);
-        }
-        done += size_t(n);
-    }
+    writeAt(fd, b.data(), b.size(), path);
     io_point();
-    if (::fsync(fd) != 0) {
-        ::close(fd);
-        ioError("flush the journal", path);
-    }
-    ::close(fd);
+    if (::fdatasync(fd) != 0) ioError("flush the journal", path);
+}
+
+void clearJournal(int fd, const std::string& path, const std::function<void()>& io_point) {
+    const std::vector<uint8_t> cleared(sizeof kMagic, 0);
     io_point();
-    syncDirectoryOf(path);
+    writeAt(fd, cleared.data(), cleared.size(), path);
+    io_point();
+    if (::fdatasync(fd) != 0) ioError("flush the journal", path);
 }
 
 std::optional<Journal> readJournal(const std::string& path) {
@@ -115,8 +130,8 @@ std::optional<Journal> readJournal(const std::string& path) {
     uint32_t count = get32(b, 12);
     j.original_size = get64(b, 16);
     if (j.page_size == 0 || j.page_size > 65536) return std::nullopt;
-    if (b.size() != kHeaderSize + size_t(count) * (4 + j.page_size)) return std::nullopt;
-    if (get64(b, 24) != checksum(b)) return std::nullopt;
+    size_t end = kHeaderSize + size_t(count) * (4 + j.page_size);
+    if (b.size() < end || get64(b, 24) != checksum(b, end)) return std::nullopt;
     size_t at = kHeaderSize;
     for (uint32_t i = 0; i < count; ++i) {
         JournalRecord r;

@@ -2,10 +2,16 @@
 // to overwrite, and the file's original length.
 //
 // Layout: a 32-byte header (magic "PLNJRNL1", page size, record count,
-// original length, and a checksum of everything after the magic but the
-// checksum itself), then per record a 4-byte page number and the page image.
+// original length, and a checksum of the header fields and the records),
+// then per record a 4-byte page number and the page image. The file may go
+// on past the last record: a writer keeps its journal file between commits
+// and only ever overwrites it from the start, so bytes of a longer, earlier
+// journal are left behind and mean nothing.
+//
 // A journal whose checksum does not hold was torn by a crash while being
 // written; the database file was not yet touched then, so it is discarded.
+// A cleared journal (its magic zeroed once the commit it served is durable)
+// is no journal.
 #pragma once
 
 #include <cstdint>
@@ -27,9 +33,17 @@ struct Journal {
     std::vector<JournalRecord> records;
 };
 
-// Writes and flushes the journal at `path` (and its folder's entry).
-// `io_point` runs before each write and flush. Throws kErrIo.
-void writeJournal(const std::string& path, const Journal& journal, const std::function<void()>& io_point);
+// Opens the journal file at `path` for writing, creating it, and flushes
+// its folder so that the file survives a crash. Throws kErrIo.
+int openJournal(const std::string& path);
+
+// Writes the journal into `fd` (the file at `path`) from its start and
+// flushes it. `io_point` runs before the write and the flush. Throws kErrIo.
+void writeJournal(int fd, const std::string& path, const Journal& journal, const std::function<void()>& io_point);
+
+// Clears the journal in `fd` and flushes that, so that no opener plays it
+// back. `io_point` runs before the write and the flush. Throws kErrIo.
+void clearJournal(int fd, const std::string& path, const std::function<void()>& io_point);
 
 // The journal at `path` when it is complete; nothing when absent or torn.
 std::optional<Journal> readJournal(const std::string& path);

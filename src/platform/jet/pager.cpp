@@ -52,7 +52,14 @@ Pager::Pager(const std::string& path, Mode mode) : path_(path) {
     mapFile();
 }
 
+// A cleared journal goes while the lock is still held, so it never meets
+// another writer's; a live one (a failed commit that could not be undone)
+// stays for the next opener to play back.
 Pager::~Pager() {
+    if (journal_fd_ >= 0) {
+        ::close(journal_fd_);
+        if (!journal_live_) ::unlink(journalPath().c_str());
+    }
     if (map_) ::munmap(const_cast<uint8_t*>(map_), map_size_);
     if (fd_ >= 0) ::close(fd_);  // also releases the lock
 }
@@ -189,29 +196,23 @@ void Pager::commit() {
             j.records.push_back({n, std::vector<uint8_t>(old, old + page_size_)});
         }
     try {
-        writeJournal(journalPath(), j, [this] { ioPoint(); });
+        if (journal_fd_ < 0) {
+            ioPoint();
+            journal_fd_ = openJournal(journalPath());
+        }
+        writeJournal(journal_fd_, journalPath(), j, [this] { ioPoint(); });
+        journal_live_ = true;
         for (const auto& [n, data] : dirty_) {
             ioPoint();
             writeAll(fd_, data.get(), page_size_, off_t(n) * page_size_, path_);
         }
+        // Data only: the length is flushed with it where the file grew.
         ioPoint();
-        if (::fsync(fd_) != 0) ioError("flush", path_);
-        ioPoint();
-        if (::unlink(journalPath().c_str()) != 0) ioError("remove the journal of", path_);
-        ioPoint();
-        syncDirectoryOf(path_);
+        if (::fdatasync(fd_) != 0) ioError("flush", path_);
+        clearJournal(journal_fd_, journalPath(), [this] { ioPoint(); });
+        journal_live_ = false;
     } catch (const Error&) {
-        // Undo what reached the file; if even that fails the journal stays
-        // and the next open plays it back.
-        if (auto again = readJournal(journalPath())) {
-            try {
-                for (const JournalRecord& r : again->records)
-                    writeAll(fd_, r.image.data(), r.image.size(), off_t(r.page) * page_size_, path_);
-                if (::ftruncate(fd_, off_t(again->original_size)) == 0 && ::fsync(fd_) == 0)
-                    ::unlink(journalPath().c_str());
-            } catch (const Error&) {
-            }
-        }
+        if (journal_live_) undoFromJournal();
         rollback();
         throw;
     }
@@ -219,6 +220,21 @@ void Pager::commit() {
     committed_page_count_ = page_count_;
     dirty_.clear();
     in_transaction_ = false;
+}
+
+// After a failed commit: puts back what may have reached the file. If even
+// that fails the journal stays live and the next opener plays it back.
+void Pager::undoFromJournal() {
+    std::optional<Journal> j = readJournal(journalPath());
+    if (!j) return;
+    try {
+        for (const JournalRecord& r : j->records)
+            writeAll(fd_, r.image.data(), r.image.size(), off_t(r.page) * page_size_, path_);
+        if (::ftruncate(fd_, off_t(j->original_size)) != 0 || ::fdatasync(fd_) != 0) return;
+        clearJournal(journal_fd_, journalPath(), [] {});
+        journal_live_ = false;
+    } catch (const Error&) {
+    }
 }
 
 }  // namespace jet

@@ -10,14 +10,19 @@
 // at once. commit() makes the whole change durable or none of it:
 //   1. the original image of every changed page, with the file's original
 //      length, is written to the journal beside the file ("<file>-journal"),
-//      with a checksum, and flushed (the file and its folder);
+//      with a checksum, and flushed;
 //   2. the changed and new pages are written to the file, which is flushed;
-//   3. the journal is removed.
+//   3. the journal is cleared, and that flushed.
 // A crash before 2 leaves the file as it was (a torn journal fails its
 // checksum and is discarded); a crash after it leaves a complete journal
 // that the next opener plays back. A journal is only played back by an
 // opener that can take the file's lock, so a commit in progress in another
 // process is never undone.
+//
+// The journal file is made (and its folder flushed) by the first commit and
+// kept, cleared, while the lock is held, then removed when the pager
+// closes: a commit then costs three flushes of file data and no change to
+// the folder.
 //
 // The write lock (flock, exclusive) is taken by the first transaction and
 // kept until the pager closes, so a second writer gets a clear "in use"
@@ -93,6 +98,7 @@ private:
     void recoverJournal();
     void ioPoint();
     std::string journalPath() const { return path_ + "-journal"; }
+    void undoFromJournal();
 
     std::string path_;
     int fd_ = -1;
@@ -106,6 +112,8 @@ private:
     uint32_t key_ = 0;
     mutable std::unordered_map<uint32_t, std::unique_ptr<uint8_t[]>> decoded_;
 
+    int journal_fd_ = -1;        // open from the first commit until the pager closes
+    bool journal_live_ = false;  // the journal holds images the file may need back
     bool in_transaction_ = false;
     uint32_t committed_page_count_ = 0;
     std::map<uint32_t, std::unique_ptr<uint8_t[]>> dirty_;  // ordered: written in page order

@@ -14,6 +14,8 @@
 #include "data_page.h"
 #include "data_page_writer.h"
 #include "error.h"
+#include "index_page.h"
+#include "index_writer.h"
 #include "table_writer.h"
 #include "usage_map.h"
 #include "usage_map_writer.h"
@@ -30,6 +32,13 @@ constexpr uint32_t kAccessConstant = 0x0659;  // written by Access in a definiti
 constexpr uint16_t kGeneralSortOrder = 0x0409;
 constexpr uint8_t kColumnFixed = 0x01, kColumnUpdatable = 0x02, kColumnAutoNumber = 0x04;
 constexpr size_t kTdefChainHeader = 8;
+constexpr size_t kTdefTrailer = 8;      // Access leaves 8 bytes after a definition's end
+constexpr uint32_t kRealIndexConstant = 0x0783;  // heads every real index entry Access writes
+constexpr uint8_t kAccessIndexFlag = 0x80;       // set on every index Access 2000 and later write
+constexpr uint8_t kCascadeUnset = 0x04;          // both cascade bytes of an index that is no foreign key
+constexpr uint8_t kPrimaryKeyKind = 1;
+constexpr size_t kMaxKeyColumns = 10;
+constexpr char kPrimaryKeyName[] = "PrimaryKey";
 constexpr size_t kDataPageHeader = 14;  // Jet 4: type, 01, free space, owner, 4 unknown, row count
 constexpr size_t kMapRowSize = 69;      // inline map: kind, first page, 64-byte bitmap
 constexpr int16_t kTypeTable = 1;
@@ -106,29 +115,40 @@ uint16_t storedLength(const ColumnSpec& c) {
     }
 }
 
+// The rules for one column on its own: a known type, a size in range.
+void checkColumn(const ColumnSpec& c) {
+    checkName(c.name);
+    bool known = std::any_of(std::begin(kDdlTypes), std::end(kDdlTypes),
+                             [&](const DdlType& t) { return t.type == c.type; });
+    if (!known) throw Error(kErrBadFieldType, "Invalid field data type for field '" + c.name + "'.");
+    if ((c.type == kText || c.type == kBinary) && (c.size < 1 || c.size > 255))
+        throw Error(kErrBadFieldType, "The size of field '" + c.name + "' must be from 1 to 255.");
+    if (c.autonumber && c.type != kLong)
+        throw Error(kErrBadFieldType, "Only a Long Integer field can be an AutoNumber ('" + c.name + "').");
+    if (c.primary_key && longValue(c.type))
+        throw Error(kErrBadFieldType, "The Memo or OLE Object field '" + c.name + "' cannot be part of a primary key.");
+    // Required lives in the field's properties, which the engine does not
+    // write yet.
+    if (c.required)
+        throw Error(kErrUnsupported, "NOT NULL is not supported yet: create the table without it.");
+}
+
 void checkColumns(const std::vector<ColumnSpec>& columns) {
     if (columns.empty()) throw Error(kErrNoFields, "A table needs at least one field.");
     if (columns.size() > kMaxColumns) throw Error(kErrTooManyFields, "Too many fields defined.");
     for (size_t i = 0; i < columns.size(); ++i) {
         const ColumnSpec& c = columns[i];
-        checkName(c.name);
+        checkColumn(c);
         for (size_t k = 0; k < i; ++k)
             if (sameName(columns[k].name, c.name))
                 throw Error(kErrDuplicateField, "Cannot define field '" + c.name + "' more than once.");
-        bool known = std::any_of(std::begin(kDdlTypes), std::end(kDdlTypes),
-                                 [&](const DdlType& t) { return t.type == c.type; });
-        if (!known) throw Error(kErrBadFieldType, "Invalid field data type for field '" + c.name + "'.");
-        if ((c.type == kText || c.type == kBinary) && (c.size < 1 || c.size > 255))
-            throw Error(kErrBadFieldType, "The size of field '" + c.name + "' must be from 1 to 255.");
-        if (c.autonumber && c.type != kLong)
-            throw Error(kErrBadFieldType, "Only a Long Integer field can be an AutoNumber ('" + c.name + "').");
-        // Both live outside the definition (an index; the field's properties),
-        // which the engine does not write yet.
-        if (c.primary_key)
-            throw Error(kErrUnsupported, "PRIMARY KEY is not supported yet: create the table without it.");
-        if (c.required)
-            throw Error(kErrUnsupported, "NOT NULL is not supported yet: create the table without it.");
+        if (c.autonumber && std::any_of(columns.begin(), columns.begin() + long(i),
+                                        [](const ColumnSpec& k) { return k.autonumber; }))
+            throw Error(kErrBadFieldType, "A table can have only one AutoNumber field ('" + c.name + "').");
     }
+    if (std::count_if(columns.begin(), columns.end(), [](const ColumnSpec& c) { return c.primary_key; }) >
+        long(kMaxKeyColumns))
+        throw Error(kErrUnsupported, "A primary key can have at most 10 fields.");
 }
 
 // The table or query named `name`, if any: they share one name space.
@@ -155,9 +175,84 @@ double now() {
     return double(seconds) / 86400.0;
 }
 
-// The definition of a new, empty table whose maps are rows of `map_page`.
-std::vector<uint8_t> definition(const Format& f, const std::vector<ColumnSpec>& columns, uint32_t map_page) {
-    std::vector<uint8_t> b(f.tdef_index_block, 0);
+// The descriptor of column `c`, stored as column `number` in slot
+// `var_index` (variable kinds) or at `fixed_offset` (fixed kinds).
+std::vector<uint8_t> columnEntry(const Format& f, const ColumnSpec& c, uint16_t number, uint16_t var_index,
+                                 uint16_t fixed_offset) {
+    std::vector<uint8_t> d(f.column_entry, 0);
+    d[0] = c.type;
+    put32(&d[1], kAccessConstant);
+    put16(&d[f.col_number], number);
+    put16(&d[f.col_number + 4], number);  // column index
+    put16(&d[f.col_precision], kGeneralSortOrder);
+    put16(&d[f.col_var_index], var_index);
+    uint8_t flags = kColumnUpdatable;
+    if (!variableLength(c.type)) {
+        flags |= kColumnFixed;
+        if (c.type != kBoolean) put16(&d[f.col_fixed_offset], fixed_offset);  // Yes/No lives in the null mask
+    }
+    if (c.autonumber) flags |= kColumnAutoNumber;
+    d[f.col_flags] = flags;
+    put16(&d[f.col_length], storedLength(c));
+    return d;
+}
+
+// The bytes a fixed-length column takes in a row's fixed part.
+uint16_t fixedSpan(const ColumnSpec& c) {
+    return variableLength(c.type) || c.type == kBoolean ? 0 : storedLength(c);
+}
+
+// Where a new table's maps sit on its map page: pages owned, pages with
+// room, a pair per long-value column, then the primary key's.
+struct MapRows {
+    size_t long_columns = 0;
+    bool keyed = false;
+
+    explicit MapRows(const std::vector<ColumnSpec>& columns) {
+        long_columns = size_t(std::count_if(columns.begin(), columns.end(), [](auto& c) { return longValue(c.type); }));
+        keyed = std::any_of(columns.begin(), columns.end(), [](auto& c) { return c.primary_key; });
+    }
+    size_t count() const { return 2 + 2 * long_columns + (keyed ? 1 : 0); }
+    uint16_t keyRow() const { return uint16_t(2 + 2 * long_columns); }
+};
+
+// The real index entry of a primary key on `key` (column numbers), its
+// B-tree rooted at `root`, its usage map at `map`.
+std::vector<uint8_t> primaryKeyEntry(const Format& f, const std::vector<uint16_t>& key, uint32_t map, uint32_t root) {
+    std::vector<uint8_t> e(f.real_index_entry, 0);
+    put32(&e[0], kRealIndexConstant);
+    uint8_t* columns = &e[f.real_index_skip];
+    for (size_t k = 0; k < kMaxKeyColumns; ++k) {
+        uint8_t* slot = columns + 3 * k;
+        put16(slot, k < key.size() ? key[k] : 0xFFFF);
+        slot[2] = k < key.size() ? 0x01 : 0x00;  // ascending; unused slots are FFFF 00
+    }
+    put32(columns + 30, map);
+    put32(columns + 34, root);
+    e[f.real_index_flags] = kAccessIndexFlag | kIndexRequired | kIndexUnique;
+    return e;
+}
+
+// The logical entry naming real index 0 as the table's primary key.
+std::vector<uint8_t> primaryKeyLogicalEntry(const Format& f) {
+    std::vector<uint8_t> e(f.logical_index_entry, 0);
+    uint8_t* d = &e[f.logical_index_skip];
+    // Index number and real index (d + 0, d + 4) are both 0.
+    put32(&e[0], kAccessConstant);
+    put32(d + 9, 0xFFFFFFFF);  // no related index
+    d[17] = kCascadeUnset;
+    d[18] = kCascadeUnset;
+    d[19] = kPrimaryKeyKind;
+    return e;
+}
+
+// The definition of a new, empty table whose maps are rows of `map_page`
+// and whose primary key, if any, has its root at `key_root`.
+std::vector<uint8_t> definition(const Format& f, const std::vector<ColumnSpec>& columns, uint32_t map_page,
+                                uint32_t key_root) {
+    MapRows rows(columns);
+    uint32_t real_count = rows.keyed ? 1 : 0;
+    std::vector<uint8_t> b(f.tdef_index_block + real_count * f.real_index_count_entry, 0);
     b[0] = kTdefPage;
     b[1] = 0x01;
     put32(&b[12], kAccessConstant);
@@ -168,35 +263,29 @@ std::vector<uint8_t> definition(const Format& f, const std::vector<ColumnSpec>& 
     put16(&b[f.tdef_max_cols], uint16_t(columns.size()));
     put16(&b[f.tdef_var_cols], var_count);
     put16(&b[f.tdef_col_count], uint16_t(columns.size()));
+    put32(&b[f.tdef_logical_index_count], real_count);
+    put32(&b[f.tdef_real_index_count], real_count);
     put32(&b[f.tdef_owned_pages], map_page << 8 | 0);
     put32(&b[f.tdef_free_pages], map_page << 8 | 1);
 
     uint16_t fixed_offset = 0, var_index = 0;
+    std::vector<uint16_t> key;
     for (size_t i = 0; i < columns.size(); ++i) {
         const ColumnSpec& c = columns[i];
-        std::vector<uint8_t> d(f.column_entry, 0);
-        d[0] = c.type;
-        put32(&d[1], kAccessConstant);
-        put16(&d[f.col_number], uint16_t(i));
-        put16(&d[f.col_number + 4], uint16_t(i));  // column index
-        put16(&d[f.col_precision], kGeneralSortOrder);
-        uint8_t flags = kColumnUpdatable;
-        if (variableLength(c.type)) {
-            put16(&d[f.col_var_index], var_index++);
-        } else {
-            flags |= kColumnFixed;
-            put16(&d[f.col_var_index], var_index);
-            if (c.type != kBoolean) {  // Yes/No values live in the null mask
-                put16(&d[f.col_fixed_offset], fixed_offset);
-                fixed_offset = uint16_t(fixed_offset + storedLength(c));
-            }
-        }
-        if (c.autonumber) flags |= kColumnAutoNumber;
-        d[f.col_flags] = flags;
-        put16(&d[f.col_length], storedLength(c));
+        std::vector<uint8_t> d = columnEntry(f, c, uint16_t(i), var_index, fixed_offset);
         b.insert(b.end(), d.begin(), d.end());
+        if (variableLength(c.type)) ++var_index;
+        fixed_offset = uint16_t(fixed_offset + fixedSpan(c));
+        if (c.primary_key) key.push_back(uint16_t(i));
     }
     for (const ColumnSpec& c : columns) appendName(b, c.name);
+    if (rows.keyed) {
+        std::vector<uint8_t> real = primaryKeyEntry(f, key, map_page << 8 | rows.keyRow(), key_root);
+        std::vector<uint8_t> logical = primaryKeyLogicalEntry(f);
+        b.insert(b.end(), real.begin(), real.end());
+        b.insert(b.end(), logical.begin(), logical.end());
+        appendName(b, kPrimaryKeyName);
+    }
     uint32_t map_row = 2;
     for (size_t i = 0; i < columns.size(); ++i) {
         if (!longValue(columns[i].type)) continue;
@@ -224,13 +313,47 @@ void writeDefinition(Pager& pager, const Format& f, uint32_t first, const std::v
         std::memcpy(p + header, def.data() + pos, chunk);
         p[0] = kTdefPage;
         p[1] = 0x01;
-        size_t used = header + chunk + (last ? 8 : 0);
+        size_t used = header + chunk + (last ? kTdefTrailer : 0);
         put16(p + 2, uint16_t(used >= size ? 0 : size - used));
         put32(p + 4, next);
         pos += chunk;
         if (last) return;
         page = next;
     }
+}
+
+// The stored bytes of a one-page definition, up to the length it gives.
+std::vector<uint8_t> definitionBytes(const Pager& pager, uint32_t page) {
+    Bytes p = pager.page(page);
+    size_t length = p.u32(8);
+    if (length > p.size()) corrupt("a table definition is longer than its page");
+    return std::vector<uint8_t>(p.data(), p.data() + length);
+}
+
+// Where the parts a new column adds to end, in a definition's bytes.
+struct DefinitionLayout {
+    size_t columns_end = 0;  // after the last column descriptor
+    size_t names_end = 0;    // after the last column name
+    size_t maps_end = 0;     // at the FFFF that closes the long-value maps
+};
+
+DefinitionLayout layoutOf(const Format& f, const std::vector<uint8_t>& def) {
+    Bytes b(def.data(), def.size());
+    DefinitionLayout at;
+    size_t columns = b.u16(f.tdef_col_count), logical = b.u32(f.tdef_logical_index_count);
+    size_t real = b.u32(f.tdef_real_index_count);
+    at.columns_end = f.tdef_index_block + real * f.real_index_count_entry + columns * f.column_entry;
+    size_t pos = at.columns_end;
+    auto skipNames = [&](size_t n) {
+        for (size_t i = 0; i < n; ++i) pos += 2 + b.u16(pos);
+    };
+    skipNames(columns);
+    at.names_end = pos;
+    pos += real * f.real_index_entry + logical * f.logical_index_entry;
+    skipNames(logical);
+    while (b.u16(pos) != 0xFFFF) pos += 10;  // Bytes throws past the end
+    at.maps_end = pos;
+    return at;
 }
 
 // The page of a new table's usage maps: `count` empty inline maps.
@@ -297,6 +420,21 @@ std::vector<std::vector<Value>> inheritedAces(Database& db, int32_t container, i
     return rows;
 }
 
+// Every page of the B-tree under `root`, found by walking it: the index's
+// usage map need not list the pages its splits added.
+void addIndexPages(const Pager& pager, const Format& f, uint32_t root, std::set<uint32_t>& pages) {
+    std::vector<uint32_t> pending{root};
+    while (!pending.empty()) {
+        uint32_t number = pending.back();
+        pending.pop_back();
+        if (number == 0 || number >= pager.pageCount() || !pages.insert(number).second) continue;
+        IndexPage page = IndexPage::read(pager, f, number);
+        if (page.type != kIndexNodePage) continue;
+        for (const IndexEntry& e : page.entries) pending.push_back(e.child);
+        pending.push_back(page.tail);
+    }
+}
+
 // Every page a table holds: definition chain, data and long-value pages,
 // index pages, reference-map pages, and map-row pages holding only its maps.
 std::set<uint32_t> pagesOf(const Database& db, const TableDef& t) {
@@ -309,7 +447,7 @@ std::set<uint32_t> pagesOf(const Database& db, const TableDef& t) {
     for (const ColumnMaps& m : t.column_maps) maps.insert(maps.end(), {m.owned_pages, m.free_pages});
     for (const RealIndex& r : t.real_indexes) {
         maps.push_back(r.usage_map);
-        if (r.root_page) pages.insert(r.root_page);
+        if (r.root_page) addIndexPages(pager, f, r.root_page, pages);
     }
     std::map<uint32_t, std::set<uint16_t>> map_rows;
     for (uint32_t m : maps) {
@@ -413,12 +551,16 @@ uint32_t writeTablePages(Database& db, const std::vector<ColumnSpec>& columns) {
     checkColumns(columns);
     Pager& pager = db.writablePager();
     const Format& f = db.format();
+    MapRows rows(columns);
     uint32_t tdef = allocatePage(pager, f);
     uint32_t maps = allocatePage(pager, f);
-    size_t long_columns = size_t(std::count_if(columns.begin(), columns.end(),
-                                               [](const ColumnSpec& c) { return longValue(c.type); }));
-    writeMapPage(pager, f, maps, 2 + 2 * long_columns);
-    writeDefinition(pager, f, tdef, definition(f, columns, maps));
+    uint32_t key_root = rows.keyed ? allocatePage(pager, f) : 0;
+    writeMapPage(pager, f, maps, rows.count());
+    if (rows.keyed) {
+        writeEmptyIndex(pager, f, tdef, key_root);
+        markPage(pager, f, maps << 8 | rows.keyRow(), key_root, true);
+    }
+    writeDefinition(pager, f, tdef, definition(f, columns, maps, key_root));
     return tdef;
 }
 
@@ -484,12 +626,84 @@ void copyTable(Database& db, const std::string& source, const std::string& targe
 
 void addColumn(Database& db, const std::string& table, const ColumnSpec& column) {
     refuseJet3(db);
-    db.table(table);
-    checkName(column.name);
-    // Rows written before the column would need reading as Null, and index
-    // definitions after the columns would move; until both are handled the
-    // change is refused rather than risked.
-    throw Error(kErrUnsupported, "Adding a field to an existing table is not supported yet.");
+    const TableDef& t = db.table(table);
+    const CatalogEntry* entry = nullptr;
+    for (const CatalogEntry& e : db.catalog())
+        if (e.isTable() && sameName(e.name, table)) entry = &e;
+    if (entry && entry->isSystem())
+        throw Error(kErrUnsupported, "The system table '" + entry->name + "' cannot be changed.");
+    checkColumn(column);
+    if (t.findColumn(column.name) >= 0)
+        throw Error(kErrDuplicateField, "Cannot define field '" + column.name + "' more than once.");
+    if (t.columns.size() >= kMaxColumns) throw Error(kErrTooManyFields, "Too many fields defined.");
+    if (column.primary_key)
+        throw Error(kErrUnsupported, "A primary key cannot be added with a new field; create the table with it.");
+    if (column.autonumber && std::any_of(t.columns.begin(), t.columns.end(), [](const Column& c) { return c.autoNumber(); }))
+        throw Error(kErrBadFieldType, "A table can have only one AutoNumber field ('" + column.name + "').");
+
+    // Rows already stored are left as they are: each names how many columns
+    // it holds, and readers take a column past that count as Null. Cases
+    // that would not read back so are refused: an AutoNumber (Access
+    // numbers the existing rows); the first variable-length column (rows of
+    // a table without one have no variable-offset table); and a table with
+    // deleted columns, whose rows count them, so that readers that match a
+    // row's columns by count take the new column for one stored in the row.
+    bool has_rows = t.row_count > 0 || TableScan(db, t).next();
+    size_t var_columns = size_t(std::count_if(t.columns.begin(), t.columns.end(),
+                                              [](const Column& c) { return !c.fixedLength(); }));
+    if (has_rows && column.autonumber)
+        throw Error(kErrUnsupported, "An AutoNumber field can only be added to an empty table.");
+    if (has_rows && variableLength(column.type) && var_columns == 0)
+        throw Error(kErrUnsupported, "A Text, Memo, OLE Object or Binary field can only be added to a table that "
+                                     "already has one, or to an empty table.");
+    if (has_rows && (t.max_columns != t.columns.size() || t.var_columns != var_columns))
+        throw Error(kErrUnsupported, "Fields were deleted from table '" + table +
+                                         "'; a field can be added to it only when it is empty.");
+
+    Pager& pager = db.writablePager();
+    const Format& f = db.format();
+    if (pager.page(t.page).u32(4) != 0)
+        throw Error(kErrUnsupported, "The definition of table '" + table + "' is too large to add a field to.");
+    std::vector<uint8_t> def = definitionBytes(pager, t.page);
+    DefinitionLayout at = layoutOf(f, def);
+
+    uint16_t number = t.max_columns, var_index = t.var_columns, fixed_end = 0;
+    for (const Column& c : t.columns) {
+        number = std::max<uint16_t>(number, uint16_t(c.number + 1));
+        if (!c.fixedLength()) var_index = std::max<uint16_t>(var_index, uint16_t(c.var_index + 1));
+        else if (c.type != kBoolean) fixed_end = std::max<uint16_t>(fixed_end, uint16_t(c.fixed_offset + c.length));
+    }
+    std::vector<uint8_t> maps;
+    std::vector<uint8_t> name;
+    appendName(name, column.name);
+    std::vector<uint8_t> entry_bytes = columnEntry(f, column, number, var_index, fixed_end);
+    // Refused before any page changes: the definition must stay on one page.
+    size_t grown = def.size() + entry_bytes.size() + name.size() + (longValue(column.type) ? 10 : 0);
+    if (grown + kTdefTrailer > f.page_size)
+        throw Error(kErrUnsupported, "The definition of table '" + table + "' is too large to add a field to.");
+
+    if (longValue(column.type)) {
+        uint32_t map_page = allocatePage(pager, f);
+        writeMapPage(pager, f, map_page, 2);
+        append16(maps, number);
+        append32(maps, map_page << 8 | 0);
+        append32(maps, map_page << 8 | 1);
+    }
+    // Back to front, so that the earlier positions stay where they were.
+    def.insert(def.begin() + long(at.maps_end), maps.begin(), maps.end());
+    def.insert(def.begin() + long(at.names_end), name.begin(), name.end());
+    def.insert(def.begin() + long(at.columns_end), entry_bytes.begin(), entry_bytes.end());
+    put16(&def[f.tdef_max_cols], uint16_t(number + 1));
+    if (variableLength(column.type)) put16(&def[f.tdef_var_cols], uint16_t(var_index + 1));
+    put16(&def[f.tdef_col_count], uint16_t(t.columns.size() + 1));
+    put32(&def[8], uint32_t(def.size()));
+    uint8_t* p = pager.modify(t.page);
+    std::memcpy(p, def.data(), def.size());
+    std::memset(p + def.size(), 0, f.page_size - def.size());
+    put16(p + 2, uint16_t(f.page_size - def.size() - kTdefTrailer));
+
+    TableDef& cached = db.tableForWriting(table);
+    cached = TableDef::read(pager, f, db.codec(), cached.page);
 }
 
 }  // namespace jet

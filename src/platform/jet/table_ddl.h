@@ -8,9 +8,9 @@
 // caller went on to commit.
 //
 // A table is its definition (TDEF) page, its two usage maps (pages owned,
-// pages with room), a pair of usage maps per long-value column, its
-// catalog row in MSysObjects and the catalog's access-control rows in
-// MSysACEs. Catalog rows go through TableWriter, which keeps the catalog's
+// pages with room), a pair of usage maps per long-value column, the
+// B-tree and usage map of each index, its catalog row in MSysObjects and
+// the catalog's access-control rows in MSysACEs. Catalog rows go through TableWriter, which keeps the catalog's
 // own indexes.
 //
 // Jet 3 files are refused (kErrUnsupported).
@@ -31,8 +31,8 @@ struct ColumnSpec {
     uint8_t type = kText;     // a ColumnType
     uint16_t size = 0;        // kText: the most characters (1..255); else ignored
     bool required = false;     // NOT NULL: refused until field properties are written
-    bool autonumber = false;   // kLong numbered by the engine (COUNTER)
-    bool primary_key = false;  // refused until the engine builds indexes
+    bool autonumber = false;   // kLong numbered by the engine (COUNTER); one per table
+    bool primary_key = false;  // part of the table's primary key (not Memo or OLE)
 };
 
 // The column a DDL type names: `ddl_type` upper-cased as the SQL translator
@@ -54,11 +54,14 @@ std::vector<ColumnSpec> columnSpecsOf(const TableDef& table);
 // kErrBadName.
 void checkName(const std::string& name);
 
-// Creates an empty table. Throws kErrBadName, kErrTableExists (a table or
-// other object of that name, compared case-insensitively),
-// kErrDuplicateField, kErrTooManyFields (more than 255), kErrNoFields,
-// kErrBadFieldType, kErrUnsupported (a primary key; Jet
-// 3), kErrReadOnly.
+// Creates an empty table. Columns marked primary_key make up its primary
+// key, in definition order (at most 10): a unique index named
+// "PrimaryKey" whose columns may not be Null, kept by TableWriter.
+// Throws kErrBadName, kErrTableExists (a table or other object of that
+// name, compared case-insensitively), kErrDuplicateField,
+// kErrTooManyFields (more than 255), kErrNoFields, kErrBadFieldType (also
+// a Memo or OLE key column, a second AutoNumber), kErrUnsupported (NOT
+// NULL; more than 10 key columns; Jet 3), kErrReadOnly.
 void createTable(Database& db, const std::string& name, const std::vector<ColumnSpec>& columns);
 
 // Removes a table: its catalog and access rows, and every page it owns
@@ -73,9 +76,13 @@ void dropTable(Database& db, const std::string& name);
 // Throws as createTable for `target`, kErrNoSuchTable for `source`.
 void copyTable(Database& db, const std::string& source, const std::string& target);
 
-// Adds a column to a table. Not done yet: checks the table and the name,
-// then refuses with kErrUnsupported. Throws kErrNoSuchTable, kErrBadName,
-// kErrUnsupported.
+// Adds a column after the table's last. Rows already stored are not
+// rewritten: they read the new column as Null. Throws kErrNoSuchTable,
+// kErrBadName, kErrDuplicateField, kErrTooManyFields, kErrBadFieldType (as
+// createTable), kErrUnsupported (a system table; a primary key column; an
+// AutoNumber, or the table's first Text, Memo, OLE or Binary column, when
+// the table has rows; a definition that would not fit on one page; Jet 3),
+// kErrReadOnly.
 void addColumn(Database& db, const std::string& table, const ColumnSpec& column);
 
 // createTable's first half, on its own for checking the pages it writes:

@@ -93,6 +93,12 @@ TableDef TableDef::read(const Pager& pager, const Format& f, const TextCodec& co
         c.ext_flags = f.jet3 ? 0 : d.u8(f.col_flags + 1);
         c.fixed_offset = d.u16(f.col_fixed_offset);
         c.length = d.u16(f.col_length);
+        // Jet 3 keys follow an older order the engine does not encode;
+        // leaving its collation unread keeps them from being taken for one.
+        if (!f.jet3 && (c.type == kText || c.type == kMemo)) {
+            c.sort_order = d.u16(f.col_sort_order);
+            c.sort_version = d.u8(f.col_sort_version);
+        }
         pos += f.column_entry;
     }
     for (Column& c : t.columns) c.name = readName(b, pos, f, codec);
@@ -106,7 +112,7 @@ TableDef TableDef::read(const Pager& pager, const Format& f, const TextCodec& co
         }
         r.usage_map = d.u32(30);
         r.root_page = d.u32(34);
-        r.flags = d.u8(38);
+        r.flags = b.u8(pos + f.real_index_flags);
         pos += f.real_index_entry;
     }
 

@@ -47,6 +47,8 @@ struct Column {
     uint8_t ext_flags = 0;
     uint8_t precision = 0;
     uint8_t scale = 0;
+    uint16_t sort_order = 0;   // text and Memo: the collation's locale id
+    uint8_t sort_version = 0;  // and its version (Jet 4)
 
     bool fixedLength() const { return flags & 0x01; }
     bool updatable() const { return flags & 0x02; }

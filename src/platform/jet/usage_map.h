@@ -20,4 +20,9 @@ namespace jet {
 // pointer to the map's row as a table definition stores it.
 std::vector<uint32_t> readUsageMap(const Pager& pager, const Format& format, uint32_t row_pointer);
 
+// The highest page the map marks (readUsageMap's last), or 0 when it marks
+// none; reads the bitmap from its end, so a writer appending rows does not
+// pay for every page the table already has.
+uint32_t lastUsagePage(const Pager& pager, const Format& format, uint32_t row_pointer);
+
 }  // namespace jet

@@ -1,0 +1,154 @@
+// Text index keys (see text_key.h).
+#include "text_key.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "error.h"
+#include "sort_codes.h"
+#include "text.h"
+
+namespace jet {
+
+namespace {
+
+constexpr uint16_t kGeneralLcid = 0x0409;
+constexpr uint8_t kLegacyVersion = 0, kGeneralVersion = 1;
+constexpr size_t kMaxKeyUnits = 255;
+constexpr uint8_t kEndText = 0x01, kEndValue = 0x00, kNoExtra = 0x02, kUnprintableMark = 0x06;
+constexpr uint8_t kKanaByte = 0x80, kKanaTrimmed = 3;
+constexpr uint8_t kKanaTrailer[] = {0xFF, 0x02, 0x80, 0xFF, 0x80};
+constexpr uint8_t kKanaThenUnprintable = 0xFF;
+
+const SortCodeRun* findRun(TextSortOrder order, char16_t unit) {
+    const SortCodeRun* runs = order == TextSortOrder::General ? kGeneralRuns : kLegacyGeneralRuns;
+    size_t count = order == TextSortOrder::General ? kGeneralRunsCount : kLegacyGeneralRunsCount;
+    const SortCodeRun* end = runs + count;
+    const SortCodeRun* r = std::upper_bound(runs, end, unit, [](char16_t u, const SortCodeRun& x) { return u < x.first; });
+    if (r == runs) return nullptr;
+    --r;
+    return unit < uint32_t(r->first) + r->count ? r : nullptr;
+}
+
+std::string unitName(char16_t u) {
+    char name[8];
+    std::snprintf(name, sizeof name, "U+%04X", unsigned(u));
+    return name;
+}
+
+void appendBigEndian(std::vector<uint8_t>& out, uint64_t v, size_t bytes) {
+    for (size_t i = bytes; i-- > 0;) out.push_back(uint8_t(v >> (8 * i)));
+}
+
+void dropTrailing(std::vector<uint8_t>& b, uint8_t low, uint8_t high) {
+    while (!b.empty() && b.back() >= low && b.back() <= high) b.pop_back();
+}
+
+// The sections of one value while its units are read.
+struct Sections {
+    std::vector<uint8_t> inline_codes;
+    std::vector<uint8_t> extra;
+    size_t extra_units = 0;     // units with inline codes that section 2 accounts for
+    size_t extra_opening = 0;   // a modifier that opened section 2 (takes no place)
+    bool extra_started = false;
+    std::vector<uint8_t> unprintable;
+    std::vector<uint8_t> kana;
+
+    void addExtra(size_t place, const SortCodeRun& r) {
+        extra_started = true;
+        if (extra_units < place) {
+            extra.insert(extra.end(), place - extra_units, kNoExtra);
+            extra_units = place;
+        }
+        if (r.kind != kCodeModifier) {
+            appendBigEndian(extra, r.side, r.side_length);
+            ++extra_units;
+        } else if (!extra.empty()) {
+            extra.back() = uint8_t(extra.back() + r.side);
+        } else {
+            extra.push_back(uint8_t(r.side));
+            extra_opening = 1;
+        }
+    }
+
+    void addUnprintable(size_t place, const SortCodeRun& r) {
+        // Its place counts bytes of section 2 as it stands, plus the units
+        // section 2 has not reached yet.
+        size_t at = extra_started ? extra.size() + (place - extra_units) - extra_opening : place;
+        appendBigEndian(unprintable, 0x8000 | (7 + 4 * at), 2);
+        unprintable.push_back(kUnprintableMark);
+        appendBigEndian(unprintable, r.side, r.side_length);
+    }
+};
+
+void appendKana(std::vector<uint8_t>& out, std::vector<uint8_t> flags) {
+    dropTrailing(flags, kKanaTrimmed, kKanaTrimmed);
+    for (size_t i = 0; i < flags.size(); i += 3) {
+        uint8_t b = kKanaByte;
+        for (size_t k = 0; k < 3 && i + k < flags.size(); ++k) b |= uint8_t(flags[i + k] << (4 - 2 * k));
+        out.push_back(b);
+    }
+    out.insert(out.end(), std::begin(kKanaTrailer), std::end(kKanaTrailer));
+}
+
+}  // namespace
+
+std::optional<TextSortOrder> textSortOrder(const Column& c) {
+    if (c.sort_order != kGeneralLcid) return std::nullopt;
+    if (c.sort_version == kGeneralVersion) return TextSortOrder::General;
+    if (c.sort_version == kLegacyVersion) return TextSortOrder::LegacyGeneral;
+    return std::nullopt;
+}
+
+void appendTextKey(std::vector<uint8_t>& out, TextSortOrder order, const std::string& text, bool ascending) {
+    std::u16string units = toUtf16(text);
+    if (units.size() > kMaxKeyUnits) units.resize(kMaxKeyUnits);
+    while (!units.empty() && units.back() == u' ') units.pop_back();
+
+    Sections s;
+    size_t place = 0;  // units so far with inline codes
+    for (char16_t u : units) {
+        const SortCodeRun* r = findRun(order, u);
+        if (!r)
+            throw Error(kErrUnsupported, "A text key holds a character (" + unitName(u) +
+                                             ") whose place in the sort order this version does not know.");
+        size_t here = place;
+        if (r->length > 0) {
+            appendBigEndian(s.inline_codes, r->start + (u - r->first), r->length);
+            ++place;
+        }
+        switch (r->kind) {
+        case kCodeAccented: case kCodeModifier: s.addExtra(here, *r); break;
+        case kCodeUnprintable: s.addUnprintable(here, *r); break;
+        case kCodeKanaFlagged: case kCodeKanaUnflagged:
+            if (r->side_length > 0) s.addExtra(here, *r);
+            s.kana.push_back(r->kind == kCodeKanaFlagged ? 2 : 3);
+            break;
+        default: break;
+        }
+    }
+
+    size_t from = out.size();
+    out.insert(out.end(), s.inline_codes.begin(), s.inline_codes.end());
+    out.push_back(kEndText);
+    dropTrailing(s.extra, 0x00, kNoExtra);
+    out.insert(out.end(), s.extra.begin(), s.extra.end());
+    if (!s.kana.empty() || !s.unprintable.empty()) {
+        out.insert(out.end(), {kEndText, kEndText});
+        if (!s.kana.empty()) {
+            appendKana(out, s.kana);
+            if (!s.unprintable.empty()) out.push_back(kKanaThenUnprintable);
+        }
+        if (!s.unprintable.empty()) {
+            out.push_back(kEndText);
+            out.insert(out.end(), s.unprintable.begin(), s.unprintable.end());
+        }
+    }
+    if (!ascending) {
+        out.push_back(kEndValue);
+        for (size_t i = from; i < out.size(); ++i) out[i] = uint8_t(~out[i]);
+    }
+    out.push_back(kEndValue);
+}
+
+}  // namespace jet
