@@ -5,6 +5,9 @@
 #include <fstream>
 #include <memory>
 
+#include "jet/database.h"
+#include "jet/table_writer.h"
+
 namespace fs = std::filesystem;
 
 namespace testdata {
@@ -53,6 +56,16 @@ std::string exported(const std::string& path, const std::string& table) {
     char buffer[4096];
     while (size_t n = fread(buffer, 1, sizeof buffer, pipe.get())) out.append(buffer, n);
     return out;
+}
+
+bool catalogWritable(const std::string& path) {
+    jet::Database db(path, "");
+    try {
+        jet::TableWriter writer(db, "MSysObjects");
+        return true;
+    } catch (const jet::Error& e) {
+        return e.number() != jet::kErrUnsupported;
+    }
 }
 
 }  // namespace testdata

@@ -36,6 +36,10 @@ private:
 // What mdb-export reads from `table`: the independent reader's view.
 std::string exported(const std::string& path, const std::string& table);
 
+// True when the engine can write catalog rows (MSysObjects keeps text
+// indexes), so that tables can be created and dropped.
+bool catalogWritable(const std::string& path);
+
 }  // namespace testdata
 
 #define SKIP_WITHOUT_CORPUS()                                                                    \
@@ -43,4 +47,11 @@ std::string exported(const std::string& path, const std::string& table);
         if (!testdata::available())                                                              \
             GTEST_SKIP() << "test corpus not found at " << testdata::root()                      \
                          << " (the shared testdata folder beside the project)";                  \
+    } while (0)
+
+#define SKIP_WITHOUT_CATALOG_WRITES(path)                                                          \
+    do {                                                                                           \
+        if (!testdata::catalogWritable(path))                                                      \
+            GTEST_SKIP() << "the table writer cannot keep MSysObjects' text indexes yet, so catalog " \
+                            "rows cannot be written";                                              \
     } while (0)

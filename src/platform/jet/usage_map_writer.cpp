@@ -121,15 +121,18 @@ uint32_t allocatePage(Pager& pager, const Format& f) {
     return page;
 }
 
+bool freeMapCovers(const Pager& pager, const Format& f, uint32_t page) {
+    RowId id = RowId::fromPointer(kGlobalUsageMap);
+    Bytes row = DataPage(pager.page(id.page), f).row(id.row);
+    if (row.size() < kInlineHead) corrupt("a usage map row is too short");
+    if (row.u8(0) == kReferenceMap) return true;
+    uint32_t first = row.u32(1);
+    return row.u8(0) == kInlineMap && page >= first && page - first < uint64_t(row.size() - kInlineHead) * 8;
+}
+
 void freePage(Pager& pager, const Format& f, uint32_t page) {
     std::memset(pager.modify(page), 0, pager.pageSize());
-    // The global map is never reshaped: a page it does not cover stays
-    // unused, which costs space but nothing else.
-    MapRow row = mapRow(pager, f, kGlobalUsageMap);
-    if (row.data[0] == kReferenceMap) return markInReferenceMap(pager, f, kGlobalUsageMap, page, true);
-    uint32_t first = get32(row.data + 1);
-    if (row.data[0] == kInlineMap && page >= first && page - first < uint64_t(row.size - kInlineHead) * 8)
-        setBit(row.data + kInlineHead, page - first, true);
+    if (freeMapCovers(pager, f, page)) markPage(pager, f, kGlobalUsageMap, page, true);
 }
 
 }  // namespace jet

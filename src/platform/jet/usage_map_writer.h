@@ -27,7 +27,12 @@ void markPage(Pager& pager, const Format& format, uint32_t row_pointer, uint32_t
 // A page for new use, zeroed; within a transaction.
 uint32_t allocatePage(Pager& pager, const Format& format);
 
-// Gives `page` back: zeroed and marked free.
+// Gives `page` back: zeroed, and marked free where the global map covers
+// it. The global map is never reshaped for this: a page it does not cover
+// stays unused, which costs space but nothing else.
 void freePage(Pager& pager, const Format& format, uint32_t page);
+
+// True when the global map can mark `page` free.
+bool freeMapCovers(const Pager& pager, const Format& format, uint32_t page);
 
 }  // namespace jet
