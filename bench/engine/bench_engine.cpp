@@ -14,8 +14,6 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include <fcntl.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -29,6 +27,7 @@
 #include "jet/table_writer.h"
 #include "support/child_run.h"
 #include "support/bench_table.h"
+#include "support/flush_probe.h"
 #include "support/job_table.h"
 
 namespace {
@@ -75,28 +74,6 @@ double updateMs(const std::string& path, const BenchTable& t, Row row, int times
         db.commit();
         ms.push_back(since(start) * 1000);
     }
-    std::sort(ms.begin(), ms.end());
-    return ms[ms.size() / 2];
-}
-
-// Median milliseconds of rewriting one page of a file in `dir` and flushing
-// its data, as a commit flushes each of journal, file and journal again.
-double flushMs(const std::string& dir, int times) {
-    std::string path = dir + "/flush-probe";
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
-    std::vector<uint8_t> page(4096, 1);
-    std::vector<double> ms;
-    if (fd >= 0 && ::pwrite(fd, page.data(), page.size(), 0) == ssize_t(page.size()) && ::fsync(fd) == 0) {
-        for (int i = 0; i < times; ++i) {
-            page[0] = uint8_t(i);
-            auto start = Clock::now();
-            if (::pwrite(fd, page.data(), page.size(), 0) != ssize_t(page.size()) || ::fdatasync(fd) != 0) break;
-            ms.push_back(since(start) * 1000);
-        }
-    }
-    if (fd >= 0) ::close(fd);
-    ::unlink(path.c_str());
-    if (ms.empty()) return 0;
     std::sort(ms.begin(), ms.end());
     return ms[ms.size() / 2];
 }

@@ -7,6 +7,7 @@
 #include "data_page_writer.h"
 #include "index_key.h"
 #include "index_writer.h"
+#include "long_value.h"
 #include "row_writer.h"
 #include "value_parse.h"
 
@@ -41,17 +42,22 @@ Guid newGuid() {
     return g;
 }
 
-// Hands the writer's long-value storage to the row encoder, one column at a time.
+// Hands the writer's long-value storage to the row encoder, one column at a
+// time; a column with a head in `kept` keeps the long value stored already.
 class ColumnSink : public LongValueSink {
 public:
-    ColumnSink(LongValueWriter& writer, const TableDef& table) : writer_(writer), table_(table) {}
+    ColumnSink(LongValueWriter& writer, const TableDef& table, const KeptLongValues& kept)
+        : writer_(writer), table_(table), kept_(kept) {}
     std::vector<uint8_t> store(const Column& column, const std::vector<uint8_t>& data, size_t inline_room) override {
+        size_t i = size_t(&column - table_.columns.data());
+        if (i < kept_.size() && kept_[i]) return *kept_[i];
         return writer_.store(column, data, inline_room);
     }
 
 private:
     LongValueWriter& writer_;
     const TableDef& table_;
+    const KeptLongValues& kept_;
 };
 
 }  // namespace
@@ -79,19 +85,35 @@ TableWriter::TableWriter(Database& db, const std::string& name)
                                              "' is of a kind this version cannot write.");
 }
 
-std::vector<uint8_t> TableWriter::encode(const std::vector<Value>& values) {
+std::vector<uint8_t> TableWriter::encode(const std::vector<Value>& values, const KeptLongValues& kept) {
     if (values.size() != table_.columns.size()) throw Error(kErrConversion, "A row has the wrong number of values.");
     for (size_t i = 0; i < values.size(); ++i) checkValue(format_, table_.columns[i], values[i], false);
-    ColumnSink sink(long_values_, table_);
+    ColumnSink sink(long_values_, table_, kept);
     return encodeRow(format_, table_, db_.codec(), values, sink);
 }
 
-void TableWriter::releaseLongValues(Bytes row) {
+void TableWriter::releaseLongValues(Bytes row, const KeptLongValues& kept) {
     for (size_t i = 0; i < table_.columns.size(); ++i) {
         uint8_t t = table_.columns[i].type;
-        if (t != kMemo && t != kOle) continue;
+        if ((t != kMemo && t != kOle) || (i < kept.size() && kept[i])) continue;
         if (std::optional<Bytes> head = reader_.stored(row, i)) long_values_.release(*head);
     }
+}
+
+// The heads of the long values an update leaves as they are and that live
+// outside the row: the new row points at the same LVAL rows, so an edit of
+// another column does not copy a memo. Inline ones are encoded afresh.
+KeptLongValues TableWriter::unchangedLongValues(Bytes row, const std::vector<Value>& old_values,
+                                                const std::vector<Value>& values) const {
+    KeptLongValues kept(table_.columns.size());
+    for (size_t i = 0; i < table_.columns.size(); ++i) {
+        uint8_t t = table_.columns[i].type;
+        if ((t != kMemo && t != kOle) || !(old_values[i] == values[i])) continue;
+        std::optional<Bytes> head = reader_.stored(row, i);
+        if (!head || head->size() < kLongValueHeadSize || head->u32(0) & kLongValueInline) continue;
+        kept[i] = std::vector<uint8_t>(head->data(), head->data() + kLongValueHeadSize);
+    }
+    return kept;
 }
 
 RowId TableWriter::dataOf(RowId header, uint16_t flags) {
@@ -191,7 +213,7 @@ RowId TableWriter::insert(std::vector<Value> values) {
     std::vector<std::vector<uint8_t>> keys = keysOf(values);
     checkKeys(values, keys, nullptr);
     if (autonumber != table_.next_autonumber) setAutonumber(autonumber);
-    std::vector<uint8_t> row = encode(values);
+    std::vector<uint8_t> row = encode(values, {});
     RowId id = addRow(pager_, format_, PageOwner{table_.page, table_.owned_pages, table_.free_pages}, row);
     for (size_t i = 0; i < keys.size(); ++i)
         if (indexed(i, values)) insertIndexEntry(pager_, format_, table_.page, table_.real_indexes[i], keys[i], id);
@@ -217,8 +239,10 @@ void TableWriter::update(RowId header, const std::vector<Value>& values) {
     }
     std::optional<Bytes> old = readRow(pager_, format_, header);
     std::vector<uint8_t> old_row(old->data(), old->data() + old->size());
-    std::vector<uint8_t> row = encode(values);
-    releaseLongValues(Bytes(old_row.data(), old_row.size()));
+    Bytes old_bytes(old_row.data(), old_row.size());
+    KeptLongValues kept = unchangedLongValues(old_bytes, old_values, values);
+    std::vector<uint8_t> row = encode(values, kept);
+    releaseLongValues(old_bytes, kept);
 
     size_t slot = slotSize(pager_, format_, data);
     if (row.size() <= slot) return overwriteRow(pager_, format_, data, padded(std::move(row), slot));
@@ -245,7 +269,7 @@ void TableWriter::remove(RowId header) {
     std::vector<std::vector<uint8_t>> keys = keysOf(old_values);
     for (size_t i = 0; i < keys.size(); ++i)
         if (indexed(i, old_values)) removeIndexEntry(pager_, format_, table_.page, table_.real_indexes[i], keys[i], header);
-    releaseLongValues(DataPage(pager_.page(data.page), format_).row(data.row));
+    releaseLongValues(DataPage(pager_.page(data.page), format_).row(data.row), {});
     // Access flags a deleted row both deleted and moved; readers that test
     // only one of the bits then still skip it. A moved row's data slot goes
     // too, or readers that scan pages would still find it.

@@ -7,6 +7,8 @@
 // longer fits its slot moves: the data goes to a new slot flagged deleted
 // (so scans skip it) and the old slot keeps a pointer to it, flagged moved,
 // so the row's place, and what points at it, stay the same.
+// An update leaves the stored Memo and OLE values it does not change where
+// they are: the new row points at the same long-value rows.
 //
 // Every index holds one entry per live row (ignore-nulls indexes none for a
 // row whose key is all Null), under the row's original slot: a moved row
@@ -17,6 +19,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +28,9 @@
 #include "row_reader.h"
 
 namespace jet {
+
+// Per column, the stored head of a long value a rewritten row keeps.
+using KeptLongValues = std::vector<std::optional<std::vector<uint8_t>>>;
 
 class TableWriter {
 public:
@@ -40,8 +46,10 @@ public:
     const TableDef& table() const { return table_; }
 
 private:
-    std::vector<uint8_t> encode(const std::vector<Value>& values);
-    void releaseLongValues(Bytes row);
+    std::vector<uint8_t> encode(const std::vector<Value>& values, const KeptLongValues& kept);
+    void releaseLongValues(Bytes row, const KeptLongValues& kept);
+    KeptLongValues unchangedLongValues(Bytes row, const std::vector<Value>& old_values,
+                                       const std::vector<Value>& values) const;
     RowId dataOf(RowId header, uint16_t flags);
     std::vector<uint8_t> padded(std::vector<uint8_t> row, size_t size) const;
     void adjustRowCount(int delta);
