@@ -104,7 +104,7 @@ TEST(TablePrimaryKey, DefinitionAndEmptyRootAsAccessWritesThem) {
         EXPECT_EQ(t.real_indexes[0].flags, 0x89);  // unique, required, and the flag Access always sets
         access = indexEntriesOf(db, t.page);
     }
-    for (const char* file : {"emptyJet4.mdb", "testV2003.mdb"}) {
+    for (const char* file : {"emptyJet4.mdb", "testV2003.mdb", "testV2010.accdb"}) {
         SCOPED_TRACE(file);
         testdata::Copy copy(file);
         std::vector<ColumnSpec> cols = keyedColumns();
