@@ -1,5 +1,6 @@
 #include "index_page.h"
 
+#include <algorithm>
 #include <unordered_set>
 
 namespace jet {
@@ -42,22 +43,33 @@ IndexPage IndexPage::read(const Pager& pager, const Format& f, uint32_t number) 
             if (bits & 1) starts.push_back(l.first_entry + (byte - l.mask) * 8 + size_t(bit));
     }
     if (starts.size() == 1) return page;  // no entries
+    // Each entry after the first leaves out the page's shared prefix; the
+    // key is built whole once, straight from the page.
     std::vector<uint8_t> prefix;
+    page.entries.reserve(starts.size() - 1);
     for (size_t k = 0; k + 1 < starts.size(); ++k) {
         if (starts[k + 1] > p.size()) corrupt("an index entry runs past its page");
         Bytes raw = p.slice(starts[k], starts[k + 1] - starts[k]);
-        std::vector<uint8_t> bytes = k == 0 ? std::vector<uint8_t>() : prefix;
-        bytes.insert(bytes.end(), raw.data(), raw.data() + raw.size());
         if (k == 0) {
-            if (prefix_length > bytes.size()) corrupt("an index page's shared prefix is longer than its first entry");
-            prefix.assign(bytes.begin(), bytes.begin() + long(prefix_length));
+            if (prefix_length > raw.size()) corrupt("an index page's shared prefix is longer than its first entry");
+            prefix.assign(raw.data(), raw.data() + prefix_length);
         }
-        if (bytes.size() < tail_size) corrupt("an index entry is too short");
-        size_t key_length = bytes.size() - tail_size;
+        size_t shared = k == 0 ? 0 : prefix.size();
+        if (shared + raw.size() < tail_size) corrupt("an index entry is too short");
+        size_t key_length = shared + raw.size() - tail_size;
         IndexEntry e;
-        e.key.assign(bytes.begin(), bytes.begin() + long(key_length));
-        e.row = RowId{be24(bytes.data() + key_length), bytes[key_length + 3]};
-        if (page.type == kIndexNodePage) e.child = be32(bytes.data() + key_length + 4);
+        std::vector<uint8_t> joined;  // only where the prefix reaches into the pointers
+        const uint8_t* tail = raw.data() + raw.size() - tail_size;
+        if (raw.size() < tail_size) {
+            joined = prefix;
+            joined.insert(joined.end(), raw.data(), raw.data() + raw.size());
+            tail = joined.data() + key_length;
+        }
+        e.key.reserve(key_length);
+        e.key.assign(prefix.begin(), prefix.begin() + long(std::min(shared, key_length)));
+        if (key_length > shared) e.key.insert(e.key.end(), raw.data(), raw.data() + (key_length - shared));
+        e.row = RowId{be24(tail), tail[3]};
+        if (page.type == kIndexNodePage) e.child = be32(tail + 4);
         page.entries.push_back(std::move(e));
     }
     return page;
