@@ -15,8 +15,7 @@
 #include "ado/error.h"
 #include "ado/recordset.h"
 #include "ado/value_text.h"
-#include "jet/database.h"
-#include "jet/table_writer.h"
+#include "jet/error.h"
 #include "support/testdata.h"
 
 namespace {
@@ -55,28 +54,6 @@ std::string schemaOf(const std::string& path, const std::string& table) {
 }
 
 std::string tablesOf(const std::string& path) { return run("mdb-tables -1 '" + path + "'"); }
-
-// The lines of a CSV after its header.
-std::string rowsOf(const std::string& csv) { return csv.substr(csv.find('\n') + 1); }
-
-// Until the engine keeps the catalog's text indexes, no table can be
-// created, dropped or copied; the tests that need one then skip.
-bool catalogWritable(const std::string& path) {
-    jet::Database db(path, "");
-    try {
-        jet::TableWriter w(db, "MSysObjects");
-        return true;
-    } catch (const jet::Error& e) {
-        return e.number() != jet::kErrUnsupported;
-    }
-}
-
-#define SKIP_WITHOUT_CATALOG_WRITES(path)                                                            \
-    do {                                                                                             \
-        if (!catalogWritable(path))                                                                  \
-            GTEST_SKIP() << "the engine cannot yet write the catalog's text indexes, so tables cannot " \
-                            "be created or dropped";                                                 \
-    } while (0)
 
 class SqlDdl : public testing::Test {
 protected:
@@ -333,30 +310,64 @@ TEST_F(SqlDdl, RefusalsLeaveTheFileAsItWas) {
     EXPECT_EQ(jet3.read(), jet3_before);
 }
 
-// The engine cannot yet add a field to a table with rows; until it can the
-// statement is refused whole. Once it can, the field is there for every row.
-TEST_F(SqlDdl, AddColumnIsRefusedWholeOrDoneWhole) {
+// A field added to a table with rows: the old rows read it as Null, the
+// next statements (the table was declared to SQL before) see and write it,
+// and a field the engine cannot add to stored rows is refused whole.
+TEST_F(SqlDdl, AddedColumnIsSeenByTheNextStatements) {
     SKIP_WITHOUT_CORPUS();
     testdata::Copy copy("testV2003.mdb");
-    std::vector<unsigned char> before = copy.read();
-    std::string rows = rowsOf(exported(copy.path(), "Table1"));
+    SKIP_WITHOUT_CATALOG_WRITES(copy.path());
     open(copy.path());
-    rs.Open("SELECT * FROM Table1 WHERE C > 0", cn, ado::adOpenStatic, ado::adLockOptimistic, -1);  // declares it
+    rs.Open("SELECT * FROM Table1 WHERE C > 0", cn, ado::adOpenStatic, ado::adLockOptimistic, -1);
+    EXPECT_EQ(rs.GetFields().Count(), 9);
     rs.Close();
-    Outcome o = outcomeOf([&] { execute("ALTER TABLE Table1 ADD COLUMN Extra TEXT(10)"); });
-    if (o.number != 0) {
-        EXPECT_EQ(o.number, jet::kErrUnsupported) << o.description;
-        EXPECT_FALSE(o.description.empty());
-        cn.Close();
-        EXPECT_EQ(copy.read(), before);
-        return;
+    EXPECT_EQ(execute("ALTER TABLE Table1 ADD COLUMN Extra TEXT(10)"), 0);
+    rs.Open("SELECT * FROM Table1 WHERE C > 0", cn, ado::adOpenStatic, ado::adLockOptimistic, -1);
+    ASSERT_EQ(rs.GetFields().Count(), 10);
+    EXPECT_EQ(rs.GetFields()[9L].Name(), "Extra");
+    EXPECT_TRUE(rs.GetFields()[9L].GetValue().isNull());
+    rs.Close();
+    EXPECT_EQ(execute("UPDATE Table1 SET Extra = 'set' WHERE C > 0"), 1);
+
+    std::vector<unsigned char> before = copy.read();
+    const std::pair<const char*, long> refused[] = {
+        {"ALTER TABLE Table1 ADD COLUMN extra LONG", jet::kErrDuplicateField},
+        {"ALTER TABLE Table1 ADD COLUMN Numbered COUNTER", jet::kErrUnsupported},
+        {"ALTER TABLE Table1 ADD COLUMN [Bad.Name] LONG", jet::kErrBadName},
+        {"ALTER TABLE MSysObjects ADD COLUMN More LONG", jet::kErrUnsupported},
+    };
+    for (auto [statement, number] : refused) {
+        Outcome o = outcomeOf([&] { execute(statement); });
+        EXPECT_EQ(o.number, number) << statement << ": " << o.description;
     }
-    rs.Open("SELECT Extra FROM Table1", cn, ado::adOpenStatic, ado::adLockOptimistic, -1);
-    EXPECT_EQ(rs.RecordCount(), 2);
-    EXPECT_TRUE(rs.GetFields()[0L].GetValue().isNull());
-    rs.Close();
     cn.Close();
+    EXPECT_EQ(copy.read(), before);
     EXPECT_NE(schemaOf(copy.path(), "Table1").find("[Extra]\t\t\tText (10)"), std::string::npos);
+    std::string csv = exported(copy.path(), "Table1");
+    EXPECT_EQ(csv.substr(0, csv.find('\n')), "A,B,C,D,E,F,G,H,I,Extra");
+    EXPECT_NE(csv.find(",\"set\"\n"), std::string::npos) << csv;
+}
+
+// A primary key given at CREATE TABLE is kept: a second row with the same
+// key, or none, is refused.
+TEST_F(SqlDdl, CreatedPrimaryKeyRefusesDuplicates) {
+    SKIP_WITHOUT_CORPUS();
+    testdata::Copy copy("testV2003.mdb");
+    SKIP_WITHOUT_CATALOG_WRITES(copy.path());
+    open(copy.path());
+    EXPECT_EQ(execute("CREATE TABLE Keyed (Code TEXT(8) PRIMARY KEY, Qty SHORT)"), 0);
+    EXPECT_EQ(execute("INSERT INTO Keyed (Code, Qty) VALUES ('a1', 1)"), 1);
+    EXPECT_EQ(outcomeOf([&] { execute("INSERT INTO Keyed (Code, Qty) VALUES ('A1', 2)"); }).number,
+              jet::kErrDuplicateKey);
+    EXPECT_EQ(outcomeOf([&] { execute("INSERT INTO Keyed (Qty) VALUES (3)"); }).number, jet::kErrNullKey);
+    std::vector<unsigned char> before = copy.read();
+    Outcome required = outcomeOf([&] { execute("CREATE TABLE Strict (Name TEXT NOT NULL)"); });
+    EXPECT_EQ(required.number, jet::kErrUnsupported) << required.description;
+    cn.Close();
+    EXPECT_EQ(copy.read(), before);
+    EXPECT_EQ(exported(copy.path(), "Keyed"), "Code,Qty\n\"a1\",1\n");
+    std::string keys = run("mdb-schema --indexes -T Keyed '" + copy.path() + "' postgres 2>/dev/null");
+    EXPECT_NE(keys.find("PRIMARY KEY (\"code\")"), std::string::npos) << keys;
 }
 
 // A recordset still open on a table keeps it from being dropped (as Access
@@ -372,12 +383,12 @@ TEST_F(SqlDdl, OpenTableIsNotDroppedUnderItsRecordset) {
     EXPECT_EQ(outcomeOf([&] { execute("ALTER TABLE table1 ADD COLUMN Extra LONG"); }).number, ado::kErrTableInUse);
     EXPECT_EQ(text(0), "abcdefg");  // the recordset reads on
     // Copying it is reading it, which an open recordset does not hinder.
-    if (catalogWritable(copy.path())) {
+    if (testdata::catalogWritable(copy.path())) {
         EXPECT_EQ(execute("SELECT * INTO Copied FROM Table1"), 2);
         EXPECT_EQ(execute("DROP TABLE Copied"), 0);
     }
     rs.Close();
-    if (!catalogWritable(copy.path())) {
+    if (!testdata::catalogWritable(copy.path())) {
         cn.Close();
         EXPECT_EQ(copy.read(), before);
         return;
