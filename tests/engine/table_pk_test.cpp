@@ -336,6 +336,34 @@ TEST(TablePrimaryKey, KeyOfTwoColumnsRefusesDuplicatePairsAndNulls) {
     EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 11);
 }
 
+TEST(TablePrimaryKey, TextKeyKeptInTheIndex) {
+    SKIP_WITHOUT_CORPUS();
+    testdata::Copy copy("emptyJet4.mdb");
+    SKIP_WITHOUT_CATALOG_WRITES(copy.path());
+    std::vector<ColumnSpec> cols = {jet::columnSpec("Code", "TEXT", 30), jet::columnSpec("N", "LONG", 0)};
+    cols[0].primary_key = true;
+    jet::Database db(copy.path(), "");
+    db.begin();
+    jet::createTable(db, "Codes", cols);
+    jet::TableWriter w(db, "Codes");
+    for (int32_t i = 0; i < 2000; ++i) w.insert({"code " + std::to_string(i * 7919 % 2000) + " \xc3\xa9", i});
+    EXPECT_EQ(errorOf([&] { w.insert({std::string("code 5 \xc3\xa9"), int32_t(-1)}); }), jet::kErrDuplicateKey);
+    db.commit();
+    const jet::TableDef& t = db.table("Codes");
+    std::vector<testdata::Entry> from_rows;
+    jet::TableScan scan(db, t);
+    std::vector<Value> values;
+    while (scan.next()) {
+        scan.read(values);
+        from_rows.push_back(
+            {jet::encodeKey(t, t.real_indexes[0], values), {scan.rowId().page, uint8_t(scan.rowId().row)}});
+    }
+    std::sort(from_rows.begin(), from_rows.end());
+    EXPECT_EQ(testdata::walk(db.pager(), db.format(), t.real_indexes[0].root_page).entries, from_rows);
+    EXPECT_EQ(primaryKeyLines(copy.path(), "Codes"),
+              std::vector<std::string>{"ALTER TABLE \"codes\" ADD CONSTRAINT \"codes_pkey\" PRIMARY KEY (\"code\");"});
+}
+
 // --- Adding columns -------------------------------------------------------
 
 struct Added {

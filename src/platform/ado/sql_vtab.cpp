@@ -115,8 +115,12 @@ struct Cursor : sqlite3_vtab_cursor {
     jet::Bytes data;  // the current found row's
     jet::RowId current;
     bool eof = true;
-    bool decoded = false;
+    // Columns are decoded one by one as SQLite asks for them: most
+    // statements read a few columns of many rows. values[i] holds the
+    // current row's value where decoded_at[i] is its number.
+    uint64_t row_number = 0;
     std::vector<Value> values;
+    std::vector<uint64_t> decoded_at;
 
     Table& table() { return *static_cast<Table*>(pVtab); }
 };
@@ -216,7 +220,7 @@ int next(sqlite3_vtab_cursor* cur) {
     auto* c = static_cast<Cursor*>(cur);
     Table& t = c->table();
     try {
-        c->decoded = false;
+        ++c->row_number;
         if (c->scan) {
             c->eof = !c->scan->next();
             if (!c->eof) c->current = c->scan->rowId();
@@ -307,12 +311,16 @@ int column(sqlite3_vtab_cursor* cur, sqlite3_context* ctx, int n) {
     // their stored values, unconverted.
     if (sqlite3_vtab_nochange(ctx)) return SQLITE_OK;
     try {
-        if (!c->decoded) {
-            if (c->scan) c->scan->read(c->values);
-            else c->table().reader->decode(c->data, c->values);
-            c->decoded = true;
+        size_t i = size_t(n);
+        if (i >= c->values.size()) {
+            c->values.resize(i + 1);
+            c->decoded_at.resize(i + 1, 0);
         }
-        setResult(ctx, c->values.at(size_t(n)));
+        if (c->decoded_at[i] != c->row_number) {
+            c->values[i] = c->table().reader->decodeColumn(c->scan ? c->scan->data() : c->data, i);
+            c->decoded_at[i] = c->row_number;
+        }
+        setResult(ctx, c->values[i]);
         return SQLITE_OK;
     } catch (const jet::Error& e) {
         c->table().fail(e);

@@ -89,6 +89,8 @@ public:
     RowId rowId() const { return current_; }
     // The values of the current row, one per column.
     void read(std::vector<Value>& values) const;
+    // The current row's bytes, valid until next().
+    Bytes data() const { return current_data_; }
 
 private:
     const Database& db_;

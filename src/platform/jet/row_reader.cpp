@@ -141,4 +141,9 @@ void RowReader::decode(Bytes row, std::vector<Value>& values) const {
     for (size_t i = 0; i < table_.columns.size(); ++i) values[i] = columnValue(table_.columns[i], layout_);
 }
 
+Value RowReader::decodeColumn(Bytes row, size_t index) const {
+    crack(row, layout_);
+    return columnValue(table_.columns.at(index), layout_);
+}
+
 }  // namespace jet

@@ -27,6 +27,9 @@ public:
 
     // `values` gets one entry per column of the table, in definition order.
     void decode(Bytes row, std::vector<Value>& values) const;
+    // The value of column `index` of `row` alone, for readers that want a
+    // few columns of many rows. Throws kErrCorrupt as decode does.
+    Value decodeColumn(Bytes row, size_t index) const;
 
     // The stored bytes of column `index` of `row` (for a Memo or OLE column:
     // its long-value head); nothing when the value is Null.

@@ -101,17 +101,5 @@ std::vector<std::string> QueryTest::details() const {
     return out;
 }
 
-bool QueryTest::engineRuns(const std::string& file, const std::string& statement, std::string& refusal) {
-    testdata::Copy scratch(file);
-    ado::Connection cn;
-    try {
-        cn.Open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + scratch.path());
-        cn.Execute(statement);
-        return true;
-    } catch (const ado::Error& e) {
-        refusal = std::to_string(e.number()) + " " + e.description();
-    }
-    return false;
-}
 
 }  // namespace uitest

@@ -54,9 +54,6 @@ protected:
     // The detail offered with each message box shown so far.
     std::vector<std::string> details() const;
 
-    // True when the engine runs `statement` on a scratch copy of the corpus
-    // file `file`; otherwise `refusal` says why. A test that needs it skips.
-    static bool engineRuns(const std::string& file, const std::string& statement, std::string& refusal);
 
     ScriptedDatabase db;
     std::unique_ptr<ScriptedServer> server;
