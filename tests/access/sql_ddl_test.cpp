@@ -203,8 +203,8 @@ TEST_F(SqlDdl, SelectIntoWithFieldsAndWhereTypesItsFields) {
     testdata::Copy copy("testV2003.mdb");
     SKIP_WITHOUT_CATALOG_WRITES(copy.path());
     open(copy.path());
-    EXPECT_EQ(execute("SELECT A, G, H, C + 1 AS Next, F * 2 AS Twice, 'x' & A AS Tagged, Len(B) AS Size "
-                      "INTO Picked FROM Table1 WHERE D > 100"),
+    EXPECT_EQ(execute("SELECT A, G, H, C + 1 AS Next, F * 2 AS Twice, 'x' & A AS Tagged, Len(B) AS Size, "
+                      "G + 1 AS DayAfter INTO Picked FROM Table1 WHERE D > 100"),
               1);
     EXPECT_EQ(execute("SELECT A INTO Nothing FROM Table1 WHERE D > 100000"), 0);
     // The new table is a table like any: rows go in and come out.
@@ -218,12 +218,13 @@ TEST_F(SqlDdl, SelectIntoWithFieldsAndWhereTypesItsFields) {
     cn.Close();
     std::string schema = schemaOf(copy.path(), "Picked");
     for (const char* field : {"[A]\t\t\tText (50)", "[G]\t\t\tDateTime", "[H]\t\t\tCurrency", "[Next]\t\t\tLong Integer",
-                              "[Twice]\t\t\tDouble", "[Tagged]\t\t\tText (255)", "[Size]\t\t\tLong Integer"})
+                              "[Twice]\t\t\tDouble", "[Tagged]\t\t\tText (255)", "[Size]\t\t\tLong Integer",
+                              "[DayAfter]\t\t\tDateTime"})
         EXPECT_NE(schema.find(field), std::string::npos) << field << "\n" << schema;
     EXPECT_EQ(exported(copy.path(), "Picked"),
-              "A,G,H,Next,Twice,Tagged,Size\n"
-              "\"abcdefg\",\"1974-09-21 00:00:00\",3.5000,3,889.11,\"xabcdefg\",9\n"
-              "\"added\",,,7,,,\n");
+              "A,G,H,Next,Twice,Tagged,Size,DayAfter\n"
+              "\"abcdefg\",\"1974-09-21 00:00:00\",3.5000,3,889.11,\"xabcdefg\",9,\"1974-09-22 00:00:00\"\n"
+              "\"added\",,,7,,,,\n");
     EXPECT_EQ(exported(copy.path(), "Nothing"), "A\n");
 }
 
