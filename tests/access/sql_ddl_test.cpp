@@ -315,6 +315,8 @@ TEST_F(SqlDdl, RefusalsLeaveTheFileAsItWas) {
         {"SELECT * INTO Table2 FROM Table1", jet::kErrTableExists},
         {"SELECT * INTO Good FROM NoSuchTable", jet::kErrNoSuchTable},
         {"SELECT A, A INTO Good FROM Table1", jet::kErrDuplicateField},
+        {"SELECT * INTO [Bad.Name] FROM Table1", jet::kErrBadName},
+        {"SELECT A & 'x' AS Tagged INTO [ Lead] FROM Table1", jet::kErrBadName},
         {"ALTER TABLE NoSuchTable ADD COLUMN X TEXT", jet::kErrNoSuchTable},
     };
     for (auto [statement, number] : refused) {
