@@ -14,6 +14,7 @@
 
 #include "jet/database.h"
 #include "jet/table_writer.h"
+#include "support/stored_rows.h"
 #include "support/testdata.h"
 
 namespace {
@@ -24,25 +25,7 @@ using Rows = std::vector<std::vector<jet::Value>>;
 const char* kFile = "delTestV1997.mdb";
 const char* kTable = "Table";
 
-Rows readAll(const std::string& path) {
-    jet::Database db(path, "");
-    jet::TableScan scan(db, db.table(kTable));
-    Rows rows;
-    std::vector<jet::Value> v;
-    while (scan.next()) {
-        scan.read(v);
-        rows.push_back(v);
-    }
-    return rows;
-}
-
-std::vector<jet::RowId> rowIds(const std::string& path) {
-    jet::Database db(path, "");
-    jet::TableScan scan(db, db.table(kTable));
-    std::vector<jet::RowId> ids;
-    while (scan.next()) ids.push_back(scan.rowId());
-    return ids;
-}
+Rows readAll(const std::string& path) { return testdata::storedRows(path, kTable).rows; }
 
 std::multiset<std::string> exportedLines(const std::string& path) {
     std::multiset<std::string> lines;
@@ -89,7 +72,7 @@ TEST(Jet3Write, InsertsUpdatesAndDeletesReadBackThroughBothReaders) {
     EXPECT_EQ(jet::Database(copy.path(), "").table(kTable).row_count, 603u);
 
     // The first rows grow past their slots and move; every tenth goes.
-    std::vector<jet::RowId> ids = rowIds(copy.path());
+    std::vector<jet::RowId> ids = testdata::storedRows(copy.path(), kTable).ids;
     Rows before = readAll(copy.path());
     {
         jet::Database db(copy.path(), "");

@@ -217,7 +217,9 @@ TEST(TableDdl, WideDefinitionSpansPages) {
     SKIP_WITHOUT_CORPUS();
     testdata::Copy copy("emptyJet4.mdb");
     std::vector<ColumnSpec> cols;
-    for (int i = 0; i < 255; ++i) cols.push_back(jet::columnSpec("A rather long column name " + std::to_string(i), "LONG", 0));
+    for (int i = 0; i < 255; ++i)
+        cols.push_back(jet::columnSpec("A rather long column name " + std::to_string(i), i % 4 ? "LONG" : "MEMO", 0));
+    cols[1].primary_key = cols[254].primary_key = true;
     uint32_t page;
     {
         jet::Database db(copy.path(), "");
@@ -230,7 +232,24 @@ TEST(TableDdl, WideDefinitionSpansPages) {
     jet::TableDef t = jet::TableDef::read(db.pager(), db.format(), db.codec(), page);
     ASSERT_EQ(t.columns.size(), 255u);
     EXPECT_EQ(t.columns[254].name, "A rather long column name 254");
-    EXPECT_EQ(t.columns[254].fixed_offset, 254 * 4);
+    EXPECT_EQ(t.columns[254].fixed_offset, (254 - 64) * 4);  // every fourth column is a Memo
+    // The key's entries lie past the first page; 64 Memo columns need 131
+    // maps, more than one page holds.
+    ASSERT_EQ(t.indexes.size(), 1u);
+    EXPECT_EQ(t.indexes[0].name, "PrimaryKey");
+    ASSERT_EQ(t.real_indexes[0].columns.size(), 2u);
+    EXPECT_EQ(t.real_indexes[0].columns[1].column_number, 254);
+    ASSERT_EQ(t.column_maps.size(), 64u);
+    std::set<uint32_t> maps = {t.owned_pages, t.free_pages, t.real_indexes[0].usage_map}, map_pages;
+    for (const jet::ColumnMaps& m : t.column_maps) maps.insert({m.owned_pages, m.free_pages});
+    EXPECT_EQ(maps.size(), 131u);
+    for (uint32_t m : maps) {
+        map_pages.insert(m >> 8);
+        std::vector<uint32_t> pages = jet::readUsageMap(db.pager(), db.format(), m);
+        if (m == t.real_indexes[0].usage_map) EXPECT_EQ(pages, std::vector<uint32_t>{t.real_indexes[0].root_page});
+        else EXPECT_TRUE(pages.empty()) << m;
+    }
+    EXPECT_GE(map_pages.size(), 3u);
 }
 
 TEST(TableDdl, CreatedTableReadByEveryReader) {

@@ -104,7 +104,7 @@ TEST(TablePrimaryKey, DefinitionAndEmptyRootAsAccessWritesThem) {
         EXPECT_EQ(t.real_indexes[0].flags, 0x89);  // unique, required, and the flag Access always sets
         access = indexEntriesOf(db, t.page);
     }
-    for (const char* file : {"emptyJet4.mdb", "testV2003.mdb"}) {
+    for (const char* file : {"emptyJet4.mdb", "testV2003.mdb", "testV2010.accdb"}) {
         SCOPED_TRACE(file);
         testdata::Copy copy(file);
         std::vector<ColumnSpec> cols = keyedColumns();
@@ -499,6 +499,53 @@ TEST(AddColumn, EmptyTableTakesAnyKindIncludingAnAutoNumber) {
     EXPECT_EQ(csv.substr(0, csv.find('\n')), "id,value,Serial,Blob");
     EXPECT_NE(csv.find("20,\"v2\",3,"), std::string::npos) << csv.substr(0, 300);
     EXPECT_NE(csv.find(std::string(2000, '0')), std::string::npos);  // the first row's 5000 zero bytes
+}
+
+// A table made here, keyed and filled, then widened: the key still finds
+// every row, old rows read the new columns as Null, new rows fill them.
+TEST(AddColumn, KeyedTableMadeHereWidensAndKeepsItsIndex) {
+    SKIP_WITHOUT_CORPUS();
+    testdata::Copy copy("emptyJet4.mdb");
+    SKIP_WITHOUT_CATALOG_WRITES(copy.path());
+    std::map<int32_t, jet::RowId> rows;
+    {
+        jet::Database db(copy.path(), "");
+        db.begin();
+        jet::createTable(db, "Grows", keyedColumns());
+        {
+            jet::TableWriter w(db, "Grows");
+            for (int32_t id = 1; id <= 500; ++id) rows[id] = w.insert(keyedRow(id));
+        }
+        jet::addColumn(db, "Grows", jet::columnSpec("Code", "TEXT", 8));
+        jet::addColumn(db, "Grows", jet::columnSpec("Size", "LONG", 0));
+        jet::TableWriter w(db, "Grows");
+        for (int32_t id = 501; id <= 600; ++id) {
+            std::vector<Value> row = keyedRow(id);
+            row.insert(row.end(), {"c" + std::to_string(id), int32_t(id * 2)});
+            rows[id] = w.insert(row);
+        }
+        std::vector<Value> dup = keyedRow(250);
+        dup.insert(dup.end(), {Value(), Value()});
+        EXPECT_EQ(errorOf([&] { w.insert(dup); }), jet::kErrDuplicateKey);
+        db.commit();
+    }
+    jet::Database db(copy.path(), "");
+    const jet::TableDef& t = db.table("Grows");
+    for (const auto& [id, row] : rows) {
+        ASSERT_EQ(jet::findRows(db.pager(), db.format(), t, t.real_indexes[0], {id}), std::vector<jet::RowId>{row});
+        std::optional<jet::Bytes> stored = jet::readRow(db.pager(), db.format(), row);
+        ASSERT_TRUE(stored);
+        std::vector<Value> values;
+        jet::RowReader(db.pager(), db.format(), db.codec(), t).decode(*stored, values);
+        EXPECT_EQ(values[4], id > 500 ? Value("c" + std::to_string(id)) : Value()) << id;
+        EXPECT_EQ(values[5], id > 500 ? Value(int32_t(id * 2)) : Value()) << id;
+    }
+    std::string csv = testdata::exported(copy.path(), "Grows");
+    EXPECT_EQ(csv.substr(0, csv.find('\n')), "ID,Name,Amount,Notes,Code,Size");
+    EXPECT_NE(csv.find("\n7,\"name 7\",1.75,\"nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn"), std::string::npos);
+    EXPECT_NE(csv.find(",\"nnnnnnnnnn\",,\n"), std::string::npos);   // an old row: Code and Size empty
+    EXPECT_NE(csv.find(",\"nnnnnnnnnn\",\"c600\",1200\n"), std::string::npos);
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 601);
 }
 
 // What cannot be added safely is refused before a page changes.

@@ -12,23 +12,14 @@
 #include "ado/value_text.h"
 #include "jet/database.h"
 #include "jet/table_writer.h"
+#include "support/stored_rows.h"
 #include "support/testdata.h"
 
 namespace {
 
 using Rows = std::vector<std::vector<jet::Value>>;
 
-Rows readAll(const std::string& path, const std::string& table) {
-    jet::Database db(path, "");
-    jet::TableScan scan(db, db.table(table));
-    Rows rows;
-    std::vector<jet::Value> v;
-    while (scan.next()) {
-        scan.read(v);
-        rows.push_back(v);
-    }
-    return rows;
-}
+Rows readAll(const std::string& path, const std::string& table) { return testdata::storedRows(path, table).rows; }
 
 // mdbtools' rows, each as one line of text, sorted.
 std::multiset<std::string> exported(const std::string& path, const std::string& table) {
@@ -86,12 +77,7 @@ TEST(TableWriter, UpdatesInPlaceAndByMovingTheRow) {
     SKIP_WITHOUT_CORPUS();
     testdata::Copy copy("overflowTestV2000.mdb");
     Rows before = readAll(copy.path(), "Table1");
-    std::vector<jet::RowId> ids;
-    {
-        jet::Database db(copy.path(), "");
-        jet::TableScan scan(db, db.table("Table1"));
-        while (scan.next()) ids.push_back(scan.rowId());
-    }
+    std::vector<jet::RowId> ids = testdata::storedRows(copy.path(), "Table1").ids;
     ASSERT_GE(ids.size(), 3u);
     std::vector<jet::Value> shorter(before[1].size()), longer = before[2];
     shorter[0] = std::string("s");
@@ -129,10 +115,8 @@ TEST(TableWriter, DeletesRows) {
     testdata::Copy copy("overflowTestV2000.mdb");
     Rows before = readAll(copy.path(), "Table1");
     {
+        std::vector<jet::RowId> ids = testdata::storedRows(copy.path(), "Table1").ids;
         jet::Database db(copy.path(), "");
-        std::vector<jet::RowId> ids;
-        jet::TableScan scan(db, db.table("Table1"));
-        while (scan.next()) ids.push_back(scan.rowId());
         db.begin();
         jet::TableWriter w(db, "Table1");
         w.remove(ids[0]);

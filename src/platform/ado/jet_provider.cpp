@@ -256,12 +256,13 @@ sql::Session& JetProvider::session() {
     return *session_;
 }
 
-std::unique_ptr<RowSource> JetProvider::query(const std::string& text) {
+// Translated twice for a SELECT: the second time, with the tables known,
+// results computed from date columns are typed as dates. A qualifier that
+// is not a table's name is an alias: then any of the tables may hold the
+// field.
+sql::Statement JetProvider::translated(const std::string& text) {
     sql::Statement st = sql::translate(text);
-    if (st.kind != sql::StatementKind::Select) returnsNoRows();
-    // Again, now that the tables are known, so results computed from date
-    // columns are typed as dates. A qualifier that is not a table's name is
-    // an alias: then any of the tables may hold the field.
+    if (st.kind != sql::StatementKind::Select && st.kind != sql::StatementKind::SelectInto) return st;
     const std::vector<std::string> tables = st.tables;
     st = sql::translate(text, [&](const std::string& qualifier, const std::string& field) {
         bool aliased = std::none_of(tables.begin(), tables.end(),
@@ -279,6 +280,12 @@ std::unique_ptr<RowSource> JetProvider::query(const std::string& text) {
         }
         return false;
     });
+    return st;
+}
+
+std::unique_ptr<RowSource> JetProvider::query(const std::string& text) {
+    sql::Statement st = translated(text);
+    if (st.kind != sql::StatementKind::Select) returnsNoRows();
     sql::StatementHandle plain = session().prepare(st.sqlite, st.tables);
     // The whole table, as the grid loads it: scanned by the engine itself.
     if (sql::readsWholeTable(st)) return openTable(st.tables[0]);
@@ -343,7 +350,7 @@ std::unique_ptr<RowSource> JetProvider::keyedRows(const sql::Statement& st, sqli
 }
 
 long JetProvider::execute(const std::string& text) {
-    sql::Statement st = sql::translate(text);
+    sql::Statement st = translated(text);
     switch (st.kind) {
     case sql::StatementKind::Select: {
         // Run for its errors; the rows are not wanted.

@@ -30,6 +30,7 @@ public:
 
 private:
     sql::Session& session();
+    sql::Statement translated(const std::string& statement);
     std::unique_ptr<RowSource> keyedRows(const sql::Statement& st, sqlite3_stmt* plain);
     // Raises 3211 when a row source of this provider has `table` open.
     void refuseInUse(const std::string& table);

@@ -1,9 +1,11 @@
 // Table creation, dropping, copying and column adding (see table_ddl.h).
 //
 // A new table's pages, as Access lays them out: the definition page, then
-// one data page owned by no table that holds the table's usage maps as
-// rows (pages owned, pages with room, then a pair per long-value column),
-// each an empty inline map. The maps grow on their own as rows arrive.
+// a data page owned by no table that holds the table's usage maps as rows
+// (pages owned, pages with room, a pair per long-value column, the primary
+// key's), each an empty inline map, with further such pages when they do
+// not fit on one; then the primary key's root, an empty leaf. The maps
+// grow on their own as rows arrive.
 #include "table_ddl.h"
 
 #include <algorithm>
@@ -41,6 +43,7 @@ constexpr size_t kMaxKeyColumns = 10;
 constexpr char kPrimaryKeyName[] = "PrimaryKey";
 constexpr size_t kDataPageHeader = 14;  // Jet 4: type, 01, free space, owner, 4 unknown, row count
 constexpr size_t kMapRowSize = 69;      // inline map: kind, first page, 64-byte bitmap
+constexpr size_t kMaxMapRowsPerPage = 255;
 constexpr int16_t kTypeTable = 1;
 constexpr int16_t kTypeContainer = 3;
 constexpr int16_t kTypeQuery = 5;
@@ -202,19 +205,22 @@ uint16_t fixedSpan(const ColumnSpec& c) {
     return variableLength(c.type) || c.type == kBoolean ? 0 : storedLength(c);
 }
 
-// Where a new table's maps sit on its map page: pages owned, pages with
-// room, a pair per long-value column, then the primary key's.
-struct MapRows {
-    size_t long_columns = 0;
+// The usage maps of a new table, as row pointers in this order: pages
+// owned, pages with room, a pair per long-value column, then the primary
+// key's when it has one.
+struct NewMaps {
+    std::vector<uint32_t> rows;
     bool keyed = false;
 
-    explicit MapRows(const std::vector<ColumnSpec>& columns) {
-        long_columns = size_t(std::count_if(columns.begin(), columns.end(), [](auto& c) { return longValue(c.type); }));
-        keyed = std::any_of(columns.begin(), columns.end(), [](auto& c) { return c.primary_key; });
-    }
-    size_t count() const { return 2 + 2 * long_columns + (keyed ? 1 : 0); }
-    uint16_t keyRow() const { return uint16_t(2 + 2 * long_columns); }
+    uint32_t owned() const { return rows[0]; }
+    uint32_t free() const { return rows[1]; }
+    uint32_t longValue(size_t k, bool free_pages) const { return rows[2 + 2 * k + (free_pages ? 1 : 0)]; }
+    uint32_t key() const { return rows.back(); }
 };
+
+bool keyed(const std::vector<ColumnSpec>& columns) {
+    return std::any_of(columns.begin(), columns.end(), [](const ColumnSpec& c) { return c.primary_key; });
+}
 
 // The real index entry of a primary key on `key` (column numbers), its
 // B-tree rooted at `root`, its usage map at `map`.
@@ -246,12 +252,11 @@ std::vector<uint8_t> primaryKeyLogicalEntry(const Format& f) {
     return e;
 }
 
-// The definition of a new, empty table whose maps are rows of `map_page`
-// and whose primary key, if any, has its root at `key_root`.
-std::vector<uint8_t> definition(const Format& f, const std::vector<ColumnSpec>& columns, uint32_t map_page,
+// The definition of a new, empty table with the maps `maps`, whose
+// primary key, if any, has its root at `key_root`.
+std::vector<uint8_t> definition(const Format& f, const std::vector<ColumnSpec>& columns, const NewMaps& maps,
                                 uint32_t key_root) {
-    MapRows rows(columns);
-    uint32_t real_count = rows.keyed ? 1 : 0;
+    uint32_t real_count = maps.keyed ? 1 : 0;
     std::vector<uint8_t> b(f.tdef_index_block + real_count * f.real_index_count_entry, 0);
     b[0] = kTdefPage;
     b[1] = 0x01;
@@ -265,8 +270,8 @@ std::vector<uint8_t> definition(const Format& f, const std::vector<ColumnSpec>& 
     put16(&b[f.tdef_col_count], uint16_t(columns.size()));
     put32(&b[f.tdef_logical_index_count], real_count);
     put32(&b[f.tdef_real_index_count], real_count);
-    put32(&b[f.tdef_owned_pages], map_page << 8 | 0);
-    put32(&b[f.tdef_free_pages], map_page << 8 | 1);
+    put32(&b[f.tdef_owned_pages], maps.owned());
+    put32(&b[f.tdef_free_pages], maps.free());
 
     uint16_t fixed_offset = 0, var_index = 0;
     std::vector<uint16_t> key;
@@ -279,19 +284,18 @@ std::vector<uint8_t> definition(const Format& f, const std::vector<ColumnSpec>& 
         if (c.primary_key) key.push_back(uint16_t(i));
     }
     for (const ColumnSpec& c : columns) appendName(b, c.name);
-    if (rows.keyed) {
-        std::vector<uint8_t> real = primaryKeyEntry(f, key, map_page << 8 | rows.keyRow(), key_root);
+    if (maps.keyed) {
+        std::vector<uint8_t> real = primaryKeyEntry(f, key, maps.key(), key_root);
         std::vector<uint8_t> logical = primaryKeyLogicalEntry(f);
         b.insert(b.end(), real.begin(), real.end());
         b.insert(b.end(), logical.begin(), logical.end());
         appendName(b, kPrimaryKeyName);
     }
-    uint32_t map_row = 2;
-    for (size_t i = 0; i < columns.size(); ++i) {
+    for (size_t i = 0, k = 0; i < columns.size(); ++i) {
         if (!longValue(columns[i].type)) continue;
         append16(b, uint16_t(i));
-        append32(b, map_page << 8 | map_row++);
-        append32(b, map_page << 8 | map_row++);
+        append32(b, maps.longValue(k, false));
+        append32(b, maps.longValue(k++, true));
     }
     append16(b, 0xFFFF);
     put32(&b[8], uint32_t(b.size()));
@@ -356,18 +360,27 @@ DefinitionLayout layoutOf(const Format& f, const std::vector<uint8_t>& def) {
     return at;
 }
 
-// The page of a new table's usage maps: `count` empty inline maps.
-void writeMapPage(Pager& pager, const Format& f, uint32_t page, size_t count) {
-    uint8_t* p = pager.modify(page);
-    p[0] = kDataPage;
-    p[1] = 0x01;
-    put16(p + f.data_row_count_offset, uint16_t(count));
-    size_t bottom = f.page_size;
-    for (size_t k = 0; k < count; ++k) {
-        bottom -= kMapRowSize;
-        put16(p + f.data_row_count_offset + 2 + 2 * k, uint16_t(bottom));
+// `count` empty inline maps as rows of pages owned by no table, as many
+// to a page as fit; returns their row pointers.
+std::vector<uint32_t> writeMapRows(Pager& pager, const Format& f, size_t count) {
+    const size_t per_page = std::min<size_t>(kMaxMapRowsPerPage, (f.page_size - kDataPageHeader) / (kMapRowSize + 2));
+    std::vector<uint32_t> rows;
+    while (rows.size() < count) {
+        size_t n = std::min(per_page, count - rows.size());
+        uint32_t page = allocatePage(pager, f);
+        uint8_t* p = pager.modify(page);
+        p[0] = kDataPage;
+        p[1] = 0x01;
+        put16(p + f.data_row_count_offset, uint16_t(n));
+        size_t bottom = f.page_size;
+        for (size_t k = 0; k < n; ++k) {
+            bottom -= kMapRowSize;
+            put16(p + f.data_row_count_offset + 2 + 2 * k, uint16_t(bottom));
+            rows.push_back(page << 8 | uint32_t(k));
+        }
+        put16(p + 2, uint16_t(bottom - kDataPageHeader - 2 * n));
     }
-    put16(p + 2, uint16_t(bottom - kDataPageHeader - 2 * count));
+    return rows;
 }
 
 // The catalog row of a new table, by the catalog's own column names.
@@ -551,14 +564,17 @@ uint32_t writeTablePages(Database& db, const std::vector<ColumnSpec>& columns) {
     checkColumns(columns);
     Pager& pager = db.writablePager();
     const Format& f = db.format();
-    MapRows rows(columns);
     uint32_t tdef = allocatePage(pager, f);
-    uint32_t maps = allocatePage(pager, f);
-    uint32_t key_root = rows.keyed ? allocatePage(pager, f) : 0;
-    writeMapPage(pager, f, maps, rows.count());
-    if (rows.keyed) {
+    NewMaps maps;
+    maps.keyed = keyed(columns);
+    size_t long_columns = size_t(std::count_if(columns.begin(), columns.end(),
+                                               [](const ColumnSpec& c) { return longValue(c.type); }));
+    maps.rows = writeMapRows(pager, f, 2 + 2 * long_columns + (maps.keyed ? 1 : 0));
+    uint32_t key_root = 0;
+    if (maps.keyed) {
+        key_root = allocatePage(pager, f);
         writeEmptyIndex(pager, f, tdef, key_root);
-        markPage(pager, f, maps << 8 | rows.keyRow(), key_root, true);
+        markPage(pager, f, maps.key(), key_root, true);
     }
     writeDefinition(pager, f, tdef, definition(f, columns, maps, key_root));
     return tdef;
@@ -683,11 +699,10 @@ void addColumn(Database& db, const std::string& table, const ColumnSpec& column)
         throw Error(kErrUnsupported, "The definition of table '" + table + "' is too large to add a field to.");
 
     if (longValue(column.type)) {
-        uint32_t map_page = allocatePage(pager, f);
-        writeMapPage(pager, f, map_page, 2);
+        std::vector<uint32_t> rows = writeMapRows(pager, f, 2);
         append16(maps, number);
-        append32(maps, map_page << 8 | 0);
-        append32(maps, map_page << 8 | 1);
+        append32(maps, rows[0]);
+        append32(maps, rows[1]);
     }
     // Back to front, so that the earlier positions stay where they were.
     def.insert(def.begin() + long(at.maps_end), maps.begin(), maps.end());

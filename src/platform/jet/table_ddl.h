@@ -77,7 +77,9 @@ void dropTable(Database& db, const std::string& name);
 void copyTable(Database& db, const std::string& source, const std::string& target);
 
 // Adds a column after the table's last. Rows already stored are not
-// rewritten: they read the new column as Null. Throws kErrNoSuchTable,
+// rewritten: they read the new column as Null. The table's cached
+// definition is read again; TableWriters made on it before are not to be
+// used after. Throws kErrNoSuchTable,
 // kErrBadName, kErrDuplicateField, kErrTooManyFields, kErrBadFieldType (as
 // createTable), kErrUnsupported (a system table; a primary key column; an
 // AutoNumber, or the table's first Text, Memo, OLE or Binary column, when
