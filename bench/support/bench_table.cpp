@@ -12,8 +12,8 @@ namespace {
 
 const char* const kRegions[] = {"North", "South", "East", "West", "Yard"};
 
-std::vector<jet::ColumnSpec> orderColumns(bool primary_key) {
-    std::vector<jet::ColumnSpec> c = {
+std::vector<jet::NewColumn> orderColumns(bool primary_key) {
+    std::vector<jet::NewColumn> c = {
         {"ID", jet::kLong},         {"Customer", jet::kText, 40}, {"Quantity", jet::kLong},
         {"Price", jet::kDouble},    {"Amount", jet::kCurrency},   {"Ordered", jet::kDateTime},
         {"Shipped", jet::kBoolean}, {"Region", jet::kText, 10},   {"Code", jet::kInteger},

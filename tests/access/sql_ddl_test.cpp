@@ -18,23 +18,13 @@
 #include "ado/recordset.h"
 #include "ado/value_text.h"
 #include "jet/error.h"
+#include "support/sql_fixture.h"
 #include "support/testdata.h"
 
 namespace {
 
-struct Outcome {
-    long number = 0;
-    std::string description;
-};
-
-Outcome outcomeOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const ado::Error& e) {
-        return {e.number(), e.description()};
-    }
-    return {};
-}
+using testdata::Failure;
+using testdata::failureOf;
 
 std::string run(const std::string& cmd, int* status = nullptr) {
     FILE* p = popen(cmd.c_str(), "r");
@@ -57,19 +47,10 @@ std::string schemaOf(const std::string& path, const std::string& table) {
 
 std::string tablesOf(const std::string& path) { return run("mdb-tables -1 '" + path + "'"); }
 
-class SqlDdl : public testing::Test {
+class SqlDdl : public testdata::SqlTest {
 protected:
-    void open(const std::string& path) {
-        cn.Open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path + ";Jet OLEDB:Database Password=");
-    }
-    long execute(const std::string& statement) {
-        long changed = -1;
-        cn.Execute(statement, &changed, -1);
-        return changed;
-    }
     std::string text(long field) { return ado::toText(rs.GetFields()[field].GetValue(), '.'); }
 
-    ado::Connection cn;
     ado::Recordset rs;
 };
 
@@ -104,7 +85,7 @@ TEST_F(SqlDdl, CreatedTableHasEveryTypeAndTakesRows) {
         add.Close();
     }
     EXPECT_EQ(execute("INSERT INTO People (Name, Age) VALUES ('" + std::string(255, 'n') + "', 41)"), 1);
-    EXPECT_EQ(outcomeOf([&] { execute("INSERT INTO People (Name) VALUES ('" + std::string(256, 'n') + "')"); }).number,
+    EXPECT_EQ(failureOf([&] { execute("INSERT INTO People (Name) VALUES ('" + std::string(256, 'n') + "')"); }).number,
               jet::kErrFieldTooSmall);
 
     // Through the interface: the types as ADO gives them and the values.
@@ -159,7 +140,7 @@ TEST_F(SqlDdl, DroppedTableLeavesItsNameFree) {
     EXPECT_EQ(execute("INSERT INTO Orders (Item, Qty) VALUES ('bolts', 12)"), 1);
     EXPECT_EQ(execute("DROP TABLE Orders"), 0);
     EXPECT_EQ(tablesOf(copy.path()).find("Orders"), std::string::npos);
-    EXPECT_EQ(outcomeOf([&] { execute("SELECT * FROM Orders"); }).number, jet::kErrNoSuchTable);
+    EXPECT_EQ(failureOf([&] { execute("SELECT * FROM Orders"); }).number, jet::kErrNoSuchTable);
     // The name is free again, for a table of another shape.
     EXPECT_EQ(execute("CREATE TABLE orders (Code LONG)"), 0);
     EXPECT_EQ(execute("INSERT INTO Orders (Code) VALUES (5)"), 1);
@@ -287,9 +268,9 @@ TEST_F(SqlDdl, SelectIntoFailingMidwayLeavesTheFileAsItWas) {
     std::string wide = "SELECT A";
     for (int i = 0; i < 20; ++i) wide += ", '" + std::string(250, char('a' + i)) + "' AS W" + std::to_string(i);
     wide += " INTO TooWide FROM Table1";
-    Outcome o = outcomeOf([&] { execute(wide); });
+    Failure o = failureOf([&] { execute(wide); });
     EXPECT_EQ(o.number, jet::kErrRecordTooLarge) << o.description;
-    EXPECT_EQ(outcomeOf([&] { execute("SELECT * FROM TooWide"); }).number, jet::kErrNoSuchTable);
+    EXPECT_EQ(failureOf([&] { execute("SELECT * FROM TooWide"); }).number, jet::kErrNoSuchTable);
     cn.Close();
     EXPECT_EQ(copy.read(), before);
 }
@@ -320,12 +301,12 @@ TEST_F(SqlDdl, RefusalsLeaveTheFileAsItWas) {
         {"ALTER TABLE NoSuchTable ADD COLUMN X TEXT", jet::kErrNoSuchTable},
     };
     for (auto [statement, number] : refused) {
-        Outcome o = outcomeOf([&] { execute(statement); });
+        Failure o = failureOf([&] { execute(statement); });
         EXPECT_EQ(o.number, number) << statement << ": " << o.description;
         EXPECT_FALSE(o.description.empty()) << statement;
     }
-    EXPECT_EQ(outcomeOf([&] { execute("DROP TABLE Gone"); }).description, "Table 'Gone' does not exist.");
-    EXPECT_EQ(outcomeOf([&] { execute("CREATE TABLE TABLE1 (X TEXT)"); }).description, "Table 'Table1' already exists.");
+    EXPECT_EQ(failureOf([&] { execute("DROP TABLE Gone"); }).description, "Table 'Gone' does not exist.");
+    EXPECT_EQ(failureOf([&] { execute("CREATE TABLE TABLE1 (X TEXT)"); }).description, "Table 'Table1' already exists.");
     // The connection goes on working after each refusal.
     rs.Open("SELECT count(*) AS n FROM Table1", cn, ado::adOpenStatic, ado::adLockOptimistic, -1);
     EXPECT_EQ(text(0), "2");
@@ -340,7 +321,7 @@ TEST_F(SqlDdl, RefusalsLeaveTheFileAsItWas) {
     old.Open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + jet3.path());
     for (const char* statement : {"CREATE TABLE People(Name TEXT, Age INTEGER)", "DROP TABLE Table1",
                                   "SELECT * INTO Table1Copy FROM Table1"}) {
-        Outcome o = outcomeOf([&] { old.Execute(statement, nullptr, -1); });
+        Failure o = failureOf([&] { old.Execute(statement, nullptr, -1); });
         EXPECT_EQ(o.number, jet::kErrUnsupported) << statement << ": " << o.description;
     }
     old.Close();
@@ -374,7 +355,7 @@ TEST_F(SqlDdl, AddedColumnIsSeenByTheNextStatements) {
         {"ALTER TABLE MSysObjects ADD COLUMN More LONG", jet::kErrUnsupported},
     };
     for (auto [statement, number] : refused) {
-        Outcome o = outcomeOf([&] { execute(statement); });
+        Failure o = failureOf([&] { execute(statement); });
         EXPECT_EQ(o.number, number) << statement << ": " << o.description;
     }
     cn.Close();
@@ -394,11 +375,11 @@ TEST_F(SqlDdl, CreatedPrimaryKeyRefusesDuplicates) {
     open(copy.path());
     EXPECT_EQ(execute("CREATE TABLE Keyed (Code TEXT(8) PRIMARY KEY, Qty SHORT)"), 0);
     EXPECT_EQ(execute("INSERT INTO Keyed (Code, Qty) VALUES ('a1', 1)"), 1);
-    EXPECT_EQ(outcomeOf([&] { execute("INSERT INTO Keyed (Code, Qty) VALUES ('A1', 2)"); }).number,
+    EXPECT_EQ(failureOf([&] { execute("INSERT INTO Keyed (Code, Qty) VALUES ('A1', 2)"); }).number,
               jet::kErrDuplicateKey);
-    EXPECT_EQ(outcomeOf([&] { execute("INSERT INTO Keyed (Qty) VALUES (3)"); }).number, jet::kErrNullKey);
+    EXPECT_EQ(failureOf([&] { execute("INSERT INTO Keyed (Qty) VALUES (3)"); }).number, jet::kErrNullKey);
     std::vector<unsigned char> before = copy.read();
-    Outcome required = outcomeOf([&] { execute("CREATE TABLE Strict (Name TEXT NOT NULL)"); });
+    Failure required = failureOf([&] { execute("CREATE TABLE Strict (Name TEXT NOT NULL)"); });
     EXPECT_EQ(required.number, jet::kErrUnsupported) << required.description;
     cn.Close();
     EXPECT_EQ(copy.read(), before);
@@ -415,9 +396,9 @@ TEST_F(SqlDdl, OpenTableIsNotDroppedUnderItsRecordset) {
     std::vector<unsigned char> before = copy.read();
     open(copy.path());
     rs.Open("SELECT * FROM [Table1]", cn, ado::adOpenStatic, ado::adLockOptimistic, -1);
-    Outcome o = outcomeOf([&] { execute("DROP TABLE Table1"); });
+    Failure o = failureOf([&] { execute("DROP TABLE Table1"); });
     EXPECT_EQ(o.number, ado::kErrTableInUse) << o.description;
-    EXPECT_EQ(outcomeOf([&] { execute("ALTER TABLE table1 ADD COLUMN Extra LONG"); }).number, ado::kErrTableInUse);
+    EXPECT_EQ(failureOf([&] { execute("ALTER TABLE table1 ADD COLUMN Extra LONG"); }).number, ado::kErrTableInUse);
     EXPECT_EQ(text(0), "abcdefg");  // the recordset reads on
     // Copying it is reading it, which an open recordset does not hinder.
     if (testdata::catalogWritable(copy.path())) {
@@ -449,7 +430,7 @@ TEST_F(SqlDdl, StatementsAfterAChangeSeeTheNewSchema) {
     rs.Close();
     EXPECT_EQ(execute("DROP TABLE Shifting"), 0);
     EXPECT_EQ(execute("CREATE TABLE Shifting (Three DOUBLE, Four MEMO, Five YESNO)"), 0);
-    Outcome gone = outcomeOf([&] { execute("INSERT INTO Shifting (One) VALUES ('a')"); });
+    Failure gone = failureOf([&] { execute("INSERT INTO Shifting (One) VALUES ('a')"); });
     EXPECT_NE(gone.number, 0);
     EXPECT_NE(gone.description.find("One"), std::string::npos) << gone.description;
     EXPECT_EQ(execute("INSERT INTO Shifting (Three, Four, Five) VALUES (2.5, 'memo', True)"), 1);

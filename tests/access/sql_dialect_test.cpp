@@ -15,6 +15,7 @@
 #include "ado/sql_dialect.h"
 #include "ado/value_text.h"
 #include "jet/error.h"
+#include "support/sql_fixture.h"
 #include "support/testdata.h"
 
 namespace {
@@ -22,31 +23,11 @@ namespace {
 using ado::sql::StatementKind;
 
 using testdata::exported;
+using testdata::Failure;
+using testdata::failureOf;
 
-struct Failure {
-    long number = 0;
-    std::string description;
-};
-
-Failure failureOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const ado::Error& e) {
-        return {e.number(), e.description()};
-    }
-    return {};
-}
-
-class Dialect : public testing::Test {
+class Dialect : public testdata::SqlTest {
 protected:
-    void open(const std::string& path) {
-        cn.Open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path + ";Jet OLEDB:Database Password=");
-    }
-    long execute(const std::string& statement) {
-        long changed = -1;
-        cn.Execute(statement, &changed, -1);
-        return changed;
-    }
     // The rows of a SELECT as text: fields joined by "|", rows by "; ".
     std::string rows(const std::string& select) {
         ado::Recordset rs;
@@ -88,7 +69,6 @@ protected:
         return copy;
     }
 
-    ado::Connection cn;
 };
 
 // Two fields of the promotion file renamed, in place, to names of the same

@@ -13,6 +13,7 @@
 #include "ado/recordset.h"
 #include "ado/value_text.h"
 #include "jet/error.h"
+#include "support/sql_fixture.h"
 #include "support/testdata.h"
 
 namespace {
@@ -42,16 +43,8 @@ long errorOf(const std::function<void()>& f) {
 
 const char* const kJobs = "jobDB1";  // Long, Double and Text columns, no index
 
-class Sql : public testing::Test {
+class Sql : public testdata::SqlTest {
 protected:
-    void open(const std::string& path) {
-        cn.Open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path + ";Jet OLEDB:Database Password=");
-    }
-    long execute(const std::string& statement) {
-        long changed = -1;
-        cn.Execute(statement, &changed, -1);
-        return changed;
-    }
     // A copy of the promotion test file with four jobs in its empty table.
     std::unique_ptr<testdata::Copy> jobs() {
         auto copy = std::make_unique<testdata::Copy>("testPromotionV2000.mdb");
@@ -65,7 +58,6 @@ protected:
     }
     std::string text(long field) { return ado::toText(rs.GetFields()[field].GetValue(), '.'); }
 
-    ado::Connection cn;
     ado::Recordset rs;
 };
 

@@ -19,7 +19,7 @@
 
 namespace {
 
-using jet::ColumnSpec;
+using jet::NewColumn;
 
 std::string run(const std::string& cmd) {
     FILE* p = popen(cmd.c_str(), "r");
@@ -35,15 +35,15 @@ std::string exported(const std::string& path, const std::string& table) {
 }
 
 // One column of every kind the DDL names.
-std::vector<ColumnSpec> everyType() {
-    std::vector<ColumnSpec> cols;
+std::vector<NewColumn> everyType() {
+    std::vector<NewColumn> cols;
     const std::pair<const char*, const char*> named[] = {
         {"Id", "COUNTER"},    {"Name", "TEXT"},     {"Code", "TEXT"},   {"Notes", "MEMO"},
         {"Small", "BYTE"},    {"Short", "SHORT"},   {"Long", "LONG"},   {"Single", "SINGLE"},
         {"Double", "DOUBLE"}, {"Money", "CURRENCY"}, {"When", "DATETIME"}, {"Flag", "YESNO"},
         {"Picture", "OLEOBJECT"}, {"Key", "GUID"},
     };
-    for (auto [name, type] : named) cols.push_back(jet::columnSpec(name, type, std::string(name) == "Code" ? 10 : 0));
+    for (auto [name, type] : named) cols.push_back(jet::newColumn(name, type, std::string(name) == "Code" ? 10 : 0));
     return cols;
 }
 
@@ -75,14 +75,14 @@ TEST(TableDdl, TypeNamesAndSynonyms) {
         {"BIT", jet::kBoolean},      {"OLEOBJECT", jet::kOle},    {"LONGBINARY", jet::kOle},
         {"GUID", jet::kGuid},        {"COUNTER", jet::kLong},     {"AUTOINCREMENT", jet::kLong},
     };
-    for (auto [name, type] : names) EXPECT_EQ(jet::columnSpec("F", name, 0).type, type) << name;
-    EXPECT_TRUE(jet::columnSpec("F", "COUNTER", 0).autonumber);
-    EXPECT_FALSE(jet::columnSpec("F", "LONG", 0).autonumber);
-    EXPECT_EQ(jet::columnSpec("F", "TEXT", 0).size, 255);
-    EXPECT_EQ(jet::columnSpec("F", "TEXT", 20).size, 20);
-    EXPECT_EQ(errorOf([] { jet::columnSpec("F", "TEXT", 256); }), jet::kErrBadFieldType);
-    EXPECT_EQ(errorOf([] { jet::columnSpec("F", "VARIANT", 0); }), jet::kErrBadFieldType);
-    EXPECT_EQ(errorOf([] { jet::columnSpec("F", "text", 0); }), jet::kErrBadFieldType);  // the translator upper-cases
+    for (auto [name, type] : names) EXPECT_EQ(jet::newColumn("F", name, 0).type, type) << name;
+    EXPECT_TRUE(jet::newColumn("F", "COUNTER", 0).autonumber);
+    EXPECT_FALSE(jet::newColumn("F", "LONG", 0).autonumber);
+    EXPECT_EQ(jet::newColumn("F", "TEXT", 0).size, 255);
+    EXPECT_EQ(jet::newColumn("F", "TEXT", 20).size, 20);
+    EXPECT_EQ(errorOf([] { jet::newColumn("F", "TEXT", 256); }), jet::kErrBadFieldType);
+    EXPECT_EQ(errorOf([] { jet::newColumn("F", "VARIANT", 0); }), jet::kErrBadFieldType);
+    EXPECT_EQ(errorOf([] { jet::newColumn("F", "text", 0); }), jet::kErrBadFieldType);  // the translator upper-cases
 }
 
 TEST(TableDdl, NamesCheckedAsAccessChecksThem) {
@@ -109,35 +109,35 @@ TEST(TableDdl, RefusalsLeaveTheFileByteIdentical) {
         db.commit();
         return number;
     };
-    std::vector<ColumnSpec> one = {jet::columnSpec("A", "TEXT", 10)};
+    std::vector<NewColumn> one = {jet::newColumn("A", "TEXT", 10)};
     EXPECT_EQ(refused([&](auto& db) { jet::createTable(db, "bad.name", one); }), jet::kErrBadName);
     EXPECT_EQ(refused([&](auto& db) { jet::createTable(db, " lead", one); }), jet::kErrBadName);
     EXPECT_EQ(refused([&](auto& db) { jet::createTable(db, "TABLE1", one); }), jet::kErrTableExists);
     EXPECT_EQ(refused([&](auto& db) { jet::createTable(db, "msysobjects", one); }), jet::kErrTableExists);
     EXPECT_EQ(refused([&](auto& db) { jet::createTable(db, "New", {}); }), jet::kErrNoFields);
-    std::vector<ColumnSpec> twice = {one[0], jet::columnSpec("a", "LONG", 0)};
+    std::vector<NewColumn> twice = {one[0], jet::newColumn("a", "LONG", 0)};
     EXPECT_EQ(refused([&](auto& db) { jet::createTable(db, "New", twice); }), jet::kErrDuplicateField);
-    std::vector<ColumnSpec> bad_field = {jet::columnSpec("a]", "LONG", 0)};
+    std::vector<NewColumn> bad_field = {jet::newColumn("a]", "LONG", 0)};
     EXPECT_EQ(refused([&](auto& db) { jet::createTable(db, "New", bad_field); }), jet::kErrBadName);
-    std::vector<ColumnSpec> many(256, one[0]);
+    std::vector<NewColumn> many(256, one[0]);
     for (size_t i = 0; i < many.size(); ++i) many[i].name = "F" + std::to_string(i);
     EXPECT_EQ(refused([&](auto& db) { jet::createTable(db, "New", many); }), jet::kErrTooManyFields);
-    std::vector<ColumnSpec> memo_key = {jet::columnSpec("M", "MEMO", 0)};
+    std::vector<NewColumn> memo_key = {jet::newColumn("M", "MEMO", 0)};
     memo_key[0].primary_key = true;
     EXPECT_EQ(refused([&](auto& db) { jet::createTable(db, "New", memo_key); }), jet::kErrBadFieldType);
-    std::vector<ColumnSpec> wide_key(11, jet::columnSpec("K", "LONG", 0));
+    std::vector<NewColumn> wide_key(11, jet::newColumn("K", "LONG", 0));
     for (size_t i = 0; i < wide_key.size(); ++i) wide_key[i].name = "K" + std::to_string(i), wide_key[i].primary_key = true;
     EXPECT_EQ(refused([&](auto& db) { jet::createTable(db, "New", wide_key); }), jet::kErrUnsupported);
-    std::vector<ColumnSpec> two_counters = {jet::columnSpec("A", "COUNTER", 0), jet::columnSpec("B", "COUNTER", 0)};
+    std::vector<NewColumn> two_counters = {jet::newColumn("A", "COUNTER", 0), jet::newColumn("B", "COUNTER", 0)};
     EXPECT_EQ(refused([&](auto& db) { jet::createTable(db, "New", two_counters); }), jet::kErrBadFieldType);
     EXPECT_EQ(refused([&](auto& db) { jet::dropTable(db, "NoSuchTable"); }), jet::kErrNoSuchTable);
     EXPECT_EQ(refused([&](auto& db) { jet::dropTable(db, "MSysObjects"); }), jet::kErrUnsupported);
     EXPECT_EQ(refused([&](auto& db) { jet::copyTable(db, "NoSuchTable", "New"); }), jet::kErrNoSuchTable);
     EXPECT_EQ(refused([&](auto& db) { jet::copyTable(db, "Table1", "Table2"); }), jet::kErrTableExists);
-    EXPECT_EQ(refused([&](auto& db) { jet::addColumn(db, "Table1", jet::columnSpec("b", "LONG", 0)); }),
+    EXPECT_EQ(refused([&](auto& db) { jet::addColumn(db, "Table1", jet::newColumn("b", "LONG", 0)); }),
               jet::kErrDuplicateField);
     EXPECT_EQ(refused([&](auto& db) { jet::addColumn(db, "NoSuchTable", one[0]); }), jet::kErrNoSuchTable);
-    EXPECT_EQ(refused([&](auto& db) { jet::addColumn(db, "Table1", jet::columnSpec("x]", "LONG", 0)); }),
+    EXPECT_EQ(refused([&](auto& db) { jet::addColumn(db, "Table1", jet::newColumn("x]", "LONG", 0)); }),
               jet::kErrBadName);
     EXPECT_EQ(copy.read(), before);
 
@@ -163,7 +163,7 @@ TEST(TableDdl, NewTablePagesReadBack) {
         std::vector<std::string> others = jet::Database(copy.path(), "").userTables();
         std::vector<std::string> exports;
         for (const std::string& t : others) exports.push_back(exported(copy.path(), t));
-        std::vector<ColumnSpec> cols = everyType();
+        std::vector<NewColumn> cols = everyType();
         uint32_t page;
         {
             jet::Database db(copy.path(), "");
@@ -216,9 +216,9 @@ TEST(TableDdl, NewTablePagesReadBack) {
 TEST(TableDdl, WideDefinitionSpansPages) {
     SKIP_WITHOUT_CORPUS();
     testdata::Copy copy("emptyJet4.mdb");
-    std::vector<ColumnSpec> cols;
+    std::vector<NewColumn> cols;
     for (int i = 0; i < 255; ++i)
-        cols.push_back(jet::columnSpec("A rather long column name " + std::to_string(i), i % 4 ? "LONG" : "MEMO", 0));
+        cols.push_back(jet::newColumn("A rather long column name " + std::to_string(i), i % 4 ? "LONG" : "MEMO", 0));
     cols[1].primary_key = cols[254].primary_key = true;
     uint32_t page;
     {

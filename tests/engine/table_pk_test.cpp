@@ -29,7 +29,7 @@
 
 namespace {
 
-using jet::ColumnSpec;
+using jet::NewColumn;
 using jet::Value;
 
 long errorOf(const std::function<void()>& f) {
@@ -80,9 +80,9 @@ IndexEntries indexEntriesOf(const jet::Database& db, uint32_t page) {
     return out;
 }
 
-std::vector<ColumnSpec> keyedColumns() {
-    std::vector<ColumnSpec> cols = {jet::columnSpec("ID", "COUNTER", 0), jet::columnSpec("Name", "TEXT", 50),
-                                    jet::columnSpec("Amount", "DOUBLE", 0), jet::columnSpec("Notes", "MEMO", 0)};
+std::vector<NewColumn> keyedColumns() {
+    std::vector<NewColumn> cols = {jet::newColumn("ID", "COUNTER", 0), jet::newColumn("Name", "TEXT", 50),
+                                    jet::newColumn("Amount", "DOUBLE", 0), jet::newColumn("Notes", "MEMO", 0)};
     cols[0].primary_key = true;
     return cols;
 }
@@ -107,7 +107,7 @@ TEST(TablePrimaryKey, DefinitionAndEmptyRootAsAccessWritesThem) {
     for (const char* file : {"emptyJet4.mdb", "testV2003.mdb", "testV2010.accdb"}) {
         SCOPED_TRACE(file);
         testdata::Copy copy(file);
-        std::vector<ColumnSpec> cols = keyedColumns();
+        std::vector<NewColumn> cols = keyedColumns();
         uint32_t page;
         {
             jet::Database db(copy.path(), "");
@@ -160,8 +160,8 @@ TEST(TablePrimaryKey, DefinitionAndEmptyRootAsAccessWritesThem) {
 TEST(TablePrimaryKey, SeveralKeyColumnsInDefinitionOrder) {
     SKIP_WITHOUT_CORPUS();
     testdata::Copy copy("emptyJet4.mdb");
-    std::vector<ColumnSpec> cols = {jet::columnSpec("Qty", "SHORT", 0), jet::columnSpec("Part", "LONG", 0),
-                                    jet::columnSpec("Note", "TEXT", 20), jet::columnSpec("When", "DATETIME", 0)};
+    std::vector<NewColumn> cols = {jet::newColumn("Qty", "SHORT", 0), jet::newColumn("Part", "LONG", 0),
+                                    jet::newColumn("Note", "TEXT", 20), jet::newColumn("When", "DATETIME", 0)};
     cols[1].primary_key = cols[3].primary_key = true;
     jet::Database db(copy.path(), "");
     db.begin();
@@ -311,8 +311,8 @@ TEST(TablePrimaryKey, KeyOfTwoColumnsRefusesDuplicatePairsAndNulls) {
     SKIP_WITHOUT_CORPUS();
     testdata::Copy copy("emptyJet4.mdb");
     SKIP_WITHOUT_CATALOG_WRITES(copy.path());
-    std::vector<ColumnSpec> cols = {jet::columnSpec("Part", "LONG", 0), jet::columnSpec("When", "DATETIME", 0),
-                                    jet::columnSpec("Qty", "SHORT", 0)};
+    std::vector<NewColumn> cols = {jet::newColumn("Part", "LONG", 0), jet::newColumn("When", "DATETIME", 0),
+                                    jet::newColumn("Qty", "SHORT", 0)};
     cols[0].primary_key = cols[1].primary_key = true;
     jet::Database db(copy.path(), "");
     db.begin();
@@ -340,7 +340,7 @@ TEST(TablePrimaryKey, TextKeyKeptInTheIndex) {
     SKIP_WITHOUT_CORPUS();
     testdata::Copy copy("emptyJet4.mdb");
     SKIP_WITHOUT_CATALOG_WRITES(copy.path());
-    std::vector<ColumnSpec> cols = {jet::columnSpec("Code", "TEXT", 30), jet::columnSpec("N", "LONG", 0)};
+    std::vector<NewColumn> cols = {jet::newColumn("Code", "TEXT", 30), jet::newColumn("N", "LONG", 0)};
     cols[0].primary_key = true;
     jet::Database db(copy.path(), "");
     db.begin();
@@ -393,7 +393,7 @@ void checkAddedColumns(const std::string& file, const std::string& table, const 
     {
         jet::Database db(copy.path(), "");
         db.begin();
-        for (const Added& a : added) jet::addColumn(db, table, jet::columnSpec(a.name, a.type, a.size));
+        for (const Added& a : added) jet::addColumn(db, table, jet::newColumn(a.name, a.type, a.size));
         db.commit();
     }
     // mdb-export: every old line with the new columns empty (Yes/No: 0).
@@ -475,7 +475,7 @@ TEST(AddColumn, RollbackTakesTheColumnAway) {
         jet::Database db(copy.path(), "");
         size_t width = db.table("Table2").columns.size();
         db.begin();
-        jet::addColumn(db, "Table2", jet::columnSpec("Extra", "MEMO", 0));
+        jet::addColumn(db, "Table2", jet::newColumn("Extra", "MEMO", 0));
         EXPECT_EQ(db.table("Table2").columns.size(), width + 1);
         db.rollback();
         EXPECT_EQ(db.table("Table2").columns.size(), width);
@@ -489,8 +489,8 @@ TEST(AddColumn, EmptyTableTakesAnyKindIncludingAnAutoNumber) {
     {
         jet::Database db(copy.path(), "");
         db.begin();
-        jet::addColumn(db, "test", jet::columnSpec("Serial", "COUNTER", 0));
-        jet::addColumn(db, "test", jet::columnSpec("Blob", "OLEOBJECT", 0));
+        jet::addColumn(db, "test", jet::newColumn("Serial", "COUNTER", 0));
+        jet::addColumn(db, "test", jet::newColumn("Blob", "OLEOBJECT", 0));
         jet::TableWriter w(db, "test");
         for (int32_t i = 0; i < 3; ++i) w.insert({i * 10, "v" + std::to_string(i), Value(), jet::Binary(5000, uint8_t(i))});
         db.commit();
@@ -516,8 +516,8 @@ TEST(AddColumn, KeyedTableMadeHereWidensAndKeepsItsIndex) {
             jet::TableWriter w(db, "Grows");
             for (int32_t id = 1; id <= 500; ++id) rows[id] = w.insert(keyedRow(id));
         }
-        jet::addColumn(db, "Grows", jet::columnSpec("Code", "TEXT", 8));
-        jet::addColumn(db, "Grows", jet::columnSpec("Size", "LONG", 0));
+        jet::addColumn(db, "Grows", jet::newColumn("Code", "TEXT", 8));
+        jet::addColumn(db, "Grows", jet::newColumn("Size", "LONG", 0));
         jet::TableWriter w(db, "Grows");
         for (int32_t id = 501; id <= 600; ++id) {
             std::vector<Value> row = keyedRow(id);
@@ -551,7 +551,7 @@ TEST(AddColumn, KeyedTableMadeHereWidensAndKeepsItsIndex) {
 // What cannot be added safely is refused before a page changes.
 TEST(AddColumn, RefusalsLeaveTheFileByteIdentical) {
     SKIP_WITHOUT_CORPUS();
-    auto refused = [](const std::string& file, const std::string& table, ColumnSpec column) {
+    auto refused = [](const std::string& file, const std::string& table, NewColumn column) {
         testdata::Copy copy(file);
         std::vector<unsigned char> before = copy.read();
         jet::Database db(copy.path(), file == "V2000_with-password.mdb" ? "password" : "");
@@ -562,24 +562,24 @@ TEST(AddColumn, RefusalsLeaveTheFileByteIdentical) {
         return number;
     };
     // Rows of a table without variable columns have no room to name one.
-    EXPECT_EQ(refused("oldDatesV2007.accdb", "Table1", jet::columnSpec("T", "TEXT", 10)), jet::kErrUnsupported);
+    EXPECT_EQ(refused("oldDatesV2007.accdb", "Table1", jet::newColumn("T", "TEXT", 10)), jet::kErrUnsupported);
     // Access would number the existing rows.
-    EXPECT_EQ(refused("indexTestV2000.mdb", "Table2", jet::columnSpec("N", "COUNTER", 0)), jet::kErrUnsupported);
+    EXPECT_EQ(refused("indexTestV2000.mdb", "Table2", jet::newColumn("N", "COUNTER", 0)), jet::kErrUnsupported);
     // Rows counting deleted columns would be misread by mdb-export.
-    EXPECT_EQ(refused("delColTestV2000.mdb", "Table1", jet::columnSpec("N", "LONG", 0)), jet::kErrUnsupported);
-    EXPECT_EQ(refused("currencyV2016.accdb", "Table", jet::columnSpec("N", "LONG", 0)), jet::kErrUnsupported);
+    EXPECT_EQ(refused("delColTestV2000.mdb", "Table1", jet::newColumn("N", "LONG", 0)), jet::kErrUnsupported);
+    EXPECT_EQ(refused("currencyV2016.accdb", "Table", jet::newColumn("N", "LONG", 0)), jet::kErrUnsupported);
     // A definition already over two pages.
-    EXPECT_EQ(refused("testV2003.mdb", "Table2", jet::columnSpec("N", "LONG", 0)), jet::kErrUnsupported);
-    ColumnSpec key = jet::columnSpec("K", "LONG", 0);
+    EXPECT_EQ(refused("testV2003.mdb", "Table2", jet::newColumn("N", "LONG", 0)), jet::kErrUnsupported);
+    NewColumn key = jet::newColumn("K", "LONG", 0);
     key.primary_key = true;
     EXPECT_EQ(refused("indexCursorTestV2000.mdb", "test", key), jet::kErrUnsupported);
     // A second AutoNumber would share the table's one counter.
-    EXPECT_EQ(refused("oldDatesV2007.accdb", "Table1", jet::columnSpec("N", "COUNTER", 0)), jet::kErrBadFieldType);
-    EXPECT_EQ(refused("testV2003.mdb", "MSysObjects", jet::columnSpec("N", "LONG", 0)), jet::kErrUnsupported);
-    ColumnSpec too_wide = jet::columnSpec("N", "TEXT", 10);
+    EXPECT_EQ(refused("oldDatesV2007.accdb", "Table1", jet::newColumn("N", "COUNTER", 0)), jet::kErrBadFieldType);
+    EXPECT_EQ(refused("testV2003.mdb", "MSysObjects", jet::newColumn("N", "LONG", 0)), jet::kErrUnsupported);
+    NewColumn too_wide = jet::newColumn("N", "TEXT", 10);
     too_wide.size = 300;
     EXPECT_EQ(refused("testV2003.mdb", "Table1", too_wide), jet::kErrBadFieldType);
-    EXPECT_EQ(refused("testV1997.mdb", "Table1", jet::columnSpec("N", "LONG", 0)), jet::kErrUnsupported);
+    EXPECT_EQ(refused("testV1997.mdb", "Table1", jet::newColumn("N", "LONG", 0)), jet::kErrUnsupported);
 }
 
 }  // namespace

@@ -45,8 +45,8 @@ long inTransaction(jet::Database& db, Change change) {
     }
 }
 
-jet::ColumnSpec specOf(const sql::ColumnDecl& c) {
-    jet::ColumnSpec s = jet::columnSpec(c.name, c.type, c.size);
+jet::NewColumn newColumnOf(const sql::ColumnDecl& c) {
+    jet::NewColumn s = jet::newColumn(c.name, c.type, c.size);
     s.required = c.not_null;
     s.primary_key = c.primary_key;
     return s;
@@ -57,7 +57,7 @@ jet::ColumnSpec specOf(const sql::ColumnDecl& c) {
 // binary an OLE Object, else a date expression Date/Time, any real (or a
 // whole number past the Long range) Double, whole numbers Long. A field of
 // Nulls only is Text.
-jet::ColumnSpec naturalSpec(const std::string& name, const std::vector<Row>& rows, size_t field, bool date) {
+jet::NewColumn naturalColumn(const std::string& name, const std::vector<Row>& rows, size_t field, bool date) {
     bool text = false, longer = false, binary = false, real = false, wide = false, number = false;
     for (const Row& row : rows) {
         sqlite3_value* v = row[field].get();
@@ -86,18 +86,18 @@ jet::ColumnSpec naturalSpec(const std::string& name, const std::vector<Row>& row
     else if (date) type = "DATETIME";
     else if (real || wide) type = "DOUBLE";
     else if (number) type = "LONG";
-    return jet::columnSpec(name, type, 0);
+    return jet::newColumn(name, type, 0);
 }
 
 // The field a result column makes: the stored column it is, if it is one.
-bool storedSpec(jet::Database& db, sqlite3_stmt* stmt, int i, jet::ColumnSpec& spec) {
+bool storedColumn(jet::Database& db, sqlite3_stmt* stmt, int i, jet::NewColumn& declared) {
     const char* table = sqlite3_column_table_name(stmt, i);
     const char* origin = sqlite3_column_origin_name(stmt, i);
     if (!table || !origin) return false;
     const jet::TableDef& def = db.table(table);
     int column = def.findColumn(origin);
     if (column < 0) return false;
-    spec = jet::columnSpecsOf(def)[size_t(column)];
+    declared = jet::newColumnsLike(def)[size_t(column)];
     return true;
 }
 
@@ -111,14 +111,14 @@ long selectInto(jet::Database& db, sql::Session& session, const sql::Statement& 
             return long(db.table(st.target).row_count);
         }
         size_t count = size_t(sqlite3_column_count(stmt.get()));
-        std::vector<jet::ColumnSpec> specs(count);
+        std::vector<jet::NewColumn> planned(count);
         std::vector<bool> stored(count);
         bool numbered = false;  // a table has one AutoNumber at most
         for (size_t i = 0; i < count; ++i) {
-            stored[i] = storedSpec(db, stmt.get(), int(i), specs[i]);
-            specs[i].name = sqlite3_column_name(stmt.get(), int(i));
-            if (specs[i].autonumber && numbered) specs[i].autonumber = false;
-            numbered = numbered || specs[i].autonumber;
+            stored[i] = storedColumn(db, stmt.get(), int(i), planned[i]);
+            planned[i].name = sqlite3_column_name(stmt.get(), int(i));
+            if (planned[i].autonumber && numbered) planned[i].autonumber = false;
+            numbered = numbered || planned[i].autonumber;
         }
         std::vector<Row> rows;
         while (session.step(stmt.get())) {
@@ -130,9 +130,9 @@ long selectInto(jet::Database& db, sql::Session& session, const sql::Statement& 
         }
         for (size_t i = 0; i < count; ++i)
             if (!stored[i])
-                specs[i] = naturalSpec(specs[i].name, rows, i, i < st.date_results.size() && st.date_results[i]);
+                planned[i] = naturalColumn(planned[i].name, rows, i, i < st.date_results.size() && st.date_results[i]);
 
-        jet::createTable(db, st.target, specs);
+        jet::createTable(db, st.target, planned);
         jet::TableWriter writer(db, st.target);
         const std::vector<jet::Column>& columns = writer.table().columns;
         std::vector<jet::Value> values(count);
@@ -153,10 +153,10 @@ long executeSchema(jet::Database& db, sql::Session& session, const sql::Statemen
     session.forget(st.target);
     switch (st.kind) {
     case sql::StatementKind::CreateTable: {
-        std::vector<jet::ColumnSpec> specs;
-        for (const sql::ColumnDecl& c : st.columns) specs.push_back(specOf(c));
+        std::vector<jet::NewColumn> planned;
+        for (const sql::ColumnDecl& c : st.columns) planned.push_back(newColumnOf(c));
         return inTransaction(db, [&] {
-            jet::createTable(db, st.target, specs);
+            jet::createTable(db, st.target, planned);
             return 0L;
         });
     }
@@ -171,9 +171,9 @@ long executeSchema(jet::Database& db, sql::Session& session, const sql::Statemen
             return 0L;
         });
     case sql::StatementKind::AddColumn: {
-        jet::ColumnSpec spec = specOf(st.columns.at(0));
+        jet::NewColumn declared = newColumnOf(st.columns.at(0));
         return inTransaction(db, [&] {
-            jet::addColumn(db, st.target, spec);
+            jet::addColumn(db, st.target, declared);
             return 0L;
         });
     }

@@ -108,7 +108,7 @@ void refuseJet3(const Database& db) {
 
 // The stored length of a column: bytes for text (two per character), the
 // natural size of the fixed kinds, 0 for long values.
-uint16_t storedLength(const ColumnSpec& c) {
+uint16_t storedLength(const NewColumn& c) {
     switch (c.type) {
     case kText: return uint16_t(c.size * 2);
     case kBinary: return c.size;
@@ -119,7 +119,7 @@ uint16_t storedLength(const ColumnSpec& c) {
 }
 
 // The rules for one column on its own: a known type, a size in range.
-void checkColumn(const ColumnSpec& c) {
+void checkColumn(const NewColumn& c) {
     checkName(c.name);
     bool known = std::any_of(std::begin(kDdlTypes), std::end(kDdlTypes),
                              [&](const DdlType& t) { return t.type == c.type; });
@@ -136,20 +136,20 @@ void checkColumn(const ColumnSpec& c) {
         throw Error(kErrUnsupported, "NOT NULL is not supported yet: create the table without it.");
 }
 
-void checkColumns(const std::vector<ColumnSpec>& columns) {
+void checkColumns(const std::vector<NewColumn>& columns) {
     if (columns.empty()) throw Error(kErrNoFields, "A table needs at least one field.");
     if (columns.size() > kMaxColumns) throw Error(kErrTooManyFields, "Too many fields defined.");
     for (size_t i = 0; i < columns.size(); ++i) {
-        const ColumnSpec& c = columns[i];
+        const NewColumn& c = columns[i];
         checkColumn(c);
         for (size_t k = 0; k < i; ++k)
             if (sameName(columns[k].name, c.name))
                 throw Error(kErrDuplicateField, "Cannot define field '" + c.name + "' more than once.");
         if (c.autonumber && std::any_of(columns.begin(), columns.begin() + long(i),
-                                        [](const ColumnSpec& k) { return k.autonumber; }))
+                                        [](const NewColumn& k) { return k.autonumber; }))
             throw Error(kErrBadFieldType, "A table can have only one AutoNumber field ('" + c.name + "').");
     }
-    if (std::count_if(columns.begin(), columns.end(), [](const ColumnSpec& c) { return c.primary_key; }) >
+    if (std::count_if(columns.begin(), columns.end(), [](const NewColumn& c) { return c.primary_key; }) >
         long(kMaxKeyColumns))
         throw Error(kErrUnsupported, "A primary key can have at most 10 fields.");
 }
@@ -180,7 +180,7 @@ double now() {
 
 // The descriptor of column `c`, stored as column `number` in slot
 // `var_index` (variable kinds) or at `fixed_offset` (fixed kinds).
-std::vector<uint8_t> columnEntry(const Format& f, const ColumnSpec& c, uint16_t number, uint16_t var_index,
+std::vector<uint8_t> columnEntry(const Format& f, const NewColumn& c, uint16_t number, uint16_t var_index,
                                  uint16_t fixed_offset) {
     std::vector<uint8_t> d(f.column_entry, 0);
     d[0] = c.type;
@@ -201,7 +201,7 @@ std::vector<uint8_t> columnEntry(const Format& f, const ColumnSpec& c, uint16_t 
 }
 
 // The bytes a fixed-length column takes in a row's fixed part.
-uint16_t fixedSpan(const ColumnSpec& c) {
+uint16_t fixedSpan(const NewColumn& c) {
     return variableLength(c.type) || c.type == kBoolean ? 0 : storedLength(c);
 }
 
@@ -218,8 +218,8 @@ struct NewMaps {
     uint32_t key() const { return rows.back(); }
 };
 
-bool keyed(const std::vector<ColumnSpec>& columns) {
-    return std::any_of(columns.begin(), columns.end(), [](const ColumnSpec& c) { return c.primary_key; });
+bool keyed(const std::vector<NewColumn>& columns) {
+    return std::any_of(columns.begin(), columns.end(), [](const NewColumn& c) { return c.primary_key; });
 }
 
 // The real index entry of a primary key on `key` (column numbers), its
@@ -254,7 +254,7 @@ std::vector<uint8_t> primaryKeyLogicalEntry(const Format& f) {
 
 // The definition of a new, empty table with the maps `maps`, whose
 // primary key, if any, has its root at `key_root`.
-std::vector<uint8_t> definition(const Format& f, const std::vector<ColumnSpec>& columns, const NewMaps& maps,
+std::vector<uint8_t> definition(const Format& f, const std::vector<NewColumn>& columns, const NewMaps& maps,
                                 uint32_t key_root) {
     uint32_t real_count = maps.keyed ? 1 : 0;
     std::vector<uint8_t> b(f.tdef_index_block + real_count * f.real_index_count_entry, 0);
@@ -264,7 +264,7 @@ std::vector<uint8_t> definition(const Format& f, const std::vector<ColumnSpec>& 
     put32(&b[24], 1);  // Access writes 1 here in every table
     b[f.tdef_table_type] = kUserTable;
     uint16_t var_count = uint16_t(std::count_if(columns.begin(), columns.end(),
-                                                [](const ColumnSpec& c) { return variableLength(c.type); }));
+                                                [](const NewColumn& c) { return variableLength(c.type); }));
     put16(&b[f.tdef_max_cols], uint16_t(columns.size()));
     put16(&b[f.tdef_var_cols], var_count);
     put16(&b[f.tdef_col_count], uint16_t(columns.size()));
@@ -276,14 +276,14 @@ std::vector<uint8_t> definition(const Format& f, const std::vector<ColumnSpec>& 
     uint16_t fixed_offset = 0, var_index = 0;
     std::vector<uint16_t> key;
     for (size_t i = 0; i < columns.size(); ++i) {
-        const ColumnSpec& c = columns[i];
+        const NewColumn& c = columns[i];
         std::vector<uint8_t> d = columnEntry(f, c, uint16_t(i), var_index, fixed_offset);
         b.insert(b.end(), d.begin(), d.end());
         if (variableLength(c.type)) ++var_index;
         fixed_offset = uint16_t(fixed_offset + fixedSpan(c));
         if (c.primary_key) key.push_back(uint16_t(i));
     }
-    for (const ColumnSpec& c : columns) appendName(b, c.name);
+    for (const NewColumn& c : columns) appendName(b, c.name);
     if (maps.keyed) {
         std::vector<uint8_t> real = primaryKeyEntry(f, key, maps.key(), key_root);
         std::vector<uint8_t> logical = primaryKeyLogicalEntry(f);
@@ -512,10 +512,10 @@ void checkNotRelated(Database& db, const std::string& name) {
 
 }  // namespace
 
-ColumnSpec columnSpec(const std::string& name, const std::string& ddl_type, int size) {
+NewColumn newColumn(const std::string& name, const std::string& ddl_type, int size) {
     for (const DdlType& t : kDdlTypes) {
         if (ddl_type != t.name) continue;
-        ColumnSpec c;
+        NewColumn c;
         c.name = name;
         c.type = t.type;
         c.autonumber = t.autonumber;
@@ -529,18 +529,18 @@ ColumnSpec columnSpec(const std::string& name, const std::string& ddl_type, int 
     throw Error(kErrBadFieldType, "Invalid field data type '" + ddl_type + "' for field '" + name + "'.");
 }
 
-std::vector<ColumnSpec> columnSpecsOf(const TableDef& table) {
-    std::vector<ColumnSpec> specs;
+std::vector<NewColumn> newColumnsLike(const TableDef& table) {
+    std::vector<NewColumn> planned;
     for (const Column& c : table.columns) {
-        ColumnSpec s;
+        NewColumn s;
         s.name = c.name;
         s.type = c.type;
         s.autonumber = c.autoNumber();
         if (c.type == kText) s.size = uint16_t(c.length / 2);
         if (c.type == kBinary) s.size = c.length;
-        specs.push_back(s);
+        planned.push_back(s);
     }
-    return specs;
+    return planned;
 }
 
 void checkName(const std::string& name) {
@@ -559,7 +559,7 @@ void checkName(const std::string& name) {
         if (u < 0x20 || u == 0x7F || u == u'.' || u == u'!' || u == u'`' || u == u'[' || u == u']') bad();
 }
 
-uint32_t writeTablePages(Database& db, const std::vector<ColumnSpec>& columns) {
+uint32_t writeTablePages(Database& db, const std::vector<NewColumn>& columns) {
     refuseJet3(db);
     checkColumns(columns);
     Pager& pager = db.writablePager();
@@ -568,7 +568,7 @@ uint32_t writeTablePages(Database& db, const std::vector<ColumnSpec>& columns) {
     NewMaps maps;
     maps.keyed = keyed(columns);
     size_t long_columns = size_t(std::count_if(columns.begin(), columns.end(),
-                                               [](const ColumnSpec& c) { return longValue(c.type); }));
+                                               [](const NewColumn& c) { return longValue(c.type); }));
     maps.rows = writeMapRows(pager, f, 2 + 2 * long_columns + (maps.keyed ? 1 : 0));
     uint32_t key_root = 0;
     if (maps.keyed) {
@@ -580,7 +580,7 @@ uint32_t writeTablePages(Database& db, const std::vector<ColumnSpec>& columns) {
     return tdef;
 }
 
-void createTable(Database& db, const std::string& name, const std::vector<ColumnSpec>& columns) {
+void createTable(Database& db, const std::string& name, const std::vector<NewColumn>& columns) {
     refuseJet3(db);
     checkName(name);
     if (const CatalogEntry* e = findObject(db, name))
@@ -635,12 +635,12 @@ void dropTable(Database& db, const std::string& name) {
 void copyTable(Database& db, const std::string& source, const std::string& target) {
     refuseJet3(db);
     const TableDef& from = db.table(source);
-    createTable(db, target, columnSpecsOf(from));
+    createTable(db, target, newColumnsLike(from));
     TableWriter writer(db, target);
     scanRows(db, source, [&](const TableDef&, RowId, const std::vector<Value>& row) { writer.insert(row); });
 }
 
-void addColumn(Database& db, const std::string& table, const ColumnSpec& column) {
+void addColumn(Database& db, const std::string& table, const NewColumn& column) {
     refuseJet3(db);
     const TableDef& t = db.table(table);
     const CatalogEntry* entry = nullptr;

@@ -26,7 +26,7 @@
 namespace jet {
 
 // One column of a new table.
-struct ColumnSpec {
+struct NewColumn {
     std::string name;
     uint8_t type = kText;     // a ColumnType
     uint16_t size = 0;        // kText: the most characters (1..255); else ignored
@@ -43,11 +43,11 @@ struct ColumnSpec {
 // the n of TEXT(n), 0 when none was given (TEXT then holds 255).
 // Throws kErrBadFieldType for a type Jet does not know or a TEXT size
 // outside 1..255.
-ColumnSpec columnSpec(const std::string& name, const std::string& ddl_type, int size);
+NewColumn newColumn(const std::string& name, const std::string& ddl_type, int size);
 
-// The columns of an existing table, as a ColumnSpec each, so that a new
+// The columns of an existing table, as a NewColumn each, so that a new
 // table can be made in its likeness (SELECT ... INTO).
-std::vector<ColumnSpec> columnSpecsOf(const TableDef& table);
+std::vector<NewColumn> newColumnsLike(const TableDef& table);
 
 // Checks an object or field name as Access does: 1..64 characters, no
 // leading blank, none of . ! ` [ ] nor control characters. Throws
@@ -62,7 +62,7 @@ void checkName(const std::string& name);
 // kErrTooManyFields (more than 255), kErrNoFields, kErrBadFieldType (also
 // a Memo or OLE key column, a second AutoNumber), kErrUnsupported (NOT
 // NULL; more than 10 key columns; Jet 3), kErrReadOnly.
-void createTable(Database& db, const std::string& name, const std::vector<ColumnSpec>& columns);
+void createTable(Database& db, const std::string& name, const std::vector<NewColumn>& columns);
 
 // Removes a table: its catalog and access rows, and every page it owns
 // (definition, data, long values, indexes) goes back to the free-space map.
@@ -85,12 +85,12 @@ void copyTable(Database& db, const std::string& source, const std::string& targe
 // AutoNumber, or the table's first Text, Memo, OLE or Binary column, when
 // the table has rows; a definition that would not fit on one page; Jet 3),
 // kErrReadOnly.
-void addColumn(Database& db, const std::string& table, const ColumnSpec& column);
+void addColumn(Database& db, const std::string& table, const NewColumn& column);
 
 // createTable's first half, on its own for checking the pages it writes:
 // the definition and map pages of a table with `columns` (checked as
 // createTable checks them), within a transaction. Returns the definition
 // page, which is also the table's catalog Id.
-uint32_t writeTablePages(Database& db, const std::vector<ColumnSpec>& columns);
+uint32_t writeTablePages(Database& db, const std::vector<NewColumn>& columns);
 
 }  // namespace jet
