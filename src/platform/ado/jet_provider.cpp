@@ -80,15 +80,10 @@ public:
 private:
     template <typename Change>
     void inTransaction(Change change) {
-        db_.begin();
-        try {
+        jet::inTransaction(db_, [&] {
             jet::TableWriter writer(db_, name_);
             change(writer);
-            db_.commit();
-        } catch (...) {
-            db_.rollback();
-            throw;
-        }
+        });
     }
 
     jet::Database& db_;

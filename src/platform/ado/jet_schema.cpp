@@ -32,19 +32,6 @@ struct ValueFree {
 using Cell = std::unique_ptr<sqlite3_value, ValueFree>;
 using Row = std::vector<Cell>;
 
-template <typename Change>
-long inTransaction(jet::Database& db, Change change) {
-    db.begin();
-    try {
-        long written = change();
-        db.commit();
-        return written;
-    } catch (...) {
-        db.rollback();
-        throw;
-    }
-}
-
 jet::NewColumn newColumnOf(const sql::ColumnDecl& c) {
     jet::NewColumn s = jet::newColumn(c.name, c.type, c.size);
     s.required = c.not_null;
@@ -102,7 +89,7 @@ bool storedColumn(jet::Database& db, sqlite3_stmt* stmt, int i, jet::NewColumn& 
 }
 
 long selectInto(jet::Database& db, sql::Session& session, const sql::Statement& st) {
-    return inTransaction(db, [&]() -> long {
+    return jet::inTransaction(db, [&]() -> long {
         // Compiled even for the whole-table copy, so a missing table or
         // column is reported as for any SELECT.
         sql::StatementHandle stmt = session.prepare(st.sqlite, st.tables);
@@ -155,13 +142,13 @@ long executeSchema(jet::Database& db, sql::Session& session, const sql::Statemen
     case sql::StatementKind::CreateTable: {
         std::vector<jet::NewColumn> planned;
         for (const sql::ColumnDecl& c : st.columns) planned.push_back(newColumnOf(c));
-        return inTransaction(db, [&] {
+        return jet::inTransaction(db, [&] {
             jet::createTable(db, st.target, planned);
             return 0L;
         });
     }
     case sql::StatementKind::DropTable:
-        return inTransaction(db, [&] {
+        return jet::inTransaction(db, [&] {
             try {
                 jet::dropTable(db, st.target);
             } catch (const jet::Error& e) {
@@ -172,7 +159,7 @@ long executeSchema(jet::Database& db, sql::Session& session, const sql::Statemen
         });
     case sql::StatementKind::AddColumn: {
         jet::NewColumn declared = newColumnOf(st.columns.at(0));
-        return inTransaction(db, [&] {
+        return jet::inTransaction(db, [&] {
             jet::addColumn(db, st.target, declared);
             return 0L;
         });

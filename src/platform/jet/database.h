@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "data_page.h"
@@ -76,6 +77,26 @@ private:
     std::vector<CatalogEntry> catalog_;
     mutable std::map<uint32_t, std::unique_ptr<TableDef>> tables_;  // by definition page
 };
+
+// Runs `change` as one transaction of `db`: committed when it returns,
+// rolled back when it throws. Returns what `change` returns.
+template <typename Change>
+auto inTransaction(Database& db, Change change) -> decltype(change()) {
+    db.begin();
+    try {
+        if constexpr (std::is_void_v<decltype(change())>) {
+            change();
+            db.commit();
+        } else {
+            auto result = change();
+            db.commit();
+            return result;
+        }
+    } catch (...) {
+        db.rollback();
+        throw;
+    }
+}
 
 // Reads the live rows of one table in storage order: the data pages its
 // usage map lists, each row not deleted, moved rows followed to their data.
