@@ -25,7 +25,7 @@ class RowReader {
 public:
     RowReader(const Pager& pager, const Format& format, const TextCodec& codec, const TableDef& table);
 
-    // `values` gets one entry per column of the table, in definition order.
+    // `values` gets one entry per column of the table, in the order of the table's columns.
     void decode(Bytes row, std::vector<Value>& values) const;
     // The value of column `index` of `row` alone, for readers that want a
     // few columns of many rows. Throws kErrCorrupt as decode does.

@@ -59,7 +59,7 @@ std::vector<uint8_t> inlineLongValue(const std::vector<uint8_t>& data);
 // The largest row a data page takes: Jet 4 4060, Jet 3 2012 bytes.
 size_t maxRowSize(const Format& format);
 
-// One value per column of `table`, in definition order.
+// One value per column of `table`, in the order of the table's columns.
 std::vector<uint8_t> encodeRow(const Format& format, const TableDef& table, const TextCodec& codec,
                                const std::vector<Value>& values, LongValueSink& sink);
 

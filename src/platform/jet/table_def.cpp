@@ -102,6 +102,10 @@ TableDef TableDef::read(const Pager& pager, const Format& f, const TextCodec& co
         pos += f.column_entry;
     }
     for (Column& c : t.columns) c.name = readName(b, pos, f, codec);
+    // Access lists fields by number; a field inserted between two others is
+    // stored last but numbered between them.
+    std::stable_sort(t.columns.begin(), t.columns.end(),
+                     [](const Column& a, const Column& b) { return a.number < b.number; });
 
     t.real_indexes.resize(real_count);
     for (RealIndex& r : t.real_indexes) {

@@ -103,7 +103,7 @@ struct TableDef {
     uint16_t var_columns = 0;
     uint32_t owned_pages = 0;  // row pointer to the usage map of data pages
     uint32_t free_pages = 0;
-    std::vector<Column> columns;  // in definition order
+    std::vector<Column> columns;  // by number, the order Access shows
     std::vector<RealIndex> real_indexes;
     std::vector<Index> indexes;
     std::vector<ColumnMaps> column_maps;

@@ -37,7 +37,7 @@ public:
     // Throws kErrReadOnly / kErrUnsupported when the table cannot be written.
     TableWriter(Database& db, const std::string& table);
 
-    // One value per column, in definition order; Null in an autonumber
+    // One value per column, in the order of the table's columns; Null in an autonumber
     // column takes the next number. Returns where the row went.
     RowId insert(std::vector<Value> values);
     void update(RowId row, const std::vector<Value>& values);
