@@ -5,6 +5,7 @@
 #include "ado/error.h"
 #include "ado/recordset.h"
 #include "ado/value_text.h"
+#include "jet/error.h"
 #include "support/testdata.h"
 
 namespace {
@@ -108,6 +109,39 @@ TEST_F(RecordsetTest, LongValuesAndBinaryTypes) {
         EXPECT_GT(rs.GetFields()[i].GetValue().as<std::string>().size(), 64u);
     }
     EXPECT_TRUE(saw_memo);
+}
+
+// Attachments show their file names, multi-value fields their values, a
+// version history its newest text; none of them takes a write.
+TEST_F(RecordsetTest, ComplexFieldsShowTheirValuesAndRefuseWrites) {
+    SKIP_WITHOUT_CORPUS();
+    const char* history = "VersionHistory_F5F8918F-0A3F-4DA9-AE71-184EE5012880";
+    struct Case {
+        const char *file, *table, *field;
+        std::vector<std::string> values;  // by row, in stored order
+    } cases[] = {
+        {"complexDataTestV2007.accdb", "Table1", "attach-data", {"", "test_data.txt; test_data2.txt", "", "test_data2.txt"}},
+        {"complexDataTestV2010.accdb", "Table1", "multi-value-data",
+         {"", "value1; value4", "value1; value2; value3; value4", ""}},
+        {"complexDataTestV2010.accdb", "Table1", history, {"", "row2-memo", "row3-memo-again", "row4-memo"}},
+        {"unsupportedFieldsTestV2007.accdb", "Test", "UnknownComplex", {"", "", ""}},
+    };
+    for (const Case& c : cases) {
+        testdata::Copy copy(c.file);
+        std::vector<unsigned char> before = copy.read();
+        cn.Open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + copy.path() + ";Jet OLEDB:Database Password=");
+        rs.Open(std::string("SELECT * FROM [") + c.table + "]", cn, ado::adOpenDynamic, ado::adLockOptimistic);
+        EXPECT_EQ(rs.GetFields()[c.field].Type(), ado::adVarWChar) << c.field;
+        std::vector<std::string> seen;
+        for (; !rs.Eof(); rs.MoveNext()) seen.push_back(text(c.field));
+        EXPECT_EQ(seen, c.values) << c.file << " " << c.field;
+        rs.MoveFirst();
+        EXPECT_EQ(errorOf([&] { rs.GetFields()[c.field].SetValue(std::string("x.txt")); rs.Update(); }),
+                  jet::kErrUnsupported);
+        rs.Close();
+        cn.Close();
+        EXPECT_EQ(copy.read(), before) << c.file;
+    }
 }
 
 TEST_F(RecordsetTest, EmptyTableIsAtBofAndEofAtOnce) {

@@ -38,7 +38,7 @@ TEST(RowReaderColumn, EachColumnAloneReadsAsInTheWholeRow) {
             } catch (const jet::Error&) {
                 continue;  // linked tables have no definition here
             }
-            jet::RowReader reader(db->pager(), db->format(), db->codec(), *table);
+            jet::RowReader reader(*db, *table);
             jet::TableScan scan(*db, *table);
             std::vector<jet::Value> whole;
             try {

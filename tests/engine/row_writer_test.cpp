@@ -4,6 +4,8 @@
 // errors for rows and values that do not fit.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -126,6 +128,10 @@ TEST(RowWriterCorpus, EveryRowReencodesToItsValues) {
             } catch (const Error&) {
                 continue;  // linked tables have no definition here
             }
+            // Complex columns show values that live elsewhere; their tables are not written.
+            if (std::any_of(table->columns.begin(), table->columns.end(),
+                            [](const Column& c) { return c.type == kComplex; }))
+                continue;
             TableScan scan(*db, *table);
             std::vector<Value> original;
             while (scan.next()) {

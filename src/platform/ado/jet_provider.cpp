@@ -29,7 +29,7 @@ class JetRows : public RowSource {
 public:
     JetRows(jet::Database& db, const std::string& name, std::map<uint32_t, int>& in_use)
         : db_(db), name_(name), table_(db.table(name)), scan_(db, table_),
-          reader_(db.pager(), db.format(), db.codec(), table_), in_use_(in_use) {
+          reader_(db, table_), in_use_(in_use) {
         for (const jet::Column& c : table_.columns) fields_.push_back({c.name, JetProvider::fieldType(c.type)});
         ++in_use_[table_.page];
     }
@@ -398,6 +398,7 @@ DataType JetProvider::fieldType(uint8_t t) {
     case jet::kGuid: return adGUID;
     case jet::kNumeric: return adNumeric;
     case jet::kBigInt: return adBigInt;
+    case jet::kComplex: return adVarWChar;  // shown as the text of its values
     default: return adVariant;
     }
 }

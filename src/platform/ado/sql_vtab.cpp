@@ -133,8 +133,7 @@ int connect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_v
     try {
         t->def = &context->db->table(argv[2]);
         t->name = argv[2];
-        t->reader = std::make_unique<jet::RowReader>(context->db->pager(), context->db->format(),
-                                                     context->db->codec(), *t->def);
+        t->reader = std::make_unique<jet::RowReader>(*context->db, *t->def);
     } catch (const jet::Error& e) {
         context->error = e;
         *err = sqlite3_mprintf("%s", e.what());

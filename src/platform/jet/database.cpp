@@ -108,7 +108,7 @@ const TableDef& Database::table(const std::string& name) const {
 TableScan::TableScan(const Database& db, const TableDef& table)
     : db_(db),
       table_(table),
-      reader_(db.pager(), db.format(), db.codec(), table),
+      reader_(db, table),
       pages_(readUsageMap(db.pager(), db.format(), table.owned_pages)) {}
 
 bool TableScan::next() {

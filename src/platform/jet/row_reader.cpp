@@ -1,5 +1,9 @@
 #include "row_reader.h"
 
+#include <algorithm>
+
+#include "complex_values.h"
+#include "database.h"
 #include "long_value.h"
 
 namespace jet {
@@ -27,6 +31,12 @@ Decimal readDecimal(Bytes d, uint8_t scale) {
 
 RowReader::RowReader(const Pager& pager, const Format& format, const TextCodec& codec, const TableDef& table)
     : pager_(pager), format_(format), codec_(codec), table_(table) {}
+
+RowReader::RowReader(const Database& db, const TableDef& table)
+    : RowReader(db.pager(), db.format(), db.codec(), table) {
+    if (std::any_of(table.columns.begin(), table.columns.end(), [](const Column& c) { return c.type == kComplex; }))
+        complex_ = std::make_shared<ComplexValues>(db, table);
+}
 
 void RowReader::crack(Bytes row, Layout& l) const {
     const Format& f = format_;
@@ -131,6 +141,7 @@ Value RowReader::decodeStored(const Column& c, Bytes d) const {
         return codec_.decode(Bytes(raw.data(), raw.size()));
     }
     case kOle: return readLongValue(pager_, format_, d);
+    case kComplex: return complex_ ? complex_->value(c, int32_t(d.u32(0))) : Value();
     default: return Value();  // a kind this engine does not read
     }
 }

@@ -9,6 +9,7 @@
 // last entry marks the end of the variable data.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -21,9 +22,15 @@
 
 namespace jet {
 
+class ComplexValues;
+class Database;
+
 class RowReader {
 public:
     RowReader(const Pager& pager, const Format& format, const TextCodec& codec, const TableDef& table);
+    // A reader that also shows the values of complex columns, which live in
+    // other tables of `db`; without it they read as Null.
+    RowReader(const Database& db, const TableDef& table);
 
     // `values` gets one entry per column of the table, in the order of the table's columns.
     void decode(Bytes row, std::vector<Value>& values) const;
@@ -54,6 +61,7 @@ private:
     const Format& format_;
     const TextCodec& codec_;
     const TableDef& table_;
+    std::shared_ptr<const ComplexValues> complex_;
     mutable Layout layout_;  // reused between rows to spare allocations
 };
 

@@ -99,6 +99,7 @@ TableDef TableDef::read(const Pager& pager, const Format& f, const TextCodec& co
             c.sort_order = d.u16(f.col_sort_order);
             c.sort_version = d.u8(f.col_sort_version);
         }
+        if (c.type == kComplex) c.complex_id = d.u32(f.col_sort_order);
         pos += f.column_entry;
     }
     for (Column& c : t.columns) c.name = readName(b, pos, f, codec);

@@ -49,6 +49,7 @@ struct Column {
     uint8_t scale = 0;
     uint16_t sort_order = 0;   // text and Memo: the collation's locale id
     uint8_t sort_version = 0;  // and its version (Jet 4)
+    uint32_t complex_id = 0;   // complex columns: the key of their row in MSysComplexColumns
 
     bool fixedLength() const { return flags & 0x01; }
     bool updatable() const { return flags & 0x02; }

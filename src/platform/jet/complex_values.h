@@ -1,0 +1,42 @@
+// The values of a table's complex columns (ACE attachments, multi-value
+// fields, version histories), as the user sees them.
+//
+// A complex column stores only a key; its values are rows of a hidden
+// "flat" table: the columns of a template table, an AutoNumber, and a Long
+// that carries the key. MSysComplexColumns names the flat table of each column (by
+// the column's complex id) and the template it follows, which says the
+// kind: an attachment shows its file names, a multi-value field its values,
+// both in stored order joined by "; "; a version history its newest text.
+// The flat tables are read once, when a value is first asked for.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <unordered_map>
+
+#include "table_def.h"
+#include "value.h"
+
+namespace jet {
+
+class Database;
+
+class ComplexValues {
+public:
+    ComplexValues(const Database& db, const TableDef& table) : db_(db), table_(table) {}
+
+    // The value of complex column `column` for the stored key; Null where
+    // the key has no rows or the column's hidden table cannot be found.
+    Value value(const Column& column, int32_t key) const;
+
+private:
+    using Texts = std::unordered_map<int32_t, std::string>;
+    Texts load(const Column& column) const;
+
+    const Database& db_;
+    const TableDef& table_;
+    mutable std::map<uint32_t, Texts> by_complex_id_;
+};
+
+}  // namespace jet
