@@ -296,6 +296,9 @@ TEST_F(Dialect, DateLiteralsFunctionsAndFormat) {
               (std::vector<ado::DataType>{ado::adDate, ado::adDate, ado::adDouble}));
     EXPECT_EQ(rows("SELECT Count(*) FROM Table1 WHERE Now() > #1/1/2020# AND Date() <= Now() AND Time() < 1"), "2");
     EXPECT_EQ(rows("SELECT A FROM Table1 WHERE I = True"), "abcdefg");
+    EXPECT_EQ(rows("SELECT A FROM Table1 WHERE I = Yes AND I <> Off"), "abcdefg");
+    EXPECT_EQ(rows("SELECT A FROM Table1 WHERE I = No OR I = False"), "a");
+    EXPECT_EQ(rows("SELECT On, Off FROM Table1 WHERE I = Yes"), "-1|0");
     EXPECT_EQ(rows("SELECT A FROM Table1 WHERE NOT I"), "a");
     EXPECT_EQ(failureOf([&] { rows("SELECT * FROM Table1 WHERE G > #2/30/2020#"); }).number, 3075);
     EXPECT_EQ(failureOf([&] { rows("SELECT * FROM Table1 WHERE G > #1/1/2020"); }).number, 3075);

@@ -10,6 +10,7 @@
 #include "error.h"
 #include "jet/table_writer.h"
 #include "jet_schema.h"
+#include "sql_saved_query.h"
 #include "jet/value_parse.h"
 #include "sql_vtab.h"
 #include "value_text.h"
@@ -233,6 +234,9 @@ std::vector<TableInfo> JetProvider::tables() {
     for (const jet::CatalogEntry& e : db_->catalog()) {
         if (e.isTable()) out.push_back({e.name, e.isSystem() ? "SYSTEM TABLE" : "TABLE"});
         else if (e.type == 4 || e.type == 6) out.push_back({e.name, "LINK"});
+        // Saved select and union queries are views (their catalog flags name the kind).
+        else if (e.type == 5 && ((e.flags & 0xF0) == 0 || (e.flags & 0xF0) == 0x80) && e.name.rfind("~", 0) != 0)
+            out.push_back({e.name, "VIEW"});
     }
     // The schema rowset comes sorted by type, then name.
     std::stable_sort(out.begin(), out.end(), [](const TableInfo& a, const TableInfo& b) {
@@ -283,8 +287,10 @@ std::unique_ptr<RowSource> JetProvider::query(const std::string& text) {
     if (st.kind != sql::StatementKind::Select) returnsNoRows();
     sql::StatementHandle plain = session().prepare(st.sqlite, st.tables);
     // The whole table, as the grid loads it: scanned by the engine itself.
-    if (sql::readsWholeTable(st)) return openTable(st.tables[0]);
-    if (std::unique_ptr<RowSource> keyed = keyedRows(st, plain.get())) return keyed;
+    // A saved query's rows are SQLite's.
+    bool stored = st.tables.size() == 1 && !sql::findSavedQuery(*db_, st.tables[0]);
+    if (stored && sql::readsWholeTable(st)) return openTable(st.tables[0]);
+    if (std::unique_ptr<RowSource> keyed = stored ? keyedRows(st, plain.get()) : nullptr) return keyed;
 
     sqlite3_stmt* stmt = plain.get();
     size_t count = size_t(sqlite3_column_count(stmt));

@@ -1087,9 +1087,10 @@ Expr Parser::primary() {
         break;
     case Tok::Name: {
         std::string u = upper(t.text);
-        if (u == "TRUE" || u == "FALSE") {
+        // Access's constants for Yes/No fields: True, Yes and On are -1.
+        if (u == "TRUE" || u == "YES" || u == "ON" || u == "FALSE" || u == "NO" || u == "OFF") {
             ++at_;
-            e.sql = u == "TRUE" ? "-1" : "0";
+            e.sql = u == "TRUE" || u == "YES" || u == "ON" ? "-1" : "0";
             e.number = true;
             return e;
         }

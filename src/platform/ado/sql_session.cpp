@@ -6,6 +6,7 @@
 #include <cctype>
 
 #include "error.h"
+#include "sql_saved_query.h"
 
 namespace ado::sql {
 
@@ -58,14 +59,37 @@ void Session::require(const std::string& table) {
     for (const jet::CatalogEntry& e : db_.catalog()) {
         if (!e.isTable() || !jet::sameName(e.name, table)) continue;
         if (known_.count(folded(e.name))) return;
-        context_.error.reset();
-        std::string create = "CREATE VIRTUAL TABLE temp." + quotedName(e.name) + " USING jet";
-        int rc = sqlite3_exec(sqlite_, create.c_str(), nullptr, nullptr, nullptr);
-        if (rc != SQLITE_OK) raise(rc);
-        known_[folded(e.name)] = e.name;
+        declare("CREATE VIRTUAL TABLE temp." + quotedName(e.name) + " USING jet", e.name);
         return;
     }
+    if (const jet::CatalogEntry* query = findSavedQuery(db_, table)) return requireQuery(*query);
     noSuchTable(table);
+}
+
+// A saved query is read as a view over what it reads, made known first;
+// one that reads itself, through others or not, is refused.
+void Session::requireQuery(const jet::CatalogEntry& entry) {
+    if (known_.count(folded(entry.name))) return;
+    if (!opening_.insert(folded(entry.name)).second)
+        throw Error(3103, "Circular reference caused by the query '" + entry.name + "'.");
+    struct Done {
+        std::set<std::string>& opening;
+        std::string name;
+        ~Done() { opening.erase(name); }
+    } done{opening_, folded(entry.name)};
+    SavedQuery query = readSavedQuery(db_, entry);
+    if (query.kind != QueryKind::Select && query.kind != QueryKind::Union && query.kind != QueryKind::Crosstab)
+        throw Error(jet::kErrUnsupported, "The query '" + entry.name + "' changes data and cannot be read as a table.");
+    Statement st = translate(query.sql);
+    for (const std::string& t : st.tables) require(t);
+    declare("CREATE TEMP VIEW " + quotedName(entry.name) + " AS " + st.sqlite, entry.name);
+}
+
+void Session::declare(const std::string& statement, const std::string& name) {
+    context_.error.reset();
+    int rc = sqlite3_exec(sqlite_, statement.c_str(), nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) raise(rc);
+    known_[folded(name)] = name;
 }
 
 StatementHandle Session::prepare(const std::string& text, const std::vector<std::string>& tables) {

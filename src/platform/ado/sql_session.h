@@ -1,10 +1,12 @@
 // The SQL side of one open Jet database: an in-memory SQLite connection
 // whose tables are the database's, made known on demand from the names a
-// statement reads, with the engine's catalog the only source of names.
+// statement reads, with the engine's catalog the only source of names. A
+// saved select or union query is made known as a view of that name.
 #pragma once
 
 #include <memory>
 #include <map>
+#include <set>
 #include <string>
 
 #include "jet/database.h"
@@ -43,12 +45,15 @@ public:
 
 private:
     void require(const std::string& table);
+    void requireQuery(const jet::CatalogEntry& query);
+    void declare(const std::string& statement, const std::string& name);
     [[noreturn]] void raise(int rc);
 
     jet::Database& db_;
     VtabContext context_;
     sqlite3* sqlite_ = nullptr;
     std::map<std::string, std::string> known_;  // folded name -> name declared
+    std::set<std::string> opening_;             // saved queries being declared, folded
 };
 
 }  // namespace ado::sql
