@@ -254,6 +254,43 @@ TEST_F(Dialect, NumbersRoundingAndArithmetic) {
     EXPECT_EQ(failureOf([&] { rows("SELECT Left(JobName, -1)" + one); }).number, 5);
 }
 
+// The rest of VBA's library as a query offers it: each expression with
+// the text of its value, or the error it raises.
+TEST_F(Dialect, FunctionsOfTheLibraryAsVbaDefinesThem) {
+    SKIP_WITHOUT_CORPUS();
+    auto copy = jobs();
+    const std::pair<const char*, const char*> cases[] = {
+        {"DatePart('q', #5/15/2021#)", "2"},          {"DatePart('y', #12/31/2020#)", "366"},
+        {"DatePart('w', #5/15/2021#, 2)", "6"},       {"DatePart('ww', #1/1/2021#)", "1"},
+        {"DatePart('ww', #1/3/2021#, 2, 2)", "53"},   {"DatePart('ww', #12/31/2021#, 1, 3)", "52"},
+        {"DatePart('h', #3:04:05 PM#)", "15"},        {"DatePart('x', #1/1/2021#)", "error 5"},
+        {"MonthName(2)", "February"},                 {"MonthName(12, True)", "Dec"},
+        {"MonthName(13)", "error 5"},                 {"WeekdayName(1)", "Sunday"},
+        {"WeekdayName(1, True, 2)", "Mon"},           {"TimeValue('3:04:05 PM')", "3:04:05 PM"},
+        {"Switch(1 = 2, 'a', 2 = 2, 'b')", "b"},      {"Switch(1 = 2, 'a') IS NULL", "-1"},
+        {"Choose(2, 'x', 'y', 'z')", "y"},            {"Choose(4, 'x') IS NULL", "-1"},
+        {"InStrRev('abcabc', 'bc')", "5"},            {"InStrRev('abcabc', 'BC', 4)", "2"},
+        {"InStrRev('abc', 'z')", "0"},                {"StrReverse('abc')", "cba"},
+        {"StrReverse(Null)", "error 94"},             {"StrConv('hello wORLD', 3)", "Hello World"},
+        {"CByte(254.5)", "254"},                      {"CByte(256)", "error 6"},
+        {"CSng(1.1)", "1.1"},                         {"CSng(1E+39)", "error 6"},
+        {"Hex(255)", "FF"},                           {"Hex(-1)", "FFFFFFFF"},
+        {"Oct(8)", "10"},                             {"Val('&H1F')", "31"},
+        {"Val('&O17')", "15"},                        {"Val('&HFFFF')", "-1"},
+        {"Str(5) & '|' & Str(-5)", " 5|-5"},          {"Log(1)", "0"},
+        {"Log(0)", "error 5"},                        {"Exp(0)", "1"},
+        {"Round(Atn(1) * 4, 5)", "3.14159"},          {"Cos(0) + Sin(0) + Tan(0)", "1"},
+        {"CVDate('1/2/2003')", "1/2/2003"},           {"IsEmpty(Null)", "0"},
+        {"Rnd() < 1 AND Rnd() >= 0", "-1"},           {"Timer() >= 0", "-1"},
+    };
+    for (const auto& [expression, expected] : cases) {
+        std::string got;
+        Failure f = failureOf([&] { got = rows(std::string("SELECT ") + expression + " FROM jobDB1 WHERE ID = 1"); });
+        if (f.number) got = "error " + std::to_string(f.number);
+        EXPECT_EQ(got, expected) << expression;
+    }
+}
+
 TEST_F(Dialect, DateLiteralsFunctionsAndFormat) {
     SKIP_WITHOUT_CORPUS();
     testdata::Copy copy("testV2000.mdb");

@@ -237,7 +237,18 @@ const std::map<std::string, FunctionInfo>& functions() {
         {"STRING", {"jet_string", 2, 2, false}},    {"STRCOMP", {"jet_strcomp", 2, 3, false}},
         {"ISNULL", {"jet_isnull", 1, 1, false}},    {"ISNUMERIC", {"jet_isnumeric", 1, 1, false}},
         {"ISDATE", {"jet_isdate", 1, 1, false}},    {"ASC", {"jet_asc", 1, 1, false}},
-        {"CHR", {"jet_chr", 1, 1, false}},
+        {"CHR", {"jet_chr", 1, 1, false}},          {"DATEPART", {"jet_datepart", 2, 4, false}},
+        {"TIMEVALUE", {"jet_timevalue", 1, 1, true}}, {"MONTHNAME", {"jet_monthname", 1, 2, false}},
+        {"WEEKDAYNAME", {"jet_weekdayname", 1, 3, false}}, {"TIMER", {"jet_timer", 0, 0, false}},
+        {"INSTRREV", {"jet_instrrev", 2, 4, false}}, {"STRREVERSE", {"jet_strreverse", 1, 1, false}},
+        {"STRCONV", {"jet_strconv", 2, 2, false}},  {"CBYTE", {"jet_cbyte", 1, 1, false}},
+        {"CSNG", {"jet_csng", 1, 1, false}},        {"HEX", {"jet_hex", 1, 1, false}},
+        {"OCT", {"jet_oct", 1, 1, false}},          {"STR", {"jet_str", 1, 1, false}},
+        {"CVAR", {"jet_cvar", 1, 1, false}},        {"CVDATE", {"jet_cdate", 1, 1, true}},
+        {"ISEMPTY", {"jet_isempty", 1, 1, false}},  {"LOG", {"jet_log", 1, 1, false}},
+        {"ATN", {"jet_atn", 1, 1, false}},          {"COS", {"jet_cos", 1, 1, false}},
+        {"SIN", {"jet_sin", 1, 1, false}},          {"TAN", {"jet_tan", 1, 1, false}},
+        {"EXP", {"jet_exp", 1, 1, false}},          {"RND", {"jet_rnd", 0, 1, false}},
     };
     return table;
 }
@@ -1173,6 +1184,31 @@ Expr Parser::call(const Token& fn) {
         if (n != 3) fail(kErrExpression, "Wrong number of arguments used with function in query expression '" + span(start) + "'.");
         e.sql = "(CASE WHEN " + args[0].sql + " THEN " + args[1].value() + " ELSE " + args[2].value() + " END)";
         e.date = args[1].date && args[2].date;
+        return e;
+    }
+    // Switch(condition, value, ...): the value of the first true condition;
+    // Choose(n, value1, value2 ...): the nth value, n rounded. Null where none
+    // applies.
+    if (u == "SWITCH") {
+        if (n < 2 || n % 2) fail(kErrExpression, "Wrong number of arguments used with function in query expression '" + span(start) + "'.");
+        e.sql = "(CASE";
+        e.date = true;
+        for (int i = 0; i < n; i += 2) {
+            e.sql += " WHEN " + args[size_t(i)].sql + " THEN " + args[size_t(i) + 1].value();
+            e.date &= args[size_t(i) + 1].date;
+        }
+        e.sql += " END)";
+        return e;
+    }
+    if (u == "CHOOSE") {
+        if (n < 2) fail(kErrExpression, "Wrong number of arguments used with function in query expression '" + span(start) + "'.");
+        e.sql = "(CASE jet_round(" + args[0].value() + ")";
+        e.date = true;
+        for (int i = 1; i < n; ++i) {
+            e.sql += " WHEN " + std::to_string(i) + " THEN " + args[size_t(i)].value();
+            e.date &= args[size_t(i)].date;
+        }
+        e.sql += " END)";
         return e;
     }
     if (u == "NZ") {

@@ -9,11 +9,13 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <random>
 #include <string>
 
 #include "sql_datetime.h"
@@ -130,6 +132,14 @@ void resultBool(sqlite3_context* ctx, bool b) { sqlite3_result_int(ctx, b ? -1 :
 void resultWhole(sqlite3_context* ctx, double r) {
     if (std::fabs(r) < 9.0e15) sqlite3_result_int64(ctx, sqlite3_int64(r));
     else sqlite3_result_double(ctx, r);
+}
+
+// A Single result as SQLite carries it: the double of the Single's shortest
+// digits, so that it shows as a Single does ("1.1", not "1.100000023841858").
+double singleValue(double x) {
+    char buf[32];
+    *std::to_chars(buf, buf + sizeof buf - 1, float(x)).ptr = '\0';
+    return std::strtod(buf, nullptr);
 }
 
 // Half to even, as Access's Round and its conversions to whole numbers.
@@ -282,6 +292,53 @@ void fnInstr(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (size_t(start) > hay.size()) return sqlite3_result_int(ctx, 0);
     size_t found = findText(hay, needle, size_t(start - 1), exact);
     sqlite3_result_int64(ctx, found == std::u32string::npos ? 0 : sqlite3_int64(found + 1));
+}
+
+// InStrRev(text, sought [, start [, compare]]): the last position of sought
+// that ends at or before start (-1, the default: the end of the text).
+void fnInstrrev(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    double start = -1;
+    if (argc >= 3 && !needNumber(ctx, argv[2], "InStrRev", start)) return;
+    start = roundEven(start);
+    if (start == 0 || start < -1) return invalidCall(ctx, "InStrRev");
+    bool exact = false;
+    if (argc == 4) {
+        double compare = 1;
+        if (!isNull(argv[3]) && !needNumber(ctx, argv[3], "InStrRev", compare)) return;
+        exact = compare == 0;
+    }
+    if (isNull(argv[0]) || isNull(argv[1])) return;
+    std::u32string hay = characters(textOf(argv[0])), needle = characters(textOf(argv[1]));
+    size_t end = start == -1 ? hay.size() : size_t(start);
+    if (end > hay.size()) return sqlite3_result_int(ctx, 0);
+    if (needle.empty()) return sqlite3_result_int64(ctx, sqlite3_int64(end));
+    size_t last = std::u32string::npos;
+    for (size_t at = 0; (at = findText(hay, needle, at, exact)) != std::u32string::npos && at + needle.size() <= end; ++at)
+        last = at;
+    sqlite3_result_int64(ctx, last == std::u32string::npos ? 0 : sqlite3_int64(last + 1));
+}
+
+void fnStrreverse(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNull(argv[0])) return raise(ctx, kInvalidNull, "Invalid use of Null in StrReverse.");
+    std::u32string s = characters(textOf(argv[0]));
+    resultText(ctx, std::u32string(s.rbegin(), s.rend()));
+}
+
+// StrConv(text, 1 | 2 | 3): upper case, lower case, or each word's first
+// letter upper and the rest lower.
+void fnStrconv(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    double how = 0;
+    if (!needNumber(ctx, argv[1], "StrConv", how)) return;
+    if (isNull(argv[0])) return;
+    std::u32string s = characters(textOf(argv[0]));
+    if (how != 1 && how != 2 && how != 3) return invalidCall(ctx, "StrConv");
+    bool word_start = true;
+    for (char32_t& c : s) {
+        bool upper = how == 1 || (how == 3 && word_start);
+        c = upper ? upperCase(c) : lowerCase(c);
+        word_start = c == U' ' || c == U'\t' || c == U'\n' || c == U'\r';
+    }
+    resultText(ctx, s);
 }
 
 void fnReplace(sqlite3_context* ctx, int, sqlite3_value** argv) {
@@ -490,6 +547,22 @@ void fnVal(sqlite3_context* ctx, int, sqlite3_value** argv) {
     std::string s;
     for (char c : rawText(argv[0]))
         if (c != ' ' && c != '\t') s += c;
+    // &H hexadecimal, &O (or & alone) octal: 16-bit when four (or six)
+    // digits or fewer, else 32-bit, as VBA types them.
+    if (s.size() >= 1 && s[0] == '&') {
+        bool hex = s.size() > 1 && (s[1] == 'h' || s[1] == 'H');
+        size_t i = hex || (s.size() > 1 && (s[1] == 'o' || s[1] == 'O')) ? 2 : 1;
+        uint64_t v = 0;
+        size_t digits = 0;
+        for (; i < s.size() && digits < 11; ++i, ++digits) {
+            char c = char(std::tolower(static_cast<unsigned char>(s[i])));
+            int d = c >= '0' && c <= '9' ? c - '0' : hex && c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+            if (d < 0 || (!hex && d > 7)) break;
+            v = v * (hex ? 16 : 8) + uint64_t(d);
+        }
+        if (v <= 0xFFFF) return sqlite3_result_int(ctx, int16_t(uint16_t(v)));
+        return sqlite3_result_int64(ctx, int32_t(uint32_t(v)));
+    }
     size_t i = 0;
     if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
     size_t digits = i;
@@ -527,6 +600,89 @@ void toWhole(sqlite3_context* ctx, sqlite3_value* v, double low, double high, co
 
 void fnClng(sqlite3_context* ctx, int, sqlite3_value** argv) { toWhole(ctx, argv[0], -2147483648.0, 2147483647.0, "CLng"); }
 void fnCint(sqlite3_context* ctx, int, sqlite3_value** argv) { toWhole(ctx, argv[0], -32768.0, 32767.0, "CInt"); }
+
+void fnCbyte(sqlite3_context* ctx, int, sqlite3_value** argv) { toWhole(ctx, argv[0], 0.0, 255.0, "CByte"); }
+
+void fnCsng(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNull(argv[0])) return raise(ctx, kInvalidNull, "Invalid use of Null in CSng.");
+    double x = 0;
+    if (!needNumber(ctx, argv[0], "CSng", x)) return;
+    if (std::fabs(x) > 3.402823466e38) return raise(ctx, kOverflow, "Overflow in CSng.");
+    sqlite3_result_double(ctx, singleValue(x));
+}
+
+// Hex and Oct: a whole number in base 16 or 8, negative ones as 32-bit
+// two's complement.
+void inBase(sqlite3_context* ctx, sqlite3_value* v, int base, const char* function) {
+    if (isNull(v)) return;
+    double x = 0;
+    if (!needNumber(ctx, v, function, x)) return;
+    x = roundEven(x);
+    if (x < -2147483648.0 || x > 2147483647.0) return raise(ctx, kOverflow, std::string("Overflow in ") + function + ".");
+    uint32_t n = uint32_t(int32_t(x));
+    std::string out;
+    do {
+        out.insert(out.begin(), "0123456789ABCDEF"[n % unsigned(base)]);
+        n /= unsigned(base);
+    } while (n);
+    resultText(ctx, out);
+}
+
+void fnHex(sqlite3_context* ctx, int, sqlite3_value** argv) { inBase(ctx, argv[0], 16, "Hex"); }
+void fnOct(sqlite3_context* ctx, int, sqlite3_value** argv) { inBase(ctx, argv[0], 8, "Oct"); }
+
+// Str: a number's text with a blank where a plus sign would go.
+void fnStr(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNull(argv[0])) return;
+    double x = 0;
+    if (!needNumber(ctx, argv[0], "Str", x)) return;
+    std::string t = textOf(argv[0]);
+    if (sqlite3_value_type(argv[0]) == SQLITE_TEXT) t = toText(Value(x), '.');
+    resultText(ctx, x < 0 ? t : " " + t);
+}
+
+void fnCvar(sqlite3_context* ctx, int, sqlite3_value** argv) { sqlite3_result_value(ctx, argv[0]); }
+
+// A field in a query is never Empty, only Null or a value.
+void fnIsempty(sqlite3_context* ctx, int, sqlite3_value**) { resultBool(ctx, false); }
+
+// ------------------------------------------------------------ mathematics
+
+template <double (*F)(double)>
+void mathematical(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNull(argv[0])) return;
+    double x = 0;
+    if (!needNumber(ctx, argv[0], "a mathematical function", x)) return;
+    double r = F(x);
+    if (!std::isfinite(r)) return raise(ctx, kOverflow, "Overflow in a mathematical function.");
+    sqlite3_result_double(ctx, r);
+}
+
+double atnOf(double x) { return std::atan(x); }
+double cosOf(double x) { return std::cos(x); }
+double sinOf(double x) { return std::sin(x); }
+double tanOf(double x) { return std::tan(x); }
+double expOf(double x) { return std::exp(x); }
+
+void fnLog(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNull(argv[0])) return;
+    double x = 0;
+    if (!needNumber(ctx, argv[0], "Log", x)) return;
+    if (x <= 0) return invalidCall(ctx, "Log");
+    sqlite3_result_double(ctx, std::log(x));
+}
+
+// Rnd([n]): the next number of [0, 1); 0 repeats the last, a negative
+// number starts the same sequence again each time.
+void fnRnd(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    static std::mt19937 random(std::random_device{}());
+    static double last = 0;
+    double n = 1;
+    if (argc == 1 && !isNull(argv[0]) && !needNumber(ctx, argv[0], "Rnd", n)) return;
+    if (n < 0) random.seed(uint32_t(int64_t(n * 1000003.0)));
+    if (n != 0) last = std::uniform_real_distribution<double>(0.0, 1.0)(random);
+    sqlite3_result_double(ctx, singleValue(last));
+}
 
 void fnCdbl(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (isNull(argv[0])) return raise(ctx, kInvalidNull, "Invalid use of Null in CDbl.");
@@ -678,6 +834,113 @@ void fnDatevalue(sqlite3_context* ctx, int, sqlite3_value** argv) {
     double d = 0;
     if (!needDate(ctx, argv[0], "DateValue", d)) return;
     sqlite3_result_double(ctx, std::trunc(d));
+}
+
+void fnTimevalue(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNull(argv[0])) return;
+    double d = 0;
+    if (!needDate(ctx, argv[0], "TimeValue", d)) return;
+    sqlite3_result_double(ctx, std::fabs(d - std::trunc(d)));
+}
+
+void fnTimer(sqlite3_context* ctx, int, sqlite3_value**) {
+    double now = localNow();
+    sqlite3_result_double(ctx, singleValue((now - std::trunc(now)) * 86400.0));
+}
+
+const char* const kMonthNames[] = {"January", "February", "March",     "April",   "May",      "June",
+                                   "July",    "August",   "September", "October", "November", "December"};
+const char* const kDayNames[] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
+
+std::string named(const char* name, bool abbreviated) { return abbreviated ? std::string(name, 3) : name; }
+
+// An optional argument: `fallback` where it is left out or Null.
+bool optionalNumber(sqlite3_context* ctx, int argc, sqlite3_value** argv, int i, const char* function,
+                    double fallback, double& out) {
+    out = fallback;
+    return argc <= i || isNull(argv[i]) || needNumber(ctx, argv[i], function, out);
+}
+
+// The first day of the week as Weekday takes it: 1 Sunday ... 7 Saturday,
+// 0 the system's (Sunday).
+bool firstDayOf(sqlite3_context* ctx, int argc, sqlite3_value** argv, int i, const char* function, int& out) {
+    double first = 1;
+    if (!optionalNumber(ctx, argc, argv, i, function, 1, first)) return false;
+    if (first == 0) first = 1;
+    if (first != std::trunc(first) || first < 1 || first > 7) {
+        invalidCall(ctx, function);
+        return false;
+    }
+    out = int(first);
+    return true;
+}
+
+void fnMonthname(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    double m = 0, abbreviated = 0;
+    if (isNull(argv[0])) return raise(ctx, kInvalidNull, "Invalid use of Null in MonthName.");
+    if (!needNumber(ctx, argv[0], "MonthName", m) || !optionalNumber(ctx, argc, argv, 1, "MonthName", 0, abbreviated))
+        return;
+    m = roundEven(m);
+    if (m < 1 || m > 12) return invalidCall(ctx, "MonthName");
+    resultText(ctx, named(kMonthNames[int(m) - 1], abbreviated != 0));
+}
+
+void fnWeekdayname(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    double w = 0, abbreviated = 0;
+    int first = 1;
+    if (isNull(argv[0])) return raise(ctx, kInvalidNull, "Invalid use of Null in WeekdayName.");
+    if (!needNumber(ctx, argv[0], "WeekdayName", w) ||
+        !optionalNumber(ctx, argc, argv, 1, "WeekdayName", 0, abbreviated) ||
+        !firstDayOf(ctx, argc, argv, 2, "WeekdayName", first))
+        return;
+    w = roundEven(w);
+    if (w < 1 || w > 7) return invalidCall(ctx, "WeekdayName");
+    resultText(ctx, named(kDayNames[(int(w) - 1 + first - 1) % 7], abbreviated != 0));
+}
+
+// The week of the year `date` falls in: week 1 holds 1 January (first
+// week 1), or is the first with four days of the year (2), or the first
+// whole one (3); days before it belong to the last week of the year before.
+int weekOfYear(double date, int first_day, int first_week) {
+    for (int year = civilTime(date).year;; --year) {
+        double jan1 = double(dayNumber(year, 1, 1));
+        int offset = (weekdayOf(jan1) - first_day + 7) % 7;  // days of that week before 1 January
+        double start = jan1 - offset;
+        if ((first_week == 2 && offset > 3) || (first_week == 3 && offset > 0)) start += 7;
+        double day = std::floor(momentOf(date) / 86400.0);
+        if (day >= start || year <= 100) return int(std::floor((day - start) / 7)) + 1;
+    }
+}
+
+// DatePart(interval, date [, first day of week [, first week of year]]).
+void fnDatepart(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    int first_day = 1;
+    double first_week = 1;
+    if (!firstDayOf(ctx, argc, argv, 2, "DatePart", first_day) ||
+        !optionalNumber(ctx, argc, argv, 3, "DatePart", 1, first_week))
+        return;
+    if (first_week == 0) first_week = 1;
+    if (first_week != 1 && first_week != 2 && first_week != 3) return invalidCall(ctx, "DatePart");
+    if (isNull(argv[0])) return raise(ctx, kInvalidNull, "Invalid use of Null in DatePart.");
+    if (isNull(argv[1])) return;
+    double d = 0;
+    if (!needDate(ctx, argv[1], "DatePart", d)) return;
+    if (!inRange(d)) return invalidCall(ctx, "DatePart");
+    CivilTime t = civilTime(d);
+    std::string s = lowerCase(textOf(argv[0]));
+    int r = 0;
+    if (s == "yyyy") r = t.year;
+    else if (s == "q") r = (t.month - 1) / 3 + 1;
+    else if (s == "m") r = t.month;
+    else if (s == "y") r = int(dayNumber(t.year, t.month, t.day) - dayNumber(t.year, 1, 1)) + 1;
+    else if (s == "d") r = t.day;
+    else if (s == "w") r = (weekdayOf(d) - first_day + 7) % 7 + 1;
+    else if (s == "ww") r = weekOfYear(d, first_day, int(first_week));
+    else if (s == "h") r = t.hour;
+    else if (s == "n") r = t.minute;
+    else if (s == "s") r = t.second;
+    else return invalidCall(ctx, "DatePart");
+    sqlite3_result_int(ctx, r);
 }
 
 // An interval of DateAdd and DateDiff, as months or as seconds.
@@ -846,6 +1109,17 @@ constexpr Scalar kScalars[] = {
     {"jet_weekday", -1, fnWeekday, true},  {"jet_dateserial", 3, fnDateserial, true},
     {"jet_timeserial", 3, fnTimeserial, true}, {"jet_datevalue", 1, fnDatevalue, true},
     {"jet_dateadd", 3, fnDateadd, true},   {"jet_datediff", 3, fnDatediff, true},
+    {"jet_datepart", -1, fnDatepart, true}, {"jet_timevalue", 1, fnTimevalue, true},
+    {"jet_monthname", -1, fnMonthname, true}, {"jet_weekdayname", -1, fnWeekdayname, true},
+    {"jet_timer", 0, fnTimer, false},      {"jet_instrrev", -1, fnInstrrev, true},
+    {"jet_strreverse", 1, fnStrreverse, true}, {"jet_strconv", 2, fnStrconv, true},
+    {"jet_cbyte", 1, fnCbyte, true},       {"jet_csng", 1, fnCsng, true},
+    {"jet_hex", 1, fnHex, true},           {"jet_oct", 1, fnOct, true},
+    {"jet_str", 1, fnStr, true},           {"jet_cvar", 1, fnCvar, true},
+    {"jet_isempty", 1, fnIsempty, true},   {"jet_log", 1, fnLog, true},
+    {"jet_atn", 1, mathematical<atnOf>, true}, {"jet_cos", 1, mathematical<cosOf>, true},
+    {"jet_sin", 1, mathematical<sinOf>, true}, {"jet_tan", 1, mathematical<tanOf>, true},
+    {"jet_exp", 1, mathematical<expOf>, true}, {"jet_rnd", -1, fnRnd, false},
 };
 
 }  // namespace
