@@ -307,8 +307,19 @@ std::unique_ptr<RowSource> JetProvider::query(const std::string& text) {
     }
     std::vector<FieldInfo> fields;
     for (size_t i = 0; i < count; ++i)
-        fields.push_back({sqlite3_column_name(stmt, int(i)), kinds[i] ? fieldType(kinds[i]) : naturalType(rows, i)});
+        fields.push_back({outputName(stmt, i), kinds[i] ? fieldType(kinds[i]) : naturalType(rows, i)});
     return std::make_unique<MemoryRows>(std::move(fields), std::move(rows));
+}
+
+// A field is named by its own name, qualified by its table only where
+// another output field has the same name (the columns of "*" over a join).
+std::string JetProvider::outputName(sqlite3_stmt* stmt, size_t i) {
+    std::string name = sqlite3_column_name(stmt, int(i));
+    const char* table = sqlite3_column_table_name(stmt, int(i));
+    if (!table || !sqlite3_column_origin_name(stmt, int(i))) return name;
+    for (int k = 0; k < sqlite3_column_count(stmt); ++k)
+        if (size_t(k) != i && folded(sqlite3_column_name(stmt, k)) == folded(name)) return table + ("." + name);
+    return name;
 }
 
 // Nothing when the SELECT's rows are not each a row of its one table with

@@ -32,6 +32,7 @@ private:
     sql::Session& session();
     sql::Statement translated(const std::string& statement);
     std::unique_ptr<RowSource> keyedRows(const sql::Statement& st, sqlite3_stmt* plain);
+    static std::string outputName(sqlite3_stmt* stmt, size_t column);
     // Raises 3211 when a row source of this provider has `table` open.
     void refuseInUse(const std::string& table);
 

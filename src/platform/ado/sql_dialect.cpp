@@ -592,13 +592,11 @@ std::string Parser::tablePrimary() {
         noteTable(table);
         out = quoteName(table);
     }
-    // An alias needs AS: "FROM Order Details" must not read as the table
-    // Order under the alias Details.
-    if (atName())
-        fail(kErrFrom, "Syntax error in FROM clause near '" + peek().text +
-                           "'. A name with blanks must be put in square brackets; an alias is given with AS.");
-    if (acceptWord("AS")) {
-        if (!atName()) fail(kErrFrom, "Syntax error in FROM clause: an alias is expected after AS.");
+    // An alias, with AS or, as Access also takes it, without: "FROM Order
+    // Details" reads as the table Order under the alias Details.
+    bool as = acceptWord("AS");
+    if (as && !atName()) fail(kErrFrom, "Syntax error in FROM clause: an alias is expected after AS.");
+    if (atName()) {
         out += " AS " + quoteName(take().text);
         if (atName())
             fail(kErrFrom, "Syntax error in FROM clause near '" + peek().text +

@@ -12,6 +12,7 @@
 #include <charconv>
 #include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -110,11 +111,16 @@ bool dateOf(sqlite3_value* v, double& out) {
     return numberOf(v, out);
 }
 
-// The text form Access joins and measures: numbers in their general form.
+// The text form Access joins and measures: numbers in their general form,
+// a Double to 15 significant digits as VBA turns one into text.
 std::string textOf(sqlite3_value* v) {
     switch (sqlite3_value_type(v)) {
     case SQLITE_INTEGER: return std::to_string(sqlite3_value_int64(v));
-    case SQLITE_FLOAT: return toText(Value(sqlite3_value_double(v)), '.');
+    case SQLITE_FLOAT: {
+        char digits[32];
+        std::snprintf(digits, sizeof digits, "%.14e", sqlite3_value_double(v));
+        return toText(Value(std::strtod(digits, nullptr)), '.');
+    }
     case SQLITE_NULL: return "";
     default: return rawText(v);
     }
