@@ -156,6 +156,19 @@ TEST_F(Dialect, SelectClausesAndTextAsAccessComparesIt) {
     EXPECT_EQ(rows("SELECT Count(*) FROM jobDB1 WHERE False"), "0");
 }
 
+// Accents count after the letters, apostrophes and hyphens only after all
+// else, as in Access's General sort order.
+TEST_F(Dialect, TextSortsInAccessOrder) {
+    SKIP_WITHOUT_CORPUS();
+    open(testdata::file("nwind.mdb"));
+    EXPECT_EQ(rows("SELECT ProductName FROM Products WHERE Left(ProductName, 1) IN ('P', 'B', 'A') ORDER BY ProductName"),
+              "Alice Mutton; Aniseed Syrup; Boston Crab Meat; Pâté chinois; Pavlova; Perth Pasties");
+    EXPECT_EQ(rows("SELECT CompanyName FROM Customers WHERE CompanyName LIKE 'B%' ORDER BY CompanyName"),
+              "Berglunds snabbköp; Blauer See Delikatessen; Blondel père et fils; Bólido Comidas preparadas; "
+              "Bon app'; Bottom-Dollar Markets; B's Beverages");
+    EXPECT_EQ(rows("SELECT Count(*) FROM Customers WHERE CompanyName = 'BON APP'''"), "1");
+}
+
 TEST_F(Dialect, JoinsAsAccessParenthesisesThem) {
     SKIP_WITHOUT_CORPUS();
     testdata::Copy copy("indexTestV2000.mdb");

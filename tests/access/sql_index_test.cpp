@@ -9,7 +9,9 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <map>
 #include <memory>
 
 #include "ado/connection.h"
@@ -17,6 +19,7 @@
 #include "ado/sql_session.h"
 #include "ado/value_text.h"
 #include "jet/database.h"
+#include "jet/index_page.h"
 #include "support/testdata.h"
 
 namespace {
@@ -167,6 +170,39 @@ TEST(SqlIndex, LargeTableLookupsMatchAScan) {
               rowsOf(s, "SELECT count(*), sum(Amount) FROM BigTable WHERE coalesce(Code BETWEEN 100 AND 300, 0)", "BigTable"));
     EXPECT_EQ(rowsOf(s, "SELECT ID, Name FROM BigTable WHERE ID < 300 ORDER BY Name DESC", "BigTable"),
               rowsOf(s, "SELECT ID, Name FROM BigTable WHERE coalesce(ID < 300, 0) ORDER BY Name DESC", "BigTable"));
+}
+
+// ORDER BY on text follows the General sort order, the order of the text
+// index stored in the file (accents after letters, case not at all).
+TEST(SqlIndex, TextSortsInTheOrderOfTheStoredTextIndex) {
+    SKIP_WITHOUT_CORPUS();
+    jet::Database db(testdata::root() + "/large/big100k.mdb", "");
+    const jet::TableDef& t = db.table("BigTable");
+    int name = t.findColumn("Name");
+    const jet::RealIndex* by_name = nullptr;
+    for (const jet::RealIndex& index : t.real_indexes)
+        if (index.columns.size() == 1 && index.columns[0].column_number == t.columns[size_t(name)].number) by_name = &index;
+    ASSERT_TRUE(by_name);
+    jet::RowReader reader(db, t);
+    std::map<std::string, std::vector<uint8_t>> key_of;
+    for (const jet::IndexEntry& e : jet::readIndex(db.pager(), db.format(), by_name->root_page)) {
+        jet::Value v = reader.decodeColumn(*jet::readRow(db.pager(), db.format(), e.row), size_t(name));
+        if (v.is<std::string>()) key_of[v.as<std::string>()] = e.key;
+    }
+    Session s(db);
+    ado::sql::StatementHandle stmt = s.prepare("SELECT Name FROM BigTable WHERE Name IS NOT NULL ORDER BY Name", {"BigTable"});
+    std::vector<uint8_t> previous;
+    size_t rows = 0, accented = 0;
+    while (s.step(stmt.get())) {
+        std::string n = reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 0));
+        const std::vector<uint8_t>& key = key_of.at(n);
+        ASSERT_LE(previous, key) << "out of the index's order at " << n;
+        previous = key;
+        ++rows;
+        accented += std::any_of(n.begin(), n.end(), [](char c) { return c & 0x80; });
+    }
+    EXPECT_EQ(rows, 98969u);
+    EXPECT_GT(accented, 1000u);
 }
 
 // Rows written after the file was made are found through the indexes the

@@ -1073,7 +1073,7 @@ void spreadFinal(sqlite3_context* ctx) {
 }
 
 int compareText(void*, int n1, const void* a, int n2, const void* b) {
-    return compareFolded(static_cast<const char*>(a), size_t(n1), static_cast<const char*>(b), size_t(n2));
+    return compareAccessText(static_cast<const char*>(a), size_t(n1), static_cast<const char*>(b), size_t(n2));
 }
 
 struct Scalar {

@@ -1,7 +1,12 @@
 // Characters, case and case-insensitive matching of Access SQL text.
 #include "sql_text.h"
 
+#include <cctype>
+#include <vector>
+
+#include "jet/error.h"
 #include "jet/text.h"
+#include "jet/text_key.h"
 
 namespace ado::sql {
 
@@ -93,6 +98,35 @@ int compareFolded(const char* a, size_t an, const char* b, size_t bn) {
         if (fx != fy) return fx < fy ? -1 : 1;
     }
     return x.size() == y.size() ? 0 : x.size() < y.size() ? -1 : 1;
+}
+
+namespace {
+
+// Letters, digits and blanks of ASCII sort in the General order as they do
+// folded, so such texts need no keys.
+bool plainAscii(const char* s, size_t n) {
+    for (size_t i = 0; i < n; ++i) {
+        unsigned char c = static_cast<unsigned char>(s[i]);
+        if (!std::isalnum(c) && c != ' ') return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int compareAccessText(const char* a, size_t an, const char* b, size_t bn) {
+    if (plainAscii(a, an) && plainAscii(b, bn)) return compareFolded(a, an, b, bn);
+    thread_local std::vector<uint8_t> ka, kb;
+    ka.clear();
+    kb.clear();
+    try {
+        jet::appendTextKey(ka, jet::TextSortOrder::General, std::string(a, an), true);
+        jet::appendTextKey(kb, jet::TextSortOrder::General, std::string(b, bn), true);
+    } catch (const jet::Error&) {
+        return compareFolded(a, an, b, bn);
+    }
+    if (ka != kb) return ka < kb ? -1 : 1;
+    return compareFolded(a, an, b, bn);
 }
 
 size_t findText(const std::u32string& hay, const std::u32string& needle, size_t from, bool exact) {

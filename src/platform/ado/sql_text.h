@@ -21,6 +21,12 @@ std::string lowerCase(const std::string& text);
 // <0, 0, >0 as `a` sorts before, with or after `b`, case ignored.
 int compareFolded(const char* a, size_t a_bytes, const char* b, size_t b_bytes);
 
+// The text collation: Access's General sort order (the order of its text
+// indexes: accents count after the letters, case not at all), ties broken
+// by compareFolded, so that texts are equal exactly when they are equal
+// with case ignored. Text the sort order cannot place compares folded.
+int compareAccessText(const char* a, size_t a_bytes, const char* b, size_t b_bytes);
+
 // Where `needle` first occurs in `hay` at or after character `from`, case
 // ignored unless `exact`; npos when nowhere.
 size_t findText(const std::u32string& hay, const std::u32string& needle, size_t from, bool exact);
