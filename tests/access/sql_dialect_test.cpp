@@ -142,6 +142,9 @@ TEST_F(Dialect, SelectClausesAndTextAsAccessComparesIt) {
     EXPECT_EQ(rows("SELECT ID FROM jobDB1 WHERE JobName LIKE '[a-c]%' ORDER BY ID"), "1; 2; 3");
     EXPECT_EQ(rows("SELECT ID FROM jobDB1 WHERE JobName = \"it's\" OR JobName = 'it''s'"), "6");
     EXPECT_EQ(rows("SELECT TOP 2 ID, JobName FROM jobDB1 ORDER BY JobName DESC, ID"), "6|it's; 4|Gamma");
+    // TOP takes the rows tied with its last one; by a name of the list it cannot tell ties.
+    EXPECT_EQ(rows("SELECT TOP 2 JobType FROM jobDB1 ORDER BY JobType"), "; A; A");
+    EXPECT_EQ(rows("SELECT TOP 2 JobType AS t FROM jobDB1 ORDER BY t"), "; A");
     EXPECT_EQ(rows("SELECT JobName FROM jobDB1 WHERE ID IN (1, 4, 5) ORDER BY JobName"), "alpha; delta; Gamma");
     EXPECT_EQ(rows("SELECT ID FROM jobDB1 WHERE MainNumber BETWEEN 20 AND 40 AND NOT ID = 3 ORDER BY ID"), "2; 4");
     EXPECT_EQ(rows("SELECT ID FROM jobDB1 WHERE JobType IS NULL OR PhaseNumber IS NULL ORDER BY ID"), "4; 6");

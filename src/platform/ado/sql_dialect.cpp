@@ -356,11 +356,20 @@ private:
 
     void select();
     std::string selectBody(bool top_level, std::vector<bool>* dates);
-    std::string selectCore(bool top_level, std::vector<bool>* dates, std::string& limit);
+    // What a TOP needs to take the rows tied with its last one: the clauses
+    // after the select list, and what the list names and does.
+    struct CoreShape {
+        std::string from_on;
+        bool distinct = false;
+        std::vector<std::string> aliases;  // upper case
+    };
+    std::string selectCore(bool top_level, std::vector<bool>* dates, std::string& limit, CoreShape* shape = nullptr);
     std::string fromClause();
     std::string joinExpr();
     std::string tablePrimary();
-    std::string orderBy();
+    // `columns`, where given, gets each term's field, upper case, or is
+    // cleared when a term is not a plain column.
+    std::string orderBy(std::vector<std::string>* columns = nullptr);
     void insert();
     void update();
     void remove();
@@ -423,8 +432,11 @@ void Parser::select() {
 std::string Parser::selectBody(bool top_level, std::vector<bool>* dates) {
     ++select_depth_;
     std::string limit;
-    std::string out = selectCore(top_level, dates, limit);
+    CoreShape shape;
+    std::string out = selectCore(top_level, dates, limit, &shape);
+    bool united = false;
     while (acceptWord("UNION")) {
+        united = true;
         bool all = acceptWord("ALL");
         if (!isWord("SELECT")) fail(kErrUnion, "Syntax error in union query: SELECT expected after UNION.");
         std::string member_limit;
@@ -434,11 +446,19 @@ std::string Parser::selectBody(bool top_level, std::vector<bool>* dates) {
         out += all ? " UNION ALL " : " UNION ";
         out += member;
     }
-    std::string order = orderBy();
+    std::vector<std::string> order_columns;
+    std::string order = orderBy(&order_columns);
     if (!limit.empty()) {
         if (limit[0] == '%') {
             // TOP n PERCENT: n hundredths of the rows, rounded up.
             limit = "(SELECT -((-count(*) * " + limit.substr(1) + ") / 100) FROM (" + out + "))";
+        } else if (!order_columns.empty() && !united && !shape.distinct &&
+                   std::none_of(order_columns.begin(), order_columns.end(), [&](const std::string& c) {
+                       return std::find(shape.aliases.begin(), shape.aliases.end(), c) != shape.aliases.end();
+                   })) {
+            // TOP n takes every row tied with the nth on the ORDER BY.
+            limit = "(SELECT count(*) FROM (SELECT rank() OVER (" + order.substr(1) + ") AS jet_rank" +
+                    shape.from_on + ") WHERE jet_rank <= " + limit + ")";
         }
         out += order + " LIMIT " + limit;
     } else {
@@ -448,10 +468,12 @@ std::string Parser::selectBody(bool top_level, std::vector<bool>* dates) {
     return out;
 }
 
-std::string Parser::selectCore(bool top_level, std::vector<bool>* dates, std::string& limit) {
+std::string Parser::selectCore(bool top_level, std::vector<bool>* dates, std::string& limit, CoreShape* shape) {
     expectWord("SELECT", kErrSelect, "SELECT expected.");
     std::string out = "SELECT ";
-    if (acceptWord("DISTINCT")) out += "DISTINCT ";
+    CoreShape ignored;
+    if (!shape) shape = &ignored;
+    if (acceptWord("DISTINCT")) out += "DISTINCT ", shape->distinct = true;
     else if (!acceptWord("ALL")) acceptWord("DISTINCTROW");  // rows of one table are distinct already
     if (acceptWord("TOP")) {
         const Token& n = take();
@@ -484,7 +506,9 @@ std::string Parser::selectCore(bool top_level, std::vector<bool>* dates, std::st
         Expr e = expr();
         Item it{e.value(), "", ""};
         if (acceptWord("AS")) {
-            it.sql += " AS " + quoteName(name(kErrSelect, "A name is expected after AS."));
+            std::string alias = name(kErrSelect, "A name is expected after AS.");
+            shape->aliases.push_back(upper(alias));
+            it.sql += " AS " + quoteName(alias);
         } else if (!e.column) {
             // Access names an unnamed expression Expr1000, Expr1001 ...
             it.sql += " AS \"Expr" + std::to_string(1000 + expr_count_++) + "\"";
@@ -515,6 +539,7 @@ std::string Parser::selectCore(bool top_level, std::vector<bool>* dates, std::st
             fail(kErrSelect, "Syntax error in SELECT ... INTO near '" + peek().text +
                                  "'. A name with blanks must be put in square brackets.");
     }
+    size_t from_on = out.size();
     if (acceptWord("FROM")) out += " FROM " + fromClause();
     if (acceptWord("WHERE")) out += " WHERE " + expr().sql;
     if (isWord("GROUP")) {
@@ -529,14 +554,16 @@ std::string Parser::selectCore(bool top_level, std::vector<bool>* dates, std::st
         }
     }
     if (acceptWord("HAVING")) out += " HAVING " + expr().sql;
+    shape->from_on = out.substr(from_on);
     return out;
 }
 
-std::string Parser::orderBy() {
+std::string Parser::orderBy(std::vector<std::string>* columns) {
     if (!isWord("ORDER")) return "";
     ++at_;
     expectWord("BY", kErrOrderBy, "Syntax error in ORDER BY clause.");
     std::string out = " ORDER BY ";
+    bool plain = true;
     for (bool first = true;; first = false) {
         if (!first && !acceptOp(",")) break;
         if (!first) out += ", ";
@@ -544,10 +571,13 @@ std::string Parser::orderBy() {
         Expr e = expr();
         // Text sorts as Access compares it: a column brings its collation.
         out += e.column ? e.sql : e.value() + " COLLATE ACCESSTEXT";
+        plain &= e.column;
+        if (columns && plain) columns->push_back(upper(e.field));
         if (acceptWord("DESC")) out += " DESC";
         else acceptWord("ASC");
         if (peek().kind == Tok::Name && !reserved(peek().text)) missingOperator(item);
     }
+    if (columns && !plain) columns->clear();
     return out;
 }
 
