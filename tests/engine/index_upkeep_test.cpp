@@ -18,13 +18,15 @@
 #include "jet/index_search.h"
 #include "jet/row_reader.h"
 #include "jet/table_writer.h"
+#include "support/index_tree.h"
 #include "support/testdata.h"
 
 namespace {
 
 using Key = std::pair<std::vector<uint8_t>, std::pair<uint32_t, uint16_t>>;
 
-// Every index of `table` against its rows; returns the number of rows.
+// Every index of `table` against its rows, its tree walked and checked;
+// returns the number of rows.
 size_t checkIndexes(const std::string& path, const std::string& table) {
     jet::Database db(path, "");
     const jet::TableDef& t = db.table(table);
@@ -44,9 +46,8 @@ size_t checkIndexes(const std::string& path, const std::string& table) {
             if ((index.flags & jet::kIndexIgnoreNulls) && jet::allKeyColumnsNull(t, index, rows[r])) continue;
             from_rows.push_back({jet::encodeKey(t, index, rows[r]), {ids[r].page, ids[r].row}});
         }
-        for (const jet::IndexEntry& e : jet::readIndex(db.pager(), db.format(), index.root_page))
-            from_index.push_back({e.key, {e.row.page, e.row.row}});
-        EXPECT_TRUE(std::is_sorted(from_index.begin(), from_index.end()));
+        for (const testdata::Entry& e : testdata::walk(db.pager(), db.format(), index.root_page).entries)
+            from_index.push_back({e.first, {e.second.first, e.second.second}});
         std::sort(from_rows.begin(), from_rows.end());
         EXPECT_EQ(from_rows, from_index);
     }
@@ -62,8 +63,9 @@ size_t exportedRows(const std::string& path, const std::string& table) {
     return n;
 }
 
-// compIndexTestV2000's Table1: a Long primary key and two text columns,
-// 512 rows written by Access over an index of two leaves.
+// compIndexTest's Table1: a Long primary key and two text columns, 512
+// rows written by Access over an index of two leaves; in Access 2000 and in
+// Access 97, whose 2 KB pages split five times as often.
 std::vector<jet::Value> agent(int32_t id) {
     return {id, std::string("name ") + std::to_string(id), std::string("desc")};
 }
@@ -71,47 +73,50 @@ std::vector<jet::Value> agent(int32_t id) {
 
 TEST(IndexUpkeep, ManyInsertsUpdatesAndDeletesKeepEveryIndexInStep) {
     SKIP_WITHOUT_CORPUS();
-    testdata::Copy copy("compIndexTestV2000.mdb");
-    size_t before = checkIndexes(copy.path(), "Table1");
-    std::vector<jet::RowId> added;
-    {
-        jet::Database db(copy.path(), "");
-        db.begin();
-        jet::TableWriter w(db, "Table1");
-        // Keys from both ends and between, so leaves split in the middle too.
-        for (int32_t i = 0; i < 3000; ++i) added.push_back(w.insert(agent(i % 2 ? 100000 + i : -i - 1)));
-        db.commit();
-    }
-    EXPECT_EQ(checkIndexes(copy.path(), "Table1"), before + 3000);
-    EXPECT_EQ(exportedRows(copy.path(), "Table1"), before + 3000);
-    {
-        jet::Database db(copy.path(), "");
-        const jet::TableDef& t = db.table("Table1");
-        const jet::RealIndex& pk = t.real_indexes[0];
-        EXPECT_EQ(jet::findRows(db.pager(), db.format(), t, pk, {int32_t(100001)}),
-                  std::vector<jet::RowId>{added[1]});
-        std::vector<jet::RowId> range = jet::scanRange(db.pager(), db.format(), t, pk,
-                                                       jet::KeyBound{{int32_t(-1)}, false},
-                                                       jet::KeyBound{{int32_t(-10)}, true});
-        EXPECT_EQ(range.size(), 4u);  // the key descends: -3, -5, -7, -9
-    }
-    {
-        jet::Database db(copy.path(), "");
-        db.begin();
-        jet::TableWriter w(db, "Table1");
-        for (size_t i = 0; i < added.size(); i += 3) w.remove(added[i]);
-        // New keys and rows too long for their slots (they move).
-        for (size_t i = 1; i < added.size(); i += 3)
-            w.update(added[i], {int32_t(200000 + int32_t(i)), std::string(50, 'x'), std::string("d")});
-        db.commit();
-    }
-    EXPECT_EQ(checkIndexes(copy.path(), "Table1"), before + 2000);
-    EXPECT_EQ(exportedRows(copy.path(), "Table1"), before + 2000);
-    {
-        jet::Database db(copy.path(), "");
-        const jet::TableDef& t = db.table("Table1");
-        EXPECT_EQ(jet::findRows(db.pager(), db.format(), t, t.real_indexes[0], {int32_t(200001)}),
-                  std::vector<jet::RowId>{added[1]});  // a moved row keeps its place
+    for (const char* file : {"compIndexTestV2000.mdb", "compIndexTestV1997.mdb"}) {
+        SCOPED_TRACE(file);
+        testdata::Copy copy(file);
+        size_t before = checkIndexes(copy.path(), "Table1");
+        std::vector<jet::RowId> added;
+        {
+            jet::Database db(copy.path(), "");
+            db.begin();
+            jet::TableWriter w(db, "Table1");
+            // Keys from both ends and between, so leaves split in the middle too.
+            for (int32_t i = 0; i < 3000; ++i) added.push_back(w.insert(agent(i % 2 ? 100000 + i : -i - 1)));
+            db.commit();
+        }
+        EXPECT_EQ(checkIndexes(copy.path(), "Table1"), before + 3000);
+        EXPECT_EQ(exportedRows(copy.path(), "Table1"), before + 3000);
+        {
+            jet::Database db(copy.path(), "");
+            const jet::TableDef& t = db.table("Table1");
+            const jet::RealIndex& pk = t.real_indexes[0];
+            EXPECT_EQ(jet::findRows(db.pager(), db.format(), t, pk, {int32_t(100001)}),
+                      std::vector<jet::RowId>{added[1]});
+            std::vector<jet::RowId> range = jet::scanRange(db.pager(), db.format(), t, pk,
+                                                           jet::KeyBound{{int32_t(-1)}, false},
+                                                           jet::KeyBound{{int32_t(-10)}, true});
+            EXPECT_EQ(range.size(), 4u);  // the key descends: -3, -5, -7, -9
+        }
+        {
+            jet::Database db(copy.path(), "");
+            db.begin();
+            jet::TableWriter w(db, "Table1");
+            for (size_t i = 0; i < added.size(); i += 3) w.remove(added[i]);
+            // New keys and rows too long for their slots (they move).
+            for (size_t i = 1; i < added.size(); i += 3)
+                w.update(added[i], {int32_t(200000 + int32_t(i)), std::string(50, 'x'), std::string("d")});
+            db.commit();
+        }
+        EXPECT_EQ(checkIndexes(copy.path(), "Table1"), before + 2000);
+        EXPECT_EQ(exportedRows(copy.path(), "Table1"), before + 2000);
+        {
+            jet::Database db(copy.path(), "");
+            const jet::TableDef& t = db.table("Table1");
+            EXPECT_EQ(jet::findRows(db.pager(), db.format(), t, t.real_indexes[0], {int32_t(200001)}),
+                      std::vector<jet::RowId>{added[1]});  // a moved row keeps its place
+        }
     }
 }
 
@@ -192,6 +197,37 @@ TEST(IndexUpkeep, TextKeysFollowAccessGeneralOrder) {
     EXPECT_EQ(checkIndexes(copy.path(), table), before + words.size() - 1);
     order = inIndexOrder(copy.path(), table, 1, 1);
     EXPECT_LT(std::find(order.begin(), order.end(), "Aardvark"), std::find(order.begin(), order.end(), "Apple"));
+}
+
+// Access 97's General order, kept through inserts, an update and a delete
+// of texts with accents, ligatures and punctuation.
+TEST(IndexUpkeep, Access97TextKeysKeepTheirOrder) {
+    SKIP_WITHOUT_CORPUS();
+    testdata::Copy copy("testIndexCodesV1997.mdb");
+    const std::string table = "Table1";
+    size_t before = checkIndexes(copy.path(), table), lines = exportedRows(copy.path(), table);  // a text holds a line break
+    const std::vector<std::string> words = {"\u00e9clair", "eclair", "\u00c9CLAIR", "r\u00e9sum\u00e9", "resume",
+                                            "Stra\u00dfe", "strasse", "co-op", "coop", "\u0152uvre", "na\u00efve",
+                                            "\u20ac 5", "trailing   ", ""};
+    std::vector<jet::RowId> ids;
+    {
+        jet::Database db(copy.path(), "");
+        db.begin();
+        jet::TableWriter w(db, table);
+        for (size_t i = 0; i < words.size(); ++i) ids.push_back(w.insert({"w" + std::to_string(i), words[i]}));
+        db.commit();
+    }
+    EXPECT_EQ(checkIndexes(copy.path(), table), before + words.size());
+    {
+        jet::Database db(copy.path(), "");
+        db.begin();
+        jet::TableWriter w(db, table);
+        w.update(ids[0], {std::string("w0"), std::string("\u00e6sthetic")});
+        w.remove(ids[1]);
+        db.commit();
+    }
+    EXPECT_EQ(checkIndexes(copy.path(), table), before + words.size() - 1);
+    EXPECT_EQ(exportedRows(copy.path(), table), lines + words.size() - 1);
 }
 
 TEST(IndexUpkeep, ATextKeyTheSortOrderDoesNotCoverIsRefusedAndTheFileIsUnchanged) {

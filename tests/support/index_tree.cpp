@@ -12,7 +12,8 @@ namespace testdata {
 Entry entryOf(const jet::IndexEntry& e) { return {e.key, {e.row.page, uint8_t(e.row.row)}}; }
 
 Shape walk(const jet::Pager& pager, const jet::Format& f, uint32_t root) {
-    const size_t first_entry = 0x1E0, room = f.page_size - first_entry;
+    const jet::IndexLayout layout = jet::indexLayout(f);
+    const size_t first_entry = layout.first_entry, room = f.page_size - first_entry;
     Shape shape;
     // Each level as (page, bound): the entry its parent names it by, or
     // none for the tails down the right edge.
@@ -35,7 +36,7 @@ Shape walk(const jet::Pager& pager, const jet::Format& f, uint32_t root) {
             bool leaf = page.type == jet::kIndexLeafPage;
             // What the page says of itself: free space and shared prefix.
             jet::Bytes raw = pager.page(number);
-            size_t prefix = raw.u16(24), used = 0;
+            size_t prefix = layout.prefix_size == 1 ? raw.u8(layout.prefix) : raw.u16(layout.prefix), used = 0;
             for (size_t k = 0; k < page.entries.size(); ++k)
                 used += page.entries[k].key.size() + (leaf ? 4 : 8) - (k ? prefix : 0);
             EXPECT_EQ(raw.u16(2), f.page_size - first_entry - used);

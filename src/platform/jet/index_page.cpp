@@ -7,19 +7,15 @@ namespace jet {
 
 namespace {
 
-struct Layout {
-    size_t previous, next, tail, prefix, mask, first_entry;
-};
-
-Layout layoutOf(const Format& f) {
-    if (f.jet3) return {8, 12, 16, 20, 0x16, 0xF8};
-    return {12, 16, 20, 24, 0x1B, 0x1E0};
-}
-
 uint32_t be24(const uint8_t* p) { return uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2]; }
 uint32_t be32(const uint8_t* p) { return uint32_t(p[0]) << 24 | be24(p + 1); }
 
 }  // namespace
+
+IndexLayout indexLayout(const Format& f) {
+    if (f.jet3) return {8, 12, 16, 20, 1, 21, 0x16, 0xF8};
+    return {12, 16, 20, 24, 2, 26, 0x1B, 0x1E0};
+}
 
 IndexPage IndexPage::read(const Pager& pager, const Format& f, uint32_t number) {
     Bytes p = pager.page(number);
@@ -27,13 +23,11 @@ IndexPage IndexPage::read(const Pager& pager, const Format& f, uint32_t number) 
     page.type = p.u8(0);
     if (page.type != kIndexNodePage && page.type != kIndexLeafPage)
         corrupt("page " + std::to_string(number) + " is not an index page");
-    Layout l = layoutOf(f);
+    IndexLayout l = indexLayout(f);
     page.previous = p.u32(l.previous);
     page.next = p.u32(l.next);
     page.tail = p.u32(l.tail);
-    // Jet 3 keeps the prefix length in one byte (the next is something
-    // else, seen set on intermediate pages); Jet 4 in two.
-    size_t prefix_length = f.jet3 ? p.u8(l.prefix) : p.u16(l.prefix);
+    size_t prefix_length = l.prefix_size == 1 ? p.u8(l.prefix) : p.u16(l.prefix);
     size_t tail_size = page.type == kIndexNodePage ? 8 : 4;
 
     std::vector<size_t> starts{l.first_entry};

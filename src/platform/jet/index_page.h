@@ -23,6 +23,14 @@ namespace jet {
 constexpr uint8_t kIndexNodePage = 0x03;
 constexpr uint8_t kIndexLeafPage = 0x04;
 
+// Where an index page keeps its fields: Jet 3's header is shorter and its
+// prefix length one byte (the next byte is 01 on intermediate pages), Jet
+// 4's two bytes followed by that byte.
+struct IndexLayout {
+    size_t previous, next, tail, prefix, prefix_size, node_mark, mask, first_entry;
+};
+IndexLayout indexLayout(const Format& format);
+
 struct IndexEntry {
     std::vector<uint8_t> key;
     RowId row;

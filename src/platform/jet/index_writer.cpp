@@ -13,7 +13,6 @@ namespace {
 
 constexpr size_t kRowPointerSize = 4;  // page (3 bytes) and row, after the key
 constexpr size_t kChildSize = 4;       // child page of an intermediate entry
-constexpr size_t kPrevious = 12, kNext = 16, kTail = 20, kPrefix = 24, kMask = 0x1B, kFirstEntry = 0x1E0;
 
 // Entry order: key, then row pointer, as the bytes on the page sort.
 bool before(const IndexEntry& a, const IndexEntry& b) {
@@ -21,7 +20,7 @@ bool before(const IndexEntry& a, const IndexEntry& b) {
     return a.row.page != b.row.page ? a.row.page < b.row.page : a.row.row < b.row.row;
 }
 
-size_t roomOf(const Format& f) { return f.page_size - kFirstEntry; }
+size_t roomOf(const Format& f) { return f.page_size - indexLayout(f).first_entry; }
 
 // One page of the tree being changed. On the way down `at` is the position
 // taken: the entry whose child was followed, or entries.size() for the
@@ -55,8 +54,10 @@ Path descend(const Pager& pager, const Format& f, uint32_t root, Below below) {
     }
 }
 
-size_t commonPrefix(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
-    size_t n = std::min(a.size(), b.size());
+// The prefix a page of `f` stores for keys `a` and `b`: what they share, as
+// far as the page's prefix field can count (one byte in Jet 3).
+size_t commonPrefix(const Format& f, const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+    size_t n = std::min({a.size(), b.size(), indexLayout(f).prefix_size == 1 ? size_t(0xFF) : size_t(0xFFFF)});
     size_t i = 0;
     while (i < n && a[i] == b[i]) ++i;
     return i;
@@ -65,15 +66,15 @@ size_t commonPrefix(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b
 // Bytes entries [first, last) take on a page: the first whole, the rest
 // without the prefix the first and last keys share (all share it, being in
 // order).
-size_t bytesOf(const std::vector<IndexEntry>& es, size_t first, size_t last, bool leaf) {
+size_t bytesOf(const Format& f, const std::vector<IndexEntry>& es, size_t first, size_t last, bool leaf) {
     if (first == last) return 0;
     size_t total = (last - first) * (kRowPointerSize + (leaf ? 0 : kChildSize));
     for (size_t i = first; i < last; ++i) total += es[i].key.size();
-    return total - (last - first - 1) * commonPrefix(es[first].key, es[last - 1].key);
+    return total - (last - first - 1) * commonPrefix(f, es[first].key, es[last - 1].key);
 }
 
 bool fits(const Format& f, const Node& node) {
-    return bytesOf(node.page.entries, 0, node.page.entries.size(), node.leaf()) <= roomOf(f);
+    return bytesOf(f, node.page.entries, 0, node.page.entries.size(), node.leaf()) <= roomOf(f);
 }
 
 void putBe(uint8_t* p, uint32_t v, size_t bytes) {
@@ -84,18 +85,20 @@ void writePage(Pager& pager, const Format& f, uint32_t owner, const Node& node) 
     const IndexPage& page = node.page;
     bool leaf = node.leaf();
     uint32_t tail = leaf ? 0 : page.tail;
+    const IndexLayout l = indexLayout(f);
     uint8_t* p = pager.modify(node.number);
     std::memset(p, 0, f.page_size);
     p[0] = page.type;
     p[1] = 0x01;
     std::memcpy(p + 4, &owner, 4);
-    std::memcpy(p + kPrevious, &page.previous, 4);
-    std::memcpy(p + kNext, &page.next, 4);
-    std::memcpy(p + kTail, &tail, 4);
+    std::memcpy(p + l.previous, &page.previous, 4);
+    std::memcpy(p + l.next, &page.next, 4);
+    std::memcpy(p + l.tail, &tail, 4);
     const std::vector<IndexEntry>& es = page.entries;
-    uint16_t prefix = es.empty() ? 0 : uint16_t(commonPrefix(es.front().key, es.back().key));
-    std::memcpy(p + kPrefix, &prefix, 2);
-    size_t at = kFirstEntry;
+    uint16_t prefix = es.empty() ? 0 : uint16_t(commonPrefix(f, es.front().key, es.back().key));
+    std::memcpy(p + l.prefix, &prefix, l.prefix_size);
+    if (!leaf) p[l.node_mark] = 0x01;
+    size_t at = l.first_entry;
     for (size_t k = 0; k < es.size(); ++k) {
         const IndexEntry& e = es[k];
         size_t skip = k == 0 ? 0 : prefix;
@@ -108,8 +111,8 @@ void writePage(Pager& pager, const Format& f, uint32_t owner, const Node& node) 
             putBe(p + at, e.child, 4);
             at += kChildSize;
         }
-        size_t bit = at - kFirstEntry;
-        p[kMask + bit / 8] |= uint8_t(1u << (bit % 8));
+        size_t bit = at - l.first_entry;
+        p[l.mask + bit / 8] |= uint8_t(1u << (bit % 8));
     }
     uint16_t free_space = uint16_t(f.page_size - at);
     std::memcpy(p + 2, &free_space, 2);
@@ -151,7 +154,7 @@ size_t splitPoint(const Format& f, const Node& node) {
     bool leaf = node.leaf();
     size_t n = es.size(), room = roomOf(f);
     auto sizes = [&](size_t m) {
-        return std::make_pair(bytesOf(es, 0, leaf ? m : m - 1, leaf), bytesOf(es, m, n, leaf));
+        return std::make_pair(bytesOf(f, es, 0, leaf ? m : m - 1, leaf), bytesOf(f, es, m, n, leaf));
     };
     auto valid = [&](size_t m) {
         if (m < (leaf ? 1u : 2u) || m + 1 > n) return false;
@@ -202,7 +205,7 @@ void store(Pager& pager, const Format& f, uint32_t owner, Path& path, size_t lev
     Node lower{allocatePage(pager, f), std::move(h.lower)};
     lower.page.previous = node.page.previous;
     lower.page.next = node.number;
-    setLink(pager, lower.page.previous, kNext, lower.number);
+    setLink(pager, lower.page.previous, indexLayout(f).next, lower.number);
     node.page.entries = std::move(h.upper.entries);
     node.page.previous = lower.number;
     writePage(pager, f, owner, lower);
@@ -232,8 +235,8 @@ void fixBound(Pager& pager, const Format& f, uint32_t owner, Path& path, size_t 
 // the free pages and out of its parent.
 void drop(Pager& pager, const Format& f, uint32_t owner, Path& path, size_t level) {
     const Node& node = path[level];
-    setLink(pager, node.page.previous, kNext, node.page.next);
-    setLink(pager, node.page.next, kPrevious, node.page.previous);
+    setLink(pager, node.page.previous, indexLayout(f).next, node.page.next);
+    setLink(pager, node.page.next, indexLayout(f).previous, node.page.previous);
     freePage(pager, f, node.number);
     Node& parent = path[level - 1];
     std::vector<IndexEntry>& es = parent.page.entries;
@@ -270,14 +273,9 @@ void collapseRoot(Pager& pager, const Format& f, uint32_t owner, uint32_t root) 
     }
 }
 
-void requireWritable(const Format& f) {
-    if (f.jet3) throw Error(kErrUnsupported, "Writing the indexes of Access 97 databases is not supported.");
-}
-
 }  // namespace
 
 void writeEmptyIndex(Pager& pager, const Format& f, uint32_t owner, uint32_t page) {
-    requireWritable(f);
     Node root{page, IndexPage{}};
     root.page.type = kIndexLeafPage;
     writePage(pager, f, owner, root);
@@ -305,7 +303,6 @@ bool indexHasKey(const Pager& pager, const Format& f, const RealIndex& index, co
 
 void insertIndexEntry(Pager& pager, const Format& f, uint32_t owner, const RealIndex& index,
                       const std::vector<uint8_t>& key, RowId row) {
-    requireWritable(f);
     if (!indexKeyFits(f, key)) throw Error(kErrUnsupported, "An index key is too long for a page.");
     IndexEntry entry{key, row};
     Path path = descend(pager, f, index.root_page, [&](const IndexEntry& e) { return before(e, entry); });
@@ -319,7 +316,6 @@ void insertIndexEntry(Pager& pager, const Format& f, uint32_t owner, const RealI
 
 void removeIndexEntry(Pager& pager, const Format& f, uint32_t owner, const RealIndex& index,
                       const std::vector<uint8_t>& key, RowId row) {
-    requireWritable(f);
     IndexEntry entry{key, row};
     Path path = descend(pager, f, index.root_page, [&](const IndexEntry& e) { return before(e, entry); });
     size_t level = path.size() - 1;

@@ -93,11 +93,9 @@ TableDef TableDef::read(const Pager& pager, const Format& f, const TextCodec& co
         c.ext_flags = f.jet3 ? 0 : d.u8(f.col_flags + 1);
         c.fixed_offset = d.u16(f.col_fixed_offset);
         c.length = d.u16(f.col_length);
-        // Jet 3 keys follow an older order the engine does not encode;
-        // leaving its collation unread keeps them from being taken for one.
-        if (!f.jet3 && (c.type == kText || c.type == kMemo)) {
+        if (c.type == kText || c.type == kMemo) {
             c.sort_order = d.u16(f.col_sort_order);
-            c.sort_version = d.u8(f.col_sort_version);
+            c.sort_version = f.jet3 ? kSortVersionJet3 : d.u8(f.col_sort_version);
         }
         if (c.type == kComplex) c.complex_id = d.u32(f.col_sort_order);
         pos += f.column_entry;

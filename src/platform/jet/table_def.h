@@ -36,6 +36,10 @@ enum ColumnType : uint8_t {
 // Stored size of the fixed-length kinds; 0 for the variable ones.
 size_t naturalSize(uint8_t type);
 
+// Jet 3 keeps no sort order version: its columns are marked apart from
+// Jet 4's versions, whose keys differ.
+constexpr uint8_t kSortVersionJet3 = 0xFF;
+
 struct Column {
     std::string name;
     uint8_t type = 0;
@@ -48,7 +52,7 @@ struct Column {
     uint8_t precision = 0;
     uint8_t scale = 0;
     uint16_t sort_order = 0;   // text and Memo: the collation's locale id
-    uint8_t sort_version = 0;  // and its version (Jet 4)
+    uint8_t sort_version = 0;  // and its version (Jet 4), or kSortVersionJet3
     uint32_t complex_id = 0;   // complex columns: the key of their row in MSysComplexColumns
 
     bool fixedLength() const { return flags & 0x01; }

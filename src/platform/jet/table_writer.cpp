@@ -70,10 +70,6 @@ TableWriter::TableWriter(Database& db, const std::string& name)
       long_values_(pager_, format_, table_),
       reader_(pager_, format_, db.codec(), table_) {
     if (!pager_.writable()) throw Error(kErrReadOnly, "Cannot update. The database is read-only.");
-    if (format_.jet3 && !table_.real_indexes.empty())
-        throw Error(kErrUnsupported, "The table '" + name +
-                                         "' has an index, and the indexes of Access 97 databases cannot be kept up to "
-                                         "date by this version; it is left unchanged.");
     for (const RealIndex& index : table_.real_indexes)
         if (!keyKindsCovered(table_, index))
             throw Error(kErrUnsupported, "The table '" + name +

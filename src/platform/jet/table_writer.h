@@ -14,8 +14,7 @@
 // row whose key is all Null), under the row's original slot: a moved row
 // keeps its entries. Keys are checked (uniqueness, Nulls) before any page
 // changes. Tables with keys of a kind that cannot be encoded are refused,
-// rather than leave an index that disagrees with its table; so, in Access
-// 97 files, are tables with any index.
+// rather than leave an index that disagrees with its table.
 #pragma once
 
 #include <cstdint>

@@ -21,8 +21,12 @@ constexpr uint8_t kKanaTrailer[] = {0xFF, 0x02, 0x80, 0xFF, 0x80};
 constexpr uint8_t kKanaThenUnprintable = 0xFF;
 
 const SortCodeRun* findRun(TextSortOrder order, char16_t unit) {
-    const SortCodeRun* runs = order == TextSortOrder::General ? kGeneralRuns : kLegacyGeneralRuns;
-    size_t count = order == TextSortOrder::General ? kGeneralRunsCount : kLegacyGeneralRunsCount;
+    const SortCodeRun* runs = order == TextSortOrder::General     ? kGeneralRuns
+                              : order == TextSortOrder::General97 ? kGeneral97Runs
+                                                                  : kLegacyGeneralRuns;
+    size_t count = order == TextSortOrder::General     ? kGeneralRunsCount
+                   : order == TextSortOrder::General97 ? kGeneral97RunsCount
+                                                       : kLegacyGeneralRunsCount;
     const SortCodeRun* end = runs + count;
     const SortCodeRun* r = std::upper_bound(runs, end, unit, [](char16_t u, const SortCodeRun& x) { return u < x.first; });
     if (r == runs) return nullptr;
@@ -91,10 +95,56 @@ void appendKana(std::vector<uint8_t>& out, std::vector<uint8_t> flags) {
     out.insert(out.end(), std::begin(kKanaTrailer), std::end(kKanaTrailer));
 }
 
+// The Windows-1252 code of a unit, which Access 97's order goes by.
+std::optional<uint8_t> windows1252(char16_t u) {
+    if (u <= 0xFF) return uint8_t(u);
+    static const TextCodec codec(true, 1252);
+    std::string one;
+    appendUtf8(one, u);
+    try {
+        std::vector<uint8_t> b = codec.encode(one, false);
+        if (b.size() == 1) return b[0];
+    } catch (const Error&) {
+    }
+    return std::nullopt;
+}
+
+void appendGeneral97Key(std::vector<uint8_t>& out, const std::u16string& units, bool ascending) {
+    size_t from = out.size();
+    std::vector<uint8_t> nibbles;
+    size_t significant = 0;  // since the last character with an extra code
+    for (char16_t u : units) {
+        // Access 97 keys U+0000 as the other control characters (nwind.mdb's
+        // MSysModules2), though the published table leaves it out.
+        std::optional<uint8_t> code = windows1252(u == 0 ? 1 : u);
+        const SortCodeRun* r = code ? findRun(TextSortOrder::General97, *code) : nullptr;
+        if (!r || r->kind == kCodeIgnored) continue;
+        appendBigEndian(out, r->start + (*code - r->first), r->length);
+        if (r->kind == kCodeSignificant) ++significant;
+        // A letter keyed as two ("ß" as "ss", "æ" as "ae") counts as two.
+        else if (r->kind == kCodeSimple && r->length > 1) significant += r->length;
+        if (r->kind != kCodeAccented) continue;
+        if (nibbles.empty()) nibbles.push_back(0);
+        nibbles.insert(nibbles.end(), significant, 2);
+        significant = 0;
+        nibbles.push_back(uint8_t(r->side & 0x0F));
+    }
+    if (nibbles.empty()) {
+        out.push_back(kEndValue);
+    } else {
+        nibbles.push_back(0);
+        for (size_t i = 0; i < nibbles.size(); i += 2)
+            out.push_back(uint8_t(nibbles[i] << 4 | (i + 1 < nibbles.size() ? nibbles[i + 1] : 0)));
+    }
+    if (!ascending)
+        for (size_t i = from; i < out.size(); ++i) out[i] = uint8_t(~out[i]);
+}
+
 }  // namespace
 
 std::optional<TextSortOrder> textSortOrder(const Column& c) {
     if (c.sort_order != kGeneralLcid) return std::nullopt;
+    if (c.sort_version == kSortVersionJet3) return TextSortOrder::General97;
     if (c.sort_version == kGeneralVersion) return TextSortOrder::General;
     if (c.sort_version == kLegacyVersion) return TextSortOrder::LegacyGeneral;
     return std::nullopt;
@@ -104,6 +154,7 @@ void appendTextKey(std::vector<uint8_t>& out, TextSortOrder order, const std::st
     std::u16string units = toUtf16(text);
     if (units.size() > kMaxKeyUnits) units.resize(kMaxKeyUnits);
     while (!units.empty() && units.back() == u' ') units.pop_back();
+    if (order == TextSortOrder::General97) return appendGeneral97Key(out, units, ascending);
 
     Sections s;
     size_t place = 0;  // units so far with inline codes

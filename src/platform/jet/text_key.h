@@ -16,6 +16,13 @@
 // A final 00 ends the value. A descending column flips every byte of the
 // sections and of one 00, and adds a 00 after them.
 //
+// Access 97's General order knows the characters of Windows-1252 alone
+// (others leave no trace): the inline codes of each, then, where any
+// character has an extra code, a list of nibbles packed two to a byte: 0,
+// then per such character a 2 for each "significant" character since the
+// one before and the low nibble of its extra code, then 0; where none has,
+// a single 00. A descending column flips every byte.
+//
 // Only the first 255 code units count, trailing spaces do not.
 #pragma once
 
@@ -28,7 +35,7 @@
 
 namespace jet {
 
-enum class TextSortOrder { General, LegacyGeneral };
+enum class TextSortOrder { General, LegacyGeneral, General97 };
 
 // The sort order of a text or Memo column's keys, or none when the
 // descriptor names one this engine cannot encode.
