@@ -67,21 +67,4 @@ TEST(Password, RC4EncodedPagesAreRead) {
     }
 }
 
-TEST(Password, OfficeEncryptedAccdbIsRefusedWithAClearError) {
-    SKIP_WITHOUT_CORPUS();
-    testdata::Copy copy("testV2010.accdb");
-    // A non-zero database key in an ACE file means Office encryption; the
-    // key sits masked at 0x3E, so flip bits there.
-    std::vector<unsigned char> bytes = copy.read();
-    bytes[0x3E] ^= 0x5A;
-    copy.write(bytes);
-    try {
-        jet::Database db(copy.path(), "");
-        FAIL() << "opened an encrypted file";
-    } catch (const jet::Error& e) {
-        EXPECT_EQ(e.number(), jet::kErrUnsupported);
-        EXPECT_NE(std::string(e.what()).find("encrypt"), std::string::npos) << e.what();
-    }
-}
-
 }  // namespace
