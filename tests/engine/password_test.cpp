@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 
 #include "jet/database.h"
 #include "jet/rc4.h"
@@ -168,6 +169,61 @@ TEST(Password, EncodedFilesTakeAnEditAndReadItBack) {
         EXPECT_NE(exported.find("\"changedtext\""), std::string::npos) << exported;
         EXPECT_NE(exported.find("\"insertedtext\""), std::string::npos) << exported;
         EXPECT_EQ(std::count(exported.begin(), exported.end(), '\n'), long(after.rows.size()) + 1) << exported;
+    }
+}
+
+// The first `from` in page 0 replaced by `to`, of the same length.
+void replaceFirst(std::vector<unsigned char>& bytes, const std::string& from, const std::string& to) {
+    auto at = std::search(bytes.begin(), bytes.begin() + 4096, from.begin(), from.end());
+    ASSERT_NE(at, bytes.begin() + 4096) << from;
+    std::copy(to.begin(), to.end(), at);
+}
+
+void putU32(std::vector<unsigned char>& bytes, size_t offset, uint32_t v) {
+    for (int i = 0; i < 4; ++i) bytes[offset + i] = uint8_t(v >> (8 * i));
+}
+
+// Offsets in the encryption structure at 0x299: its length, then the
+// version at 0x29B; in the standard layout the header size at 0x2A3 and the
+// header from 0x2A7 (cipher at +8, key bits at +16), then the verifier.
+constexpr size_t kInfoLength = 0x299, kVersion = 0x29B, kHeaderSize = 0x2A3, kCipher = 0x2AF, kKeyBits = 0x2B7;
+
+TEST(Password, ADamagedOrUnknownEncryptionHeaderIsANumberedError) {
+    SKIP_WITHOUT_CORPUS();
+    using Damage = std::function<void(std::vector<unsigned char>&)>;
+    struct Case {
+        const char* file;
+        const char* what;
+        Damage damage;
+        long error;
+    };
+    const Case cases[] = {
+        {"db2013-enc.accdb", "length past the page", [](auto& b) { b[kInfoLength] = b[kInfoLength + 1] = 0xFF; }, jet::kErrCorrupt},
+        {"db2013-enc.accdb", "unknown version", [](auto& b) { b[kVersion] = 9; }, jet::kErrUnsupported},
+        {"db2013-enc.accdb", "no key data", [](auto& b) { replaceFirst(b, "<keyData", "<keyDatb"); }, jet::kErrCorrupt},
+        {"db2013-enc.accdb", "DES", [](auto& b) { replaceFirst(b, "\"AES\"", "\"DES\""); }, jet::kErrUnsupported},
+        {"db2013-enc.accdb", "257-bit key", [](auto& b) { replaceFirst(b, "keyBits=\"256\"", "keyBits=\"257\""); }, jet::kErrUnsupported},
+        {"db2013-enc.accdb", "24-byte blocks", [](auto& b) { replaceFirst(b, "blockSize=\"16\"", "blockSize=\"24\""); }, jet::kErrUnsupported},
+        {"db2013-enc.accdb", "unknown hash", [](auto& b) { replaceFirst(b, "SHA512", "SHA513"); }, jet::kErrUnsupported},
+        {"db2013-enc.accdb", "malformed base64", [](auto& b) { replaceFirst(b, "Hrg/aA", "Hrg!aA"); }, jet::kErrCorrupt},
+        {"db2013-enc.accdb", "other verifier", [](auto& b) { replaceFirst(b, "Cuwbj9", "Duwbj9"); }, jet::kErrBadPassword},
+        {"db2013-enc.accdb", "spin count", [](auto& b) { replaceFirst(b, "spinCount=\"100000\"", "spinCount=\"999999999\""); }, jet::kErrCorrupt},
+        {"db2013-enc.accdb", "a partial last page", [](auto& b) { b.resize(b.size() - 100); }, jet::kErrCorrupt},
+        {"db2007-oldenc.accdb", "RC2", [](auto& b) { putU32(b, kCipher, 0x6602); }, jet::kErrUnsupported},
+        {"db2007-oldenc.accdb", "33-bit RC4 key", [](auto& b) { putU32(b, kKeyBits, 33); }, jet::kErrUnsupported},
+        {"db2007-oldenc.accdb", "other verifier", [](auto& b) { b[kHeaderSize + 4 + 0x76 + 20] ^= 1; }, jet::kErrBadPassword},
+        {"db-nonstandard.accdb", "AES-256 with a 128-bit key", [](auto& b) { putU32(b, kKeyBits, 128); }, jet::kErrUnsupported},
+        {"db-nonstandard.accdb", "header past the end", [](auto& b) { putU32(b, kHeaderSize, 5000); }, jet::kErrCorrupt},
+        {"db-nonstandard.accdb", "salt size", [](auto& b) { putU32(b, kHeaderSize + 4 + 0x8C, 8); }, jet::kErrCorrupt},
+        {"db-nonstandard.accdb", "not CryptoAPI", [](auto& b) { b[kVersion + 4] = 0; }, jet::kErrUnsupported},
+    };
+    for (const Case& c : cases) {
+        testdata::Copy copy(c.file);
+        std::vector<unsigned char> bytes = copy.read();
+        c.damage(bytes);
+        copy.write(bytes);
+        EXPECT_EQ(openError(copy.path(), testdata::passwordOf(c.file)), c.error) << c.file << ": " << c.what;
+        EXPECT_EQ(copy.read(), bytes) << c.file << ": " << c.what;
     }
 }
 

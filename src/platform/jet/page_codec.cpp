@@ -1,14 +1,16 @@
 #include "page_codec.h"
 
+#include "format.h"
 #include "header.h"
 #include "office_crypt.h"
 #include "rc4.h"
 
 namespace jet {
 
-std::unique_ptr<PageCodec> PageCodec::forFile(const Header& header, Bytes header_page, const std::string& password) {
+std::unique_ptr<PageCodec> PageCodec::forFile(const Header& header, Bytes file_start, const std::string& password) {
     if (header.page_key == 0) return nullptr;
-    if (header.officeEncrypted()) return openOfficeEncryption(header_page, header.page_key, password);
+    if (header.officeEncrypted())
+        return openOfficeEncryption(file_start.slice(0, header.format->page_size), header.page_key, password);
     return std::make_unique<JetRc4Codec>(header.page_key);
 }
 

@@ -22,11 +22,12 @@ public:
     virtual void decode(uint32_t n, uint8_t* page, size_t length) const = 0;
     virtual void encode(uint32_t n, uint8_t* page, size_t length) const = 0;
 
-    // The codec the file's header names, or none for a plain file. Office
-    // encryption checks `password` against the file's verifier first:
+    // The codec the file's header names, or none for a plain file;
+    // `file_start` holds at least page 0 as stored. Office encryption
+    // checks `password` against the file's verifier first: throws
     // kErrBadPassword; kErrCorrupt, kErrUnsupported for an encryption
     // header that is damaged or names what the format does not allow.
-    static std::unique_ptr<PageCodec> forFile(const Header& header, Bytes header_page, const std::string& password);
+    static std::unique_ptr<PageCodec> forFile(const Header& header, Bytes file_start, const std::string& password);
 };
 
 // The RC4 of Jet 3 / Jet 4 files, keyed by the database key and the page
