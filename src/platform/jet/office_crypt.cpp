@@ -52,10 +52,27 @@ Blob passwordBytes(const std::string& password) {
     return out;
 }
 
+// Hashes and ciphers are fetched once and each thread keeps one context of
+// each kind: fetching on every use (as EVP_sha1() and the like do) takes a
+// lock, and a page is hashed and ciphered on every read.
+const EVP_MD* hashNamed(const char* name) {
+    struct Fetched {
+        EVP_MD *sha1, *sha256, *sha384, *sha512;
+    };
+    static const Fetched all{EVP_MD_fetch(nullptr, "SHA1", nullptr), EVP_MD_fetch(nullptr, "SHA256", nullptr),
+                             EVP_MD_fetch(nullptr, "SHA384", nullptr), EVP_MD_fetch(nullptr, "SHA512", nullptr)};
+    std::string n = name;
+    const EVP_MD* md = n == "SHA1" ? all.sha1 : n == "SHA256" ? all.sha256 : n == "SHA384" ? all.sha384 : all.sha512;
+    if (!md) libraryFailed();
+    return md;
+}
+
+const EVP_MD* sha1() { return hashNamed("SHA1"); }
+
 Blob digest(const EVP_MD* md, const Blob& a, const Blob& b = {}) {
-    std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> ctx(EVP_MD_CTX_new(), EVP_MD_CTX_free);
+    thread_local std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> ctx(EVP_MD_CTX_new(), EVP_MD_CTX_free);
     Blob out(size_t(EVP_MD_get_size(md)));
-    if (!ctx || EVP_DigestInit_ex(ctx.get(), md, nullptr) != 1 || EVP_DigestUpdate(ctx.get(), a.data(), a.size()) != 1 ||
+    if (!ctx || EVP_DigestInit_ex2(ctx.get(), md, nullptr) != 1 || EVP_DigestUpdate(ctx.get(), a.data(), a.size()) != 1 ||
         EVP_DigestUpdate(ctx.get(), b.data(), b.size()) != 1 || EVP_DigestFinal_ex(ctx.get(), out.data(), nullptr) != 1)
         libraryFailed();
     return out;
@@ -69,19 +86,24 @@ Blob spunHash(const EVP_MD* md, const Blob& salt, const Blob& password, uint32_t
 }
 
 const EVP_CIPHER* aesCipher(size_t key_bytes, bool cbc) {
-    switch (key_bytes) {
-    case 16: return cbc ? EVP_aes_128_cbc() : EVP_aes_128_ecb();
-    case 24: return cbc ? EVP_aes_192_cbc() : EVP_aes_192_ecb();
-    case 32: return cbc ? EVP_aes_256_cbc() : EVP_aes_256_ecb();
-    }
-    notAllowed("an AES key of " + std::to_string(key_bytes * 8) + " bits");
+    static EVP_CIPHER* const all[2][3] = {
+        {EVP_CIPHER_fetch(nullptr, "AES-128-ECB", nullptr), EVP_CIPHER_fetch(nullptr, "AES-192-ECB", nullptr),
+         EVP_CIPHER_fetch(nullptr, "AES-256-ECB", nullptr)},
+        {EVP_CIPHER_fetch(nullptr, "AES-128-CBC", nullptr), EVP_CIPHER_fetch(nullptr, "AES-192-CBC", nullptr),
+         EVP_CIPHER_fetch(nullptr, "AES-256-CBC", nullptr)}};
+    if (key_bytes != 16 && key_bytes != 24 && key_bytes != 32)
+        notAllowed("an AES key of " + std::to_string(key_bytes * 8) + " bits");
+    const EVP_CIPHER* cipher = all[cbc][(key_bytes - 16) / 8];
+    if (!cipher) libraryFailed();
+    return cipher;
 }
 
 void aes(const EVP_CIPHER* cipher, const Blob& key, const uint8_t* iv, bool encrypt, uint8_t* data, size_t length) {
     if (length % kAesBlock != 0) corrupt("an encrypted page is not a whole number of cipher blocks");
-    std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)> ctx(EVP_CIPHER_CTX_new(), EVP_CIPHER_CTX_free);
+    thread_local std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)> ctx(EVP_CIPHER_CTX_new(),
+                                                                                    EVP_CIPHER_CTX_free);
     int out = 0;
-    if (!ctx || EVP_CipherInit_ex(ctx.get(), cipher, nullptr, key.data(), iv, encrypt ? 1 : 0) != 1 ||
+    if (!ctx || EVP_CipherInit_ex2(ctx.get(), cipher, key.data(), iv, encrypt ? 1 : 0, nullptr) != 1 ||
         EVP_CIPHER_CTX_set_padding(ctx.get(), 0) != 1 || EVP_CipherUpdate(ctx.get(), data, &out, data, int(length)) != 1 ||
         size_t(out) != length)
         libraryFailed();
@@ -167,11 +189,9 @@ private:
 };
 
 const EVP_MD* agileHash(const std::string& name) {
-    if (name == "SHA1") return EVP_sha1();
-    if (name == "SHA256") return EVP_sha256();
-    if (name == "SHA384") return EVP_sha384();
-    if (name == "SHA512") return EVP_sha512();
-    notAllowed("the hash algorithm \"" + name + "\"");
+    if (name != "SHA1" && name != "SHA256" && name != "SHA384" && name != "SHA512")
+        notAllowed("the hash algorithm \"" + name + "\"");
+    return hashNamed(name.c_str());
 }
 
 // What both the key data and the password key encryptor name: AES in CBC
@@ -238,11 +258,11 @@ public:
     // The key of one block: two hashes of the block's hash under the HMAC
     // pads, cut to the key size.
     Blob key(const Blob& block) const {
-        Blob h = digest(EVP_sha1(), spun_, block);
+        Blob h = digest(sha1(), spun_, block);
         Blob inner(64, 0x36), outer(64, 0x5C);
         for (size_t i = 0; i < h.size(); ++i) inner[i] ^= h[i], outer[i] ^= h[i];
-        Blob k = digest(EVP_sha1(), inner);
-        Blob second = digest(EVP_sha1(), outer);
+        Blob k = digest(sha1(), inner);
+        Blob second = digest(sha1(), outer);
         k.insert(k.end(), second.begin(), second.end());
         k.resize(key_bytes_);
         return k;
@@ -272,7 +292,7 @@ public:
 
     // A 40-bit key is used as 128 bits with the rest zero.
     Blob key(const Blob& block) const {
-        Blob k = fit(digest(EVP_sha1(), base_, block), key_bytes_, 0);
+        Blob k = fit(digest(sha1(), base_, block), key_bytes_, 0);
         if (key_bytes_ == 5) k.resize(16, 0);
         return k;
     }
@@ -319,7 +339,7 @@ std::unique_ptr<PageCodec> openStandard(Bytes info, uint32_t page_key, const Blo
     if (info.u32(v + 36) != 20) damaged("gives a verifier hash size SHA-1 does not have");
     Blob stored_hash = copyOf(info.slice(v + 40, hash_stored));
 
-    Blob base = digest(EVP_sha1(), salt, password);
+    Blob base = digest(sha1(), salt, password);
     Blob plain_verifier, plain_hash;
     std::unique_ptr<PageCodec> codec;
     if (rc4_alg) {
@@ -335,13 +355,13 @@ std::unique_ptr<PageCodec> openStandard(Bytes info, uint32_t page_key, const Blo
     } else {
         // Files whose flags name CryptoAPI but not AES skip the hash rounds.
         uint32_t rounds = (flags & kFlagAes) ? kStandardRounds : 0;
-        auto aes_codec = std::make_unique<StandardAesCodec>(spunHash(EVP_sha1(), salt, password, rounds), key_bits / 8, page_key);
+        auto aes_codec = std::make_unique<StandardAesCodec>(spunHash(sha1(), salt, password, rounds), key_bits / 8, page_key);
         Blob k = aes_codec->key(le32(0));
         plain_verifier = aesDecrypted(aes_codec->cipher(), k, nullptr, verifier);
         plain_hash = aesDecrypted(aes_codec->cipher(), k, nullptr, stored_hash);
         codec = std::move(aes_codec);
     }
-    Blob actual = digest(EVP_sha1(), plain_verifier);
+    Blob actual = digest(sha1(), plain_verifier);
     if (!std::equal(actual.begin(), actual.end(), plain_hash.begin())) badPassword();
     return codec;
 }
