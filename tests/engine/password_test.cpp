@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <functional>
+#include <iterator>
 
 #include "jet/database.h"
 #include "jet/rc4.h"
@@ -130,9 +132,14 @@ bool holds(const std::vector<unsigned char>& bytes, const std::string& text) {
     return std::search(bytes.begin(), bytes.end(), text.begin(), text.end()) != bytes.end();
 }
 
+std::vector<unsigned char> pageOf(const std::vector<unsigned char>& file, size_t n) {
+    return std::vector<unsigned char>(file.begin() + n * 4096, file.begin() + (n + 1) * 4096);
+}
+
 // An edit goes through the codec both ways: the file stays encoded (the new
-// text is nowhere in it as plain bytes), our reader reads the change back,
-// and mdbtools reads it from a plain copy.
+// text is nowhere in it as plain bytes), the journal holds the changed
+// pages as they were stored, never decoded, our reader reads the change
+// back, and mdbtools reads it from a plain copy.
 TEST(Password, EncodedFilesTakeAnEditAndReadItBack) {
     SKIP_WITHOUT_CORPUS();
     for (const EncodedFile& f : kEncoded) {
@@ -140,6 +147,18 @@ TEST(Password, EncodedFilesTakeAnEditAndReadItBack) {
         SCOPED_TRACE(f.name);
         testdata::Copy copy(f.name);
         testdata::StoredRows before = testdata::storedRows(copy.path(), f.table);
+        std::vector<unsigned char> stored_before = copy.read(), decoded_before;
+        {
+            jet::Database db(copy.path(), testdata::passwordOf(f.name));
+            for (uint32_t n = 0; n < db.pager().pageCount(); ++n)
+                decoded_before.insert(decoded_before.end(), db.pager().page(n).data(), db.pager().page(n).data() + 4096);
+        }
+        std::vector<unsigned char> journal;
+        jet::Pager::setIoHook([&](int) {
+            std::ifstream in(copy.path() + "-journal", std::ios::binary);
+            std::vector<unsigned char> now((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            if (now.size() > journal.size()) journal = now;
+        });
         std::vector<jet::Value> changed = before.rows[0], added = before.rows[0];
         changed[1] = std::string("changedtext");
         added[0] = jet::Value();  // the next autonumber
@@ -152,8 +171,18 @@ TEST(Password, EncodedFilesTakeAnEditAndReadItBack) {
             w.insert(added);
             db.commit();
         }
+        jet::Pager::setIoHook(nullptr);
         std::vector<unsigned char> bytes = copy.read();
         EXPECT_FALSE(holds(bytes, "changedtext") || holds(bytes, "insertedtext"));
+        size_t changed_pages = 0;
+        for (size_t n = 1; n < stored_before.size() / 4096; ++n) {
+            if (pageOf(bytes, n) == pageOf(stored_before, n)) continue;
+            ++changed_pages;
+            std::vector<unsigned char> as_stored = pageOf(stored_before, n), as_decoded = pageOf(decoded_before, n);
+            EXPECT_TRUE(std::search(journal.begin(), journal.end(), as_stored.begin(), as_stored.end()) != journal.end()) << n;
+            EXPECT_FALSE(std::search(journal.begin(), journal.end(), as_decoded.begin(), as_decoded.end()) != journal.end()) << n;
+        }
+        EXPECT_GT(changed_pages, 0u);
         if (f.office) EXPECT_EQ(openError(copy.path(), ""), jet::kErrBadPassword);
 
         testdata::StoredRows after = testdata::storedRows(copy.path(), f.table);
