@@ -8,9 +8,10 @@
 #include "ado/value_text.h"
 #include "jet/database.h"
 
-void readAsDatabase(const uint8_t* data, size_t size) {
+bool readAsDatabase(const uint8_t* data, size_t size, const std::string& password) {
     int fd = memfd_create("fuzz.mdb", 0);
-    if (fd < 0) return;
+    if (fd < 0) return true;
+    bool accepted = true;
     for (size_t done = 0; done < size;) {
         ssize_t n = write(fd, data + done, size - done);
         if (n <= 0) break;
@@ -18,7 +19,7 @@ void readAsDatabase(const uint8_t* data, size_t size) {
     }
     std::string path = "/proc/self/fd/" + std::to_string(fd);
     try {
-        jet::Database db(path, "");
+        jet::Database db(path, password);
         for (const jet::CatalogEntry& e : db.catalog()) {
             if (!e.isTable()) continue;
             try {
@@ -33,7 +34,9 @@ void readAsDatabase(const uint8_t* data, size_t size) {
                 // one damaged table; the others are still read
             }
         }
-    } catch (const jet::Error&) {
+    } catch (const jet::Error& e) {
+        accepted = e.number() != jet::kErrBadPassword;
     }
     close(fd);
+    return accepted;
 }

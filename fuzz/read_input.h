@@ -4,5 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
-void readAsDatabase(const uint8_t* data, size_t size);
+// Returns false when the file refused `password`.
+bool readAsDatabase(const uint8_t* data, size_t size, const std::string& password);

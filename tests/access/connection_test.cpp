@@ -49,6 +49,8 @@ TEST(Connection, EachBadOpenHasItsOwnError) {
     EXPECT_EQ(openError(jetString("")), jet::kErrFileNotFound);
     EXPECT_EQ(openError(jetString(testdata::file("V2000_with-password.mdb"), "wrong")), jet::kErrBadPassword);
     EXPECT_EQ(openError(jetString(testdata::file("V2000_with-password.mdb"), "password")), 0);
+    EXPECT_EQ(openError(jetString(testdata::file("db2013-enc.accdb"), "wrong")), jet::kErrBadPassword);
+    EXPECT_EQ(openError(jetString(testdata::file("db2013-enc.accdb"), "1234")), 0);
 
     testdata::Copy text(testdata::root() + "/MANIFEST.md");
     EXPECT_EQ(openError(jetString(text.path())), jet::kErrNotDatabase);

@@ -23,14 +23,6 @@ struct ExpectedTable {
 
 void PrintTo(const ExpectedTable& t, std::ostream* os) { *os << t.file << " " << t.table; }
 
-std::string passwordOf(const std::string& file) {
-    std::ifstream in(testdata::root() + "/passwords.tsv");
-    std::string name, password;
-    while (std::getline(in, name, '\t') && std::getline(in, password))
-        if (name == file) return password;
-    return "";
-}
-
 std::vector<ExpectedTable> expectedTables() {
     std::vector<ExpectedTable> out;
     std::ifstream in(testdata::root() + "/expected/index.tsv");
@@ -137,7 +129,7 @@ class CorpusTable : public testing::TestWithParam<ExpectedTable> {};
 // regard to order: mdbtools and we may visit a table's pages and moved rows
 // in different orders.
 void compareWithExport(const std::string& file, const std::string& table, const std::string& csv, long rows_expected) {
-    jet::Database db(testdata::file(file), passwordOf(file));
+    jet::Database db(testdata::file(file), testdata::passwordOf(file));
     const jet::TableDef& def = db.table(table);
     std::vector<CsvRow> expected = readCsv(csv);
     ASSERT_FALSE(expected.empty());
@@ -236,9 +228,14 @@ TEST(Corpus, ListsTheUserTablesOfEveryFile) {
     std::getline(versions, line);
     while (std::getline(versions, line)) expected[line.substr(0, line.find('\t'))];
     for (const ExpectedTable& t : expectedTables()) expected[t.file].insert(t.table);
+    // mdbtools cannot open Office-encrypted files, so nothing was exported
+    // from them; what each holds comes from the corpus MANIFEST.
+    expected["db-nonstandard.accdb"] = {"Table_One"};
+    expected["db2007-oldenc.accdb"] = {"Table1"};
+    expected["db2013-enc.accdb"] = {"Customers"};
     ASSERT_GT(expected.size(), 50u);
     for (const auto& [file, tables] : expected) {
-        jet::Database db(testdata::file(file), passwordOf(file));
+        jet::Database db(testdata::file(file), testdata::passwordOf(file));
         std::vector<std::string> listed = db.userTables();
         EXPECT_EQ(std::set<std::string>(listed.begin(), listed.end()), tables) << file;
     }

@@ -18,7 +18,7 @@ constexpr uint32_t kPage = 4096;
 
 std::unique_ptr<jet::Pager> openPager(const std::string& path, jet::Pager::Mode mode = jet::Pager::Mode::ReadWrite) {
     auto p = std::make_unique<jet::Pager>(path, mode);
-    p->configure(kPage, 0);
+    p->configure(kPage);
     return p;
 }
 
@@ -238,14 +238,6 @@ TEST(Transaction, SecondWriterGetsInUseAndReadOnlyRefusesWrites) {
     } catch (const jet::Error& e) {
         EXPECT_EQ(e.number(), jet::kErrReadOnly);
     }
-}
-
-TEST(Transaction, EncodedFilesAreNotWritten) {
-    SKIP_WITHOUT_CORPUS();
-    testdata::Copy copy("db-enc.mdb");
-    jet::Pager p(copy.path());
-    p.configure(kPage, 0x1234);
-    EXPECT_THROW(p.begin(), jet::Error);
 }
 
 }  // namespace

@@ -15,7 +15,7 @@ struct Opened {
     explicit Opened(const std::string& path) : pager(path) {
         jet::Header h = jet::Header::read(pager.raw());
         format = h.format;
-        pager.configure(format->page_size, 0);
+        pager.configure(format->page_size);
     }
     jet::Pager pager;
     const jet::Format* format;

@@ -18,6 +18,15 @@ std::string file(const std::string& name) { return root() + "/mdb/" + name; }
 
 bool available() { return fs::is_directory(root() + "/mdb"); }
 
+std::string passwordOf(const std::string& name) {
+    std::ifstream in(root() + "/passwords.tsv");
+    std::string listed, password;
+    std::string base = fs::path(name).filename().string();
+    while (std::getline(in, listed, '\t') && std::getline(in, password))
+        if (listed == base) return password;
+    return "";
+}
+
 Copy::Copy(const std::string& name) {
     std::string templ = (fs::temp_directory_path() / "pellinordb-test-XXXXXX").string();
     if (!mkdtemp(templ.data())) throw std::runtime_error("cannot make a temporary folder");

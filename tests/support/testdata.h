@@ -14,6 +14,9 @@ std::string root();
 std::string file(const std::string& name);
 // True when the corpus is there; tests call SKIP_WITHOUT_CORPUS() first.
 bool available();
+// The password of a corpus file (by name or path) from passwords.tsv; ""
+// for a file without one.
+std::string passwordOf(const std::string& name);
 
 // A private copy of a corpus file in a fresh temporary folder, for tests
 // that damage or change it. Removed when the object goes.

@@ -17,7 +17,7 @@ constexpr size_t kPagesBetweenReleases = 256;
 Database::Database(const std::string& path, const std::string& password)
     : pager_(path), header_(Header::read(pager_.raw())), codec_(header_.format->jet3, header_.code_page) {
     header_.checkPassword(password);
-    pager_.configure(header_.format->page_size, header_.page_key);
+    pager_.configure(header_.format->page_size, PageCodec::forFile(header_, pager_.raw(), password));
     if (pager_.pageCount() <= kCatalogPage) corrupt("the file ends before its catalog");
     readCatalog();
 }

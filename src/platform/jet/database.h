@@ -37,7 +37,8 @@ class Database {
 public:
     // Opens `path` read-only, checking `password` against the stored one.
     // Throws jet::Error: kErrFileNotFound, kErrNotDatabase, kErrBadPassword,
-    // kErrUnsupported (encryption it cannot read), kErrCorrupt.
+    // kErrUnsupported (encryption it cannot read), kErrCorrupt. Office-
+    // encrypted files are checked against their verifier instead.
     Database(const std::string& path, const std::string& password);
 
     const Header& header() const { return header_; }

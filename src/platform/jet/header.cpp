@@ -46,9 +46,6 @@ Header Header::read(Bytes raw) {
     h.code_page = p.u16(kCodePage);
     h.sort_order = p.u16(h.format->sort_order_offset);
     h.page_key = p.u32(kPageKey);
-    if (h.page_key != 0 && v >= uint8_t(Version::Ace12))
-        throw Error(kErrUnsupported,
-                    "The database is encrypted with Office encryption, which this program cannot read.");
 
     std::vector<uint8_t> stored(page.begin() + kPassword, page.begin() + kPassword + h.format->password_length);
     if (h.format->creation_date_offset >= 0) {
@@ -67,7 +64,7 @@ Header Header::read(Bytes raw) {
 }
 
 void Header::checkPassword(const std::string& given) const {
-    if (password.empty() || given == password) return;
+    if (password.empty() || given == password || officeEncrypted()) return;
     throw Error(kErrBadPassword, "Not a valid password.");
 }
 

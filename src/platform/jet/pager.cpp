@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include "journal.h"
-#include "rc4.h"
 
 namespace jet {
 
@@ -113,10 +112,12 @@ void Pager::recoverJournal() {
     ::flock(fd_, LOCK_UN);
 }
 
-void Pager::configure(uint32_t page_size, uint32_t key) {
+void Pager::configure(uint32_t page_size, std::unique_ptr<PageCodec> codec) {
+    if (codec && file_size_ % page_size != 0) corrupt("the file ends inside an encrypted page");
     page_size_ = page_size;
     page_count_ = committed_page_count_ = uint32_t(file_size_ / page_size);
-    key_ = key;
+    codec_ = std::move(codec);
+    forgetDecoded();
 }
 
 Bytes Pager::page(uint32_t n) const {
@@ -125,15 +126,45 @@ Bytes Pager::page(uint32_t n) const {
         auto it = dirty_.find(n);
         if (it != dirty_.end()) return Bytes(it->second.get(), page_size_);
     }
+    return Bytes(committed(n), page_size_);
+}
+
+// Page n as the file holds it, decoded.
+const uint8_t* Pager::committed(uint32_t n) const {
     const uint8_t* p = map_ + size_t(n) * page_size_;
-    if (key_ == 0 || n == 0) return Bytes(p, page_size_);
-    auto& slot = decoded_[n];
-    if (!slot) {
-        slot = std::make_unique<uint8_t[]>(page_size_);
-        std::memcpy(slot.get(), p, page_size_);
-        rc4(key_ ^ n, slot.get(), page_size_);
+    return codec_ && n != 0 ? decoded(n) : p;
+}
+
+const uint8_t* Pager::decoded(uint32_t n) const {
+    auto found = decoded_.find(n);
+    if (found != decoded_.end()) return found->second.get();
+    std::unique_ptr<uint8_t[]> copy;
+    if (decoded_order_.size() >= kDecodedPages) {
+        auto oldest = decoded_.find(decoded_order_.front());
+        copy = std::move(oldest->second);
+        decoded_.erase(oldest);
+        decoded_order_.pop_front();
+    } else {
+        copy = std::make_unique<uint8_t[]>(page_size_);
     }
-    return Bytes(slot.get(), page_size_);
+    std::memcpy(copy.get(), map_ + size_t(n) * page_size_, page_size_);
+    codec_->decode(n, copy.get(), page_size_);
+    decoded_order_.push_back(n);
+    return (decoded_[n] = std::move(copy)).get();
+}
+
+// A changed page on its way to the file, encoded if the file is.
+const uint8_t* Pager::stored(uint32_t n, const uint8_t* page) {
+    if (!codec_ || n == 0) return page;
+    if (!encoded_) encoded_ = std::make_unique<uint8_t[]>(page_size_);
+    std::memcpy(encoded_.get(), page, page_size_);
+    codec_->encode(n, encoded_.get(), page_size_);
+    return encoded_.get();
+}
+
+void Pager::forgetDecoded() {
+    decoded_.clear();
+    decoded_order_.clear();
 }
 
 void Pager::releaseMemory() const {
@@ -154,8 +185,10 @@ void Pager::lockForWriting() {
 void Pager::begin() {
     if (in_transaction_) throw Error(kErrIo, "A change is already in progress.");
     if (!fd_writable_) throw Error(kErrReadOnly, "Cannot update. The database '" + path_ + "' is read-only.");
-    if (key_ != 0) throw Error(kErrUnsupported, "Writing to an encoded database is not supported.");
-    if (!locked_) lockForWriting();
+    if (!locked_) {
+        lockForWriting();
+        forgetDecoded();  // another process may have changed pages before we took the lock
+    }
     in_transaction_ = true;
 }
 
@@ -165,7 +198,7 @@ uint8_t* Pager::modify(uint32_t n) {
     auto& slot = dirty_[n];
     if (!slot) {
         slot = std::make_unique<uint8_t[]>(page_size_);
-        std::memcpy(slot.get(), map_ + size_t(n) * page_size_, page_size_);
+        std::memcpy(slot.get(), committed(n), page_size_);
     }
     return slot.get();
 }
@@ -204,7 +237,7 @@ void Pager::commit() {
         journal_live_ = true;
         for (const auto& [n, data] : dirty_) {
             ioPoint();
-            writeAll(fd_, data.get(), page_size_, off_t(n) * page_size_, path_);
+            writeAll(fd_, stored(n, data.get()), page_size_, off_t(n) * page_size_, path_);
         }
         // Data only: the length is flushed with it where the file grew.
         ioPoint();
@@ -218,6 +251,8 @@ void Pager::commit() {
     }
     file_size_ = std::max<size_t>(file_size_, size_t(page_count_) * page_size_);
     committed_page_count_ = page_count_;
+    for (const auto& [n, data] : dirty_)
+        if (auto copy = decoded_.find(n); copy != decoded_.end()) std::memcpy(copy->second.get(), data.get(), page_size_);
     dirty_.clear();
     in_transaction_ = false;
 }

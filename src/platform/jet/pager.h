@@ -3,7 +3,9 @@
 // Reading: the file is memory-mapped (a mapping sized for the largest file
 // Jet allows, so it never moves as the file grows) and pages are handed out
 // as bounds-checked views; nothing is read until it is touched. Pages of an
-// RC4-encoded file are decoded on first use and kept.
+// encoded file go through its PageCodec: decoded when read into a ring of
+// kDecodedPages copies, encoded again as they are written, so the file and
+// the journal only ever hold encoded pages.
 //
 // Writing happens only inside a transaction: modify() gives a private copy
 // of a page, append() a new zeroed page past the end; reads see these copies
@@ -27,10 +29,12 @@
 // The write lock (flock, exclusive) is taken by the first transaction and
 // kept until the pager closes, so a second writer gets a clear "in use"
 // error instead of interleaving its pages with ours. Views returned by
-// page() are valid until the next modify(), append(), commit() or rollback().
+// page() are valid until the next modify(), append(), commit() or rollback(),
+// and, for an encoded file, until kDecodedPages other pages were decoded.
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -38,12 +42,14 @@
 #include <unordered_map>
 
 #include "bytes.h"
+#include "page_codec.h"
 
 namespace jet {
 
 class Pager {
 public:
     enum class Mode { ReadWrite, ReadOnly };
+    static constexpr size_t kDecodedPages = 4096;  // 16 MB of 4 KB pages
 
     // Opens the file for reading and, in ReadWrite mode where the file
     // allows it, writing. Plays back a journal left by a crash. Throws
@@ -56,8 +62,9 @@ public:
     // The raw bytes of the start of the file (for reading the header page).
     Bytes raw() const { return Bytes(map_, file_size_); }
 
-    // Sets the page size and, when non-zero, the page-encoding key.
-    void configure(uint32_t page_size, uint32_t key);
+    // Sets the page size and the codec of an encoded file (none: plain).
+    // Throws kErrCorrupt when an encoded file ends inside a page.
+    void configure(uint32_t page_size, std::unique_ptr<PageCodec> codec = nullptr);
 
     uint32_t pageSize() const { return page_size_; }
     uint32_t pageCount() const { return page_count_; }
@@ -73,8 +80,7 @@ public:
     // valid: their pages are read again when next touched.
     void releaseMemory() const;
 
-    // Starts a transaction; throws kErrReadOnly, kErrInUse, kErrUnsupported
-    // (RC4-encoded files are not written).
+    // Starts a transaction; throws kErrReadOnly, kErrInUse.
     void begin();
     bool inTransaction() const { return in_transaction_; }
     // A writable copy of page n for the current transaction.
@@ -99,6 +105,10 @@ private:
     void ioPoint();
     std::string journalPath() const { return path_ + "-journal"; }
     void undoFromJournal();
+    const uint8_t* committed(uint32_t n) const;
+    const uint8_t* decoded(uint32_t n) const;
+    const uint8_t* stored(uint32_t n, const uint8_t* page);
+    void forgetDecoded();
 
     std::string path_;
     int fd_ = -1;
@@ -109,8 +119,10 @@ private:
     size_t file_size_ = 0;
     uint32_t page_size_ = 0;
     uint32_t page_count_ = 0;
-    uint32_t key_ = 0;
+    std::unique_ptr<PageCodec> codec_;
     mutable std::unordered_map<uint32_t, std::unique_ptr<uint8_t[]>> decoded_;
+    mutable std::deque<uint32_t> decoded_order_;  // oldest first: the next to give up its copy
+    std::unique_ptr<uint8_t[]> encoded_;           // one page, encoded on its way to the file
 
     int journal_fd_ = -1;        // open from the first commit until the pager closes
     bool journal_live_ = false;  // the journal holds images the file may need back
