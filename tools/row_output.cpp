@@ -28,6 +28,17 @@ bool isJsonNumber(const std::string& s) {
            s.find_first_not_of("0123456789.E+-") == std::string::npos;
 }
 
+// The escapes TSV and JSON share.
+const char* backslashEscape(char c) {
+    switch (c) {
+        case '\t': return "\\t";
+        case '\n': return "\\n";
+        case '\r': return "\\r";
+        case '\\': return "\\\\";
+        default: return nullptr;
+    }
+}
+
 }  // namespace
 
 RowOutput::RowOutput(const std::string& path, RowForm form, bool iso_dates)
@@ -120,10 +131,7 @@ void RowOutput::text(const std::string& s) {
 void RowOutput::field(const std::string& s) {
     if (form_ == RowForm::Tsv) {
         for (char c : s) {
-            if (c == '\t') text("\\t");
-            else if (c == '\n') text("\\n");
-            else if (c == '\r') text("\\r");
-            else if (c == '\\') text("\\\\");
+            if (const char* escape = backslashEscape(c)) buf_ += escape;
             else buf_ += c;
         }
         return;
@@ -139,16 +147,17 @@ void RowOutput::field(const std::string& s) {
 
 void RowOutput::jsonString(const std::string& s) {
     buf_ += '"';
-    for (unsigned char c : s) {
-        if (c == '"' || c == '\\') {
-            buf_ += '\\';
-            buf_ += char(c);
-        } else if (c < 0x20) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", c);
+    for (char c : s) {
+        if (const char* escape = backslashEscape(c)) {
             buf_ += escape;
+        } else if (c == '"') {
+            buf_ += "\\\"";
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char code[8];
+            std::snprintf(code, sizeof code, "\\u%04x", c);
+            buf_ += code;
         } else {
-            buf_ += char(c);
+            buf_ += c;
         }
     }
     buf_ += '"';
