@@ -157,7 +157,7 @@ int main(int argc, char** argv) {
     Options o;
     if (std::optional<int> status = readOptions(argc, argv, o)) return *status;
     try {
-        if (o.statement == "-") o.statement = standardInput();
+        if (o.statement == "-" && !o.schema) o.statement = standardInput();
         RowOutput out(o.output, o.form, o.iso_dates);
         if (o.schema) {
             printSchema(o, out);
