@@ -1,17 +1,15 @@
 // pellinordb-sql: runs one statement against an Access file and prints the
-// result, for scripts, checks and benchmarks.
+// result, for scripts, checks and benchmarks. --help says how; the manual
+// page pellinordb-sql(1) says it at length.
 //
-//   pellinordb-sql FILE --tables                 the user tables, one a line
-//   pellinordb-sql FILE "SELECT ..."             the rows as CSV (RFC 4180)
-//   pellinordb-sql FILE "UPDATE ..."             any other statement: the
-//                                                number of rows it changed
-//   options: --password PW, --iso-dates
-//
-// Errors go to stderr with their number; the exit status is then 1 (2 for
-// wrong usage).
+// Exit status: 0 done, 1 an error (on stderr with its number), 2 wrong usage
+// (the usage on stderr).
+#include <cctype>
 #include <clocale>
 #include <cstdio>
-#include <cstring>
+#include <iostream>
+#include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,55 +18,95 @@
 #include "ado/recordset.h"
 #include "ado/sql_dialect.h"
 #include "ado/value_text.h"
+#include "row_output.h"
+#include "schema_listing.h"
+#include "shared/version.h"
 
 namespace {
+
+const char kUsage[] =
+    "usage: pellinordb-sql [OPTION]... FILE STATEMENT\n"
+    "       pellinordb-sql [OPTION]... FILE --tables\n"
+    "       pellinordb-sql [OPTION]... FILE --schema [TABLE]\n"
+    "Runs one SQL statement against an Access file (.mdb, .accdb) and prints the\n"
+    "rows it returns, or for any other statement the number of rows it changed.\n"
+    "A STATEMENT of - is read from standard input.\n"
+    "\n"
+    "  --tables          list the user tables, one a line\n"
+    "  --schema [TABLE]  list the fields, indexes and relationships of every\n"
+    "                    table, or of TABLE\n"
+    "  --csv             rows as CSV, RFC 4180 (the default)\n"
+    "  --tsv             rows as tab-separated values\n"
+    "  --json            rows as a JSON array of objects\n"
+    "  --output FILE     write to FILE, which is replaced only once complete\n"
+    "  --password PW     the database password\n"
+    "  --iso-dates       dates as 2020-01-15 15:04:05 (always so in JSON)\n"
+    "  --help            show this help and exit\n"
+    "  --version         show the version and exit\n";
 
 struct Options {
     std::string file;
     std::string statement;
     std::string password;
+    std::string output;
+    RowForm form = RowForm::Csv;
     bool tables = false;
+    bool schema = false;
     bool iso_dates = false;
 };
 
-class Output {
-public:
-    ~Output() { flush(); }
-    void add(const std::string& s) {
-        buf_ += s;
-        if (buf_.size() > (1 << 20)) flush();
-    }
-    void add(char c) { buf_ += c; }
-    void flush() {
-        std::fwrite(buf_.data(), 1, buf_.size(), stdout);
-        buf_.clear();
-    }
-
-private:
-    std::string buf_;
-};
-
-bool needsQuotes(const std::string& text) {
-    for (char c : text)
-        if (c == ',' || c == '"' || c == '\r' || c == '\n') return true;
-    return false;
-}
-
-void addCsvField(Output& out, const std::string& text) {
-    if (!needsQuotes(text)) return out.add(text);
-    out.add('"');
-    size_t from = 0;
-    for (size_t q; (q = text.find('"', from)) != std::string::npos; from = q + 1) {
-        out.add(text.substr(from, q + 1 - from));
-        out.add('"');
-    }
-    out.add(text.substr(from));
-    out.add('"');
-}
-
-int usage() {
-    std::fprintf(stderr, "usage: pellinordb-sql FILE (--tables | STATEMENT) [--password PW] [--iso-dates]\n");
+int usage(const std::string& complaint) {
+    std::fprintf(stderr, "pellinordb-sql: %s\n%s", complaint.c_str(), kUsage);
     return 2;
+}
+
+// Reads the options into `o`; the exit status when the program ends here
+// (help, version or wrong usage).
+std::optional<int> readOptions(int argc, char** argv, Options& o) {
+    std::vector<std::string> operands;
+    bool options_end = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        std::optional<std::string> value;
+        if (!options_end && a.starts_with("--") && a.find('=') != std::string::npos) {
+            value = a.substr(a.find('=') + 1);
+            a.erase(a.find('='));
+        }
+        auto takeValue = [&](std::string& into) {
+            if (value) into = *value;
+            else if (i + 1 < argc) into = argv[++i];
+            else return false;
+            return true;
+        };
+        if (options_end || a == "-" || !a.starts_with("-")) operands.push_back(a);
+        else if (a == "--") options_end = true;
+        else if (a == "--help") return std::fputs(kUsage, stdout) < 0 ? 1 : 0;
+        else if (a == "--version") return std::printf("pellinordb-sql %s\n", kProgramVersion) < 0 ? 1 : 0;
+        else if (value && a != "--password" && a != "--output") return usage("option " + a + " takes no value");
+        else if (a == "--tables") o.tables = true;
+        else if (a == "--schema") o.schema = true;
+        else if (a == "--iso-dates") o.iso_dates = true;
+        else if (a == "--csv") o.form = RowForm::Csv;
+        else if (a == "--tsv") o.form = RowForm::Tsv;
+        else if (a == "--json") o.form = RowForm::Json;
+        else if (a == "--password" || a == "--output") {
+            if (!takeValue(a == "--password" ? o.password : o.output)) return usage("option " + a + " needs a value");
+        } else return usage("unknown option " + a);
+    }
+    if (o.tables && o.schema) return usage("--tables and --schema exclude each other");
+    if (operands.empty()) return usage("no FILE given");
+    o.file = operands[0];
+    if (operands.size() > 2) return usage("too many operands, from " + operands[2]);
+    if (operands.size() == 2) o.statement = operands[1];
+    if (!o.tables && !o.schema && o.statement.empty()) return usage("no STATEMENT given");
+    if (o.tables && !o.statement.empty()) return usage("--tables takes no STATEMENT");
+    return std::nullopt;
+}
+
+std::string standardInput() {
+    std::string text(std::istreambuf_iterator<char>(std::cin), {});
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.pop_back();
+    return text;
 }
 
 std::string connectionString(const Options& o) {
@@ -76,42 +114,40 @@ std::string connectionString(const Options& o) {
            ";Persist Security Info=False; Jet OLEDB:Database Password=" + o.password + ";User ID=";
 }
 
-void printTables(ado::Connection& cn, Output& out) {
+void printTables(ado::Connection& cn, RowOutput& out) {
     auto rs = cn.OpenSchema(ado::adSchemaTables, {ado::Value(), ado::Value(), ado::Value(), std::string("TABLE")});
     while (!rs->Eof()) {
-        out.add(ado::toText(rs->GetFields()["TABLE_NAME"].GetValue()));
-        out.add("\r\n");
+        out.line(ado::toText(rs->GetFields()["TABLE_NAME"].GetValue()));
         rs->MoveNext();
     }
 }
 
-void printRows(ado::Connection& cn, const Options& o, Output& out) {
+void printRows(ado::Connection& cn, const Options& o, RowOutput& out) {
     ado::Recordset rs;
     rs.Open(o.statement, cn, ado::adOpenForwardOnly, ado::adLockReadOnly);
     ado::Fields& fields = rs.GetFields();
-    for (long i = 0; i < fields.Count(); ++i) {
-        if (i) out.add(',');
-        addCsvField(out, fields[i].Name());
-    }
-    out.add("\r\n");
-    char separator = ado::localeDecimalSeparator();
+    std::vector<std::string> names;
+    for (long i = 0; i < fields.Count(); ++i) names.push_back(fields[i].Name());
+    out.heading(names);
+    std::vector<ado::Value> values(names.size());
     while (!rs.Eof()) {
-        for (long i = 0; i < fields.Count(); ++i) {
-            if (i) out.add(',');
-            const ado::Value& v = fields[i].GetValue();
-            if (o.iso_dates && v.is<jet::DateTime>()) addCsvField(out, ado::toIsoText(v.as<jet::DateTime>()));
-            else addCsvField(out, ado::toText(v, separator));
-        }
-        out.add("\r\n");
+        for (long i = 0; i < fields.Count(); ++i) values[size_t(i)] = fields[i].GetValue();
+        out.row(values);
         rs.MoveNext();
     }
 }
 
-void printChanged(ado::Connection& cn, const Options& o, Output& out) {
+void printChanged(ado::Connection& cn, const Options& o, RowOutput& out) {
     long changed = 0;
     cn.Execute(o.statement, &changed, ado::adCmdUnspecified);
-    out.add(std::to_string(changed));
-    out.add("\r\n");
+    out.line(std::to_string(changed));
+}
+
+void printSchema(const Options& o, RowOutput& out) {
+    jet::Database db(o.file, o.password);
+    SchemaListing listing = listSchema(db, o.statement);
+    out.heading(listing.heading);
+    for (const auto& row : listing.rows) out.row(row);
 }
 
 }  // namespace
@@ -119,23 +155,20 @@ void printChanged(ado::Connection& cn, const Options& o, Output& out) {
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
     Options o;
-    for (int i = 1; i < argc; ++i) {
-        std::string a = argv[i];
-        if (a == "--tables") o.tables = true;
-        else if (a == "--iso-dates") o.iso_dates = true;
-        else if (a == "--password" && i + 1 < argc) o.password = argv[++i];
-        else if (o.file.empty()) o.file = a;
-        else if (o.statement.empty()) o.statement = a;
-        else return usage();
-    }
-    if (o.file.empty() || o.tables == !o.statement.empty()) return usage();
+    if (std::optional<int> status = readOptions(argc, argv, o)) return *status;
     try {
-        ado::Connection cn;
-        cn.Open(connectionString(o), "", "", ado::adCmdUnspecified);
-        Output out;
-        if (o.tables) printTables(cn, out);
-        else if (ado::sql::translate(o.statement).kind == ado::sql::StatementKind::Select) printRows(cn, o, out);
-        else printChanged(cn, o, out);
+        if (o.statement == "-" && !o.schema) o.statement = standardInput();
+        RowOutput out(o.output, o.form, o.iso_dates);
+        if (o.schema) {
+            printSchema(o, out);
+        } else {
+            ado::Connection cn;
+            cn.Open(connectionString(o), "", "", ado::adCmdUnspecified);
+            if (o.tables) printTables(cn, out);
+            else if (ado::sql::translate(o.statement).kind == ado::sql::StatementKind::Select) printRows(cn, o, out);
+            else printChanged(cn, o, out);
+        }
+        out.finish();
     } catch (const ado::Error& e) {
         std::fflush(stdout);
         std::fprintf(stderr, "pellinordb-sql: error %ld: %s\n", e.number(), e.what());

@@ -3,10 +3,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <string>
 
 #include "forms/forms.h"
 #include "forms/twips.h"
 #include "program_art.h"
+#include "shared/version.h"
 
 namespace {
 
@@ -37,7 +39,8 @@ frmAbout::frmAbout(QWidget* owner) : QDialog(owner) {
     forms::Place(Text1, 2040, 840, 4095, 360);
     forms::SetBackColor(Text1, QColor(0xFF, 0xFF, 0xC0));
     Text1->setCursorPosition(0);
-    Label3 = line(this, "Copyright \u00A9 the PellinorDB authors", 2040, 1920, 3855, 255);
+    std::string rights = std::string("Version ") + kProgramVersion + ", copyright \u00A9 the PellinorDB authors";
+    Label3 = line(this, rights.c_str(), 2040, 1920, 3855, 255);
     Command1 = new QPushButton(QStringLiteral("Close"), this);
     forms::Place(Command1, 5280, 2160, 735, 255);
     connect(Command1, &QPushButton::clicked, this, &QDialog::accept);

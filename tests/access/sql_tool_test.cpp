@@ -2,9 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "shared/version.h"
 #include "support/testdata.h"
 
 namespace {
@@ -116,6 +120,113 @@ TEST(SqlTool, RunsAnyStatementAndCountsChangedRows) {
     r = run(file + " \"DELETE FROM NoSuchTable\"");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("error 3078"), std::string::npos) << r.err;
+}
+
+TEST(SqlTool, HelpAndVersionOnStdoutWrongUsageOnStderr) {
+    struct Case {
+        std::string args;
+        int status;
+        std::string out_start, err_part;
+    } cases[] = {
+        {"--help", 0, "usage: pellinordb-sql [OPTION]... FILE STATEMENT\n", ""},
+        {"--version", 0, std::string("pellinordb-sql ") + kProgramVersion + "\n", ""},
+        {"--bogus x.mdb --tables", 2, "", "unknown option --bogus\nusage: "},
+        {"x.mdb --tables --output", 2, "", "--output needs a value\nusage: "},
+        {"x.mdb --tables=yes", 2, "", "--tables takes no value\nusage: "},
+        {"x.mdb --tables --schema", 2, "", "exclude each other\nusage: "},
+        {"x.mdb 'SELECT 1' extra", 2, "", "too many operands, from extra\nusage: "},
+    };
+    for (const Case& c : cases) {
+        ToolRun r = run(c.args);
+        EXPECT_EQ(r.status, c.status) << c.args;
+        EXPECT_EQ(c.out_start.empty() ? r.out : r.out.substr(0, c.out_start.size()), c.out_start) << c.args;
+        EXPECT_EQ(c.err_part.empty() ? r.err.empty() : r.err.find(c.err_part) != std::string::npos, true)
+            << c.args << ": " << r.err;
+    }
+}
+
+TEST(SqlTool, WritesCsvTsvAndJson) {
+    SKIP_WITHOUT_CORPUS();
+    std::string select = "SELECT A, C, F, G, I, 'x' & Chr(9) & 'y\"' & Chr(10) AS T, Null AS N FROM Table1 ";
+    struct Case {
+        const char* form;
+        const char* where;
+        std::string out;
+    } cases[] = {
+        {"--csv", "WHERE C = 2", "A,C,F,G,I,T,N\r\nabcdefg,2,444.555,9/21/1974,True,\"x\ty\"\"\n\",\r\n"},
+        {"--tsv", "WHERE C = 2", "A\tC\tF\tG\tI\tT\tN\nabcdefg\t2\t444.555\t9/21/1974\tTrue\tx\\ty\"\\n\t\n"},
+        {"--json", "WHERE C = 2",
+         "[\n{\"A\":\"abcdefg\",\"C\":2,\"F\":444.555,\"G\":\"1974-09-21 00:00:00\",\"I\":true,"
+         "\"T\":\"x\\ty\\\"\\n\",\"N\":null}\n]\n"},
+        {"--json", "WHERE C = 99", "[]\n"},
+    };
+    for (const Case& c : cases) {
+        ToolRun r = run(quote(testdata::file("testV2000.mdb")) + " " + c.form + " " + quote(select + c.where));
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out, c.out) << c.form;
+    }
+}
+
+TEST(SqlTool, ReadsTheStatementFromStdinAndReplacesTheOutputFileOnlyWhole) {
+    SKIP_WITHOUT_CORPUS();
+    namespace fs = std::filesystem;
+    fs::path dir = fs::path(testing::TempDir()) / ("sql_tool_output." + std::to_string(getpid()));
+    fs::create_directories(dir);
+    auto write = [](const fs::path& path, const std::string& text) { std::ofstream(path) << text; };
+    auto read = [](const fs::path& path) {
+        std::ostringstream text;
+        text << std::ifstream(path).rdbuf();
+        return text.str();
+    };
+    std::string args = quote(testdata::file("testV2000.mdb")) + " - --output " + quote(dir / "out.csv") + " <" +
+                       quote(dir / "statement.sql");
+    write(dir / "out.csv", "old");
+    write(dir / "statement.sql", "SELECT A FROM Table1 WHERE C = 2\n");
+    ToolRun r = run(args);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(read(dir / "out.csv"), "A\r\nabcdefg\r\n");
+    write(dir / "statement.sql", "SELECT * FROM [Nope]");
+    r = run(args);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("error 3078"), std::string::npos) << r.err;
+    EXPECT_EQ(read(dir / "out.csv"), "A\r\nabcdefg\r\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2) << "a partial file is left";
+    fs::remove_all(dir);
+}
+
+// Checked against the relationships and indexes jet-check reads.
+TEST(SqlTool, ListsTheSchema) {
+    SKIP_WITHOUT_CORPUS();
+    struct Case {
+        const char* file;
+        const char* table;
+        std::string lines;
+    } cases[] = {
+        {"indexTestV2000.mdb", "table2",
+         "Table,Item,Name,Type,Size,Columns,References,Options\r\n"
+         "Table2,field,id,Long Integer,4,,,\r\n"
+         "Table2,field,data,Text,50,,,\r\n"
+         "Table2,index,id,index,,id,,\r\n"
+         "Table2,index,PrimaryKey,primary key,,id,,\"unique, required\"\r\n"
+         "Table1,relationship,Table2Table1,one-to-many,,otherfk1,Table2 (id),\"enforced, cascade deletes\"\r\n"},
+        {"indexTestV2000.mdb", "",
+         "Table1,relationship,Table3Table1,one-to-many,,otherfk2,Table3 (id),\"enforced, cascade updates\"\r\n"
+         "Table2,field,id,"},
+        {"nwind.mdb", "Orders",
+         "Orders,field,OrderID,Long Integer,4,,,AutoNumber\r\n"
+         "Orders,field,CustomerID,Text,5,,,\r\n"},
+        {"calcFieldTestV2010.accdb", "Table1", "Table1,field,MonthlySalary,Double,8,,,calculated\r\n"},
+    };
+    for (const Case& c : cases) {
+        std::string table = *c.table ? quote(c.table) : "";
+        ToolRun r = run(quote(testdata::file(c.file)) + " --schema " + table);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_NE(r.out.find(c.lines), std::string::npos) << c.file << " " << c.table << ":\n" << r.out;
+    }
+    ToolRun missing = run(quote(testdata::file("indexTestV2000.mdb")) + " --schema Nope");
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.err.find("error 3078"), std::string::npos) << missing.err;
 }
 
 }  // namespace

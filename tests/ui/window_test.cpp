@@ -13,6 +13,7 @@
 #include "flexgrid/flex_grid.h"
 #include "forms/twips.h"
 #include "mainwindow/frm_about.h"
+#include "shared/version.h"
 #include "support/window_fixture.h"
 
 namespace uitest {
@@ -94,7 +95,7 @@ TEST_F(WindowStart, AboutShowsItsModalDialogUntilClosed) {
     std::string title;
     QSize size;
     bool modal = false;
-    std::string contact;
+    std::string contact, rights;
     QTimer::singleShot(0, [&] {
         auto* about = qobject_cast<frmAbout*>(QApplication::activeModalWidget());
         ASSERT_NE(about, nullptr);
@@ -102,6 +103,7 @@ TEST_F(WindowStart, AboutShowsItsModalDialogUntilClosed) {
         size = about->size();
         modal = about->isModal();
         contact = about->Text1->text().toStdString();
+        rights = about->Label3->text().toStdString();
         EXPECT_FALSE(about->Picture1->pixmap().isNull());
         QTest::mouseClick(about->Command1, Qt::LeftButton);
     });
@@ -110,6 +112,7 @@ TEST_F(WindowStart, AboutShowsItsModalDialogUntilClosed) {
     EXPECT_EQ(size, QSize(forms::ToPixels(6165), forms::ToPixels(2400)));
     EXPECT_TRUE(modal);
     EXPECT_FALSE(contact.empty());
+    EXPECT_NE(rights.find(std::string("Version ") + kProgramVersion + ","), std::string::npos) << rights;
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 

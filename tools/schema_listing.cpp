@@ -1,0 +1,152 @@
+#include "schema_listing.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <map>
+
+namespace {
+
+using ado::Value;
+using Row = std::vector<Value>;
+
+const char* typeName(uint8_t type) {
+    switch (type) {
+        case jet::kBoolean: return "Yes/No";
+        case jet::kByte: return "Byte";
+        case jet::kInteger: return "Integer";
+        case jet::kLong: return "Long Integer";
+        case jet::kCurrency: return "Currency";
+        case jet::kSingle: return "Single";
+        case jet::kDouble: return "Double";
+        case jet::kDateTime: return "Date/Time";
+        case jet::kBinary: return "Binary";
+        case jet::kText: return "Text";
+        case jet::kOle: return "OLE Object";
+        case jet::kMemo: return "Memo";
+        case jet::kGuid: return "Replication ID";
+        case jet::kNumeric: return "Decimal";
+        case jet::kComplex: return "Attachment";
+        case jet::kBigInt: return "Large Number";
+        case jet::kExtDateTime: return "Date/Time Extended";
+        default: return "Unknown";
+    }
+}
+
+Value fieldSize(const jet::Column& c, const jet::Format& format) {
+    if (c.type == jet::kText) return int32_t(format.jet3 ? c.length : c.length / 2);
+    if (c.type == jet::kBinary) return int32_t(c.length);
+    if (size_t size = jet::naturalSize(c.type)) return int32_t(size);
+    return Value();
+}
+
+std::string joined(const std::vector<std::string>& parts) {
+    std::string s;
+    for (const std::string& p : parts) s += (s.empty() ? "" : ", ") + p;
+    return s;
+}
+
+Row fieldRow(const std::string& table, const jet::Column& c, const jet::Format& format) {
+    std::vector<std::string> options;
+    // Jet 3 sets 0x40 on other kinds too, and complex columns carry 0x04.
+    if ((c.type == jet::kLong && c.autoNumber()) || (c.type == jet::kGuid && c.autoGuid()))
+        options.push_back("AutoNumber");
+    if (c.calculated()) options.push_back("calculated");
+    if (c.type == jet::kNumeric)
+        options.push_back("precision " + std::to_string(c.precision) + ", scale " + std::to_string(c.scale));
+    return {table, std::string("field"), c.name, std::string(typeName(c.type)), fieldSize(c, format), Value(),
+            Value(), joined(options)};
+}
+
+std::string columnName(const jet::TableDef& def, uint16_t number) {
+    for (const jet::Column& c : def.columns)
+        if (c.number == number) return c.name;
+    std::string unknown = "#";
+    return unknown += std::to_string(number);
+}
+
+Row indexRow(const std::string& table, const jet::TableDef& def, const jet::Index& index) {
+    const jet::RealIndex& real = def.real_indexes.at(index.real_index);
+    std::vector<std::string> columns, options;
+    for (const jet::IndexColumn& ic : real.columns)
+        columns.push_back(columnName(def, ic.column_number) + (ic.ascending ? "" : " DESC"));
+    if (real.unique()) options.push_back("unique");
+    if (real.flags & jet::kIndexIgnoreNulls) options.push_back("ignore nulls");
+    if (real.flags & jet::kIndexRequired) options.push_back("required");
+    return {table, std::string("index"), index.name, std::string(index.primaryKey() ? "primary key" : "index"),
+            Value(), joined(columns), Value(), joined(options)};
+}
+
+struct Relationship {
+    std::string name, table, referenced_table;
+    int32_t flags = 0;
+    std::map<int32_t, std::pair<std::string, std::string>> columns;  // by position: own, referenced
+};
+
+std::string text(const jet::TableDef& def, const Row& row, const char* column) {
+    int i = def.findColumn(column);
+    return i >= 0 && row[size_t(i)].is<std::string>() ? row[size_t(i)].as<std::string>() : "";
+}
+
+int32_t number(const jet::TableDef& def, const Row& row, const char* column) {
+    int i = def.findColumn(column);
+    return i >= 0 && row[size_t(i)].is<int32_t>() ? row[size_t(i)].as<int32_t>() : 0;
+}
+
+// MSysRelationships holds one row for each column of each relationship.
+std::vector<Relationship> relationships(const jet::Database& db) {
+    std::vector<Relationship> found;
+    bool present = std::any_of(db.catalog().begin(), db.catalog().end(), [](const jet::CatalogEntry& e) {
+        return e.isTable() && e.name == "MSysRelationships";
+    });
+    if (!present) return found;
+    const jet::TableDef& def = db.table("MSysRelationships");
+    jet::TableScan scan(db, def);
+    Row row;
+    while (scan.next()) {
+        scan.read(row);
+        std::string name = text(def, row, "szRelationship");
+        auto r = std::find_if(found.begin(), found.end(), [&](const Relationship& x) { return x.name == name; });
+        if (r == found.end()) {
+            r = found.insert(found.end(), {name, text(def, row, "szObject"), text(def, row, "szReferencedObject"),
+                                           number(def, row, "grbit"), {}});
+        }
+        r->columns[number(def, row, "icolumn")] = {text(def, row, "szColumn"), text(def, row, "szReferencedColumn")};
+    }
+    return found;
+}
+
+Row relationshipRow(const Relationship& r) {
+    std::vector<std::string> own, referenced, options;
+    for (const auto& [position, pair] : r.columns) {
+        own.push_back(pair.first);
+        referenced.push_back(pair.second);
+    }
+    options.push_back(r.flags & 0x2 ? "not enforced" : "enforced");
+    if (r.flags & 0x100) options.push_back("cascade updates");
+    if (r.flags & 0x1000) options.push_back("cascade deletes");
+    if (r.flags & 0x2000) options.push_back("cascade to Null");
+    return {r.table, std::string("relationship"), r.name, std::string(r.flags & 0x1 ? "one-to-one" : "one-to-many"),
+            Value(), joined(own), r.referenced_table + " (" + joined(referenced) + ")", joined(options)};
+}
+
+}  // namespace
+
+SchemaListing listSchema(const jet::Database& db, const std::string& only) {
+    SchemaListing listing{{"Table", "Item", "Name", "Type", "Size", "Columns", "References", "Options"}, {}};
+    std::vector<std::string> tables;
+    if (only.empty()) tables = db.userTables();
+    for (const jet::CatalogEntry& e : db.catalog())
+        if (!only.empty() && e.isTable() && jet::sameName(e.name, only)) tables.push_back(e.name);
+    if (!only.empty() && tables.empty()) db.table(only);  // raises 3078
+    std::vector<Relationship> related = relationships(db);
+    for (const std::string& name : tables) {
+        const jet::TableDef& def = db.table(name);
+        for (const jet::Column& c : def.columns) listing.rows.push_back(fieldRow(name, c, db.format()));
+        for (const jet::Index& index : def.indexes)
+            if (!index.foreignKey()) listing.rows.push_back(indexRow(name, def, index));
+        for (const Relationship& r : related)
+            if (jet::sameName(r.table, name) || (!only.empty() && jet::sameName(r.referenced_table, name)))
+                listing.rows.push_back(relationshipRow(r));
+    }
+    return listing;
+}
