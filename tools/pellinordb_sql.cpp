@@ -17,6 +17,7 @@
 #include "ado/error.h"
 #include "ado/recordset.h"
 #include "ado/sql_dialect.h"
+#include "ado/sql_saved_query.h"
 #include "ado/value_text.h"
 #include "row_output.h"
 #include "schema_listing.h"
@@ -28,6 +29,7 @@ const char kUsage[] =
     "usage: pellinordb-sql [OPTION]... FILE STATEMENT\n"
     "       pellinordb-sql [OPTION]... FILE --tables\n"
     "       pellinordb-sql [OPTION]... FILE --schema [TABLE]\n"
+    "       pellinordb-sql [OPTION]... FILE --queries\n"
     "Runs one SQL statement against an Access file (.mdb, .accdb) and prints the\n"
     "rows it returns, or for any other statement the number of rows it changed.\n"
     "A STATEMENT of - is read from standard input.\n"
@@ -35,6 +37,7 @@ const char kUsage[] =
     "  --tables          list the user tables, one a line\n"
     "  --schema [TABLE]  list the fields, indexes and relationships of every\n"
     "                    table, or of TABLE\n"
+    "  --queries         list the saved queries with their kinds and SQL\n"
     "  --csv             rows as CSV, RFC 4180 (the default)\n"
     "  --tsv             rows as tab-separated values\n"
     "  --json            rows as a JSON array of objects\n"
@@ -52,6 +55,7 @@ struct Options {
     RowForm form = RowForm::Csv;
     bool tables = false;
     bool schema = false;
+    bool queries = false;
     bool iso_dates = false;
 };
 
@@ -85,6 +89,7 @@ std::optional<int> readOptions(int argc, char** argv, Options& o) {
         else if (value && a != "--password" && a != "--output") return usage("option " + a + " takes no value");
         else if (a == "--tables") o.tables = true;
         else if (a == "--schema") o.schema = true;
+        else if (a == "--queries") o.queries = true;
         else if (a == "--iso-dates") o.iso_dates = true;
         else if (a == "--csv") o.form = RowForm::Csv;
         else if (a == "--tsv") o.form = RowForm::Tsv;
@@ -93,13 +98,14 @@ std::optional<int> readOptions(int argc, char** argv, Options& o) {
             if (!takeValue(a == "--password" ? o.password : o.output)) return usage("option " + a + " needs a value");
         } else return usage("unknown option " + a);
     }
-    if (o.tables && o.schema) return usage("--tables and --schema exclude each other");
+    if (int(o.tables) + int(o.schema) + int(o.queries) > 1)
+        return usage("--tables, --schema and --queries exclude each other");
     if (operands.empty()) return usage("no FILE given");
     o.file = operands[0];
     if (operands.size() > 2) return usage("too many operands, from " + operands[2]);
     if (operands.size() == 2) o.statement = operands[1];
-    if (!o.tables && !o.schema && o.statement.empty()) return usage("no STATEMENT given");
-    if (o.tables && !o.statement.empty()) return usage("--tables takes no STATEMENT");
+    if (!o.tables && !o.schema && !o.queries && o.statement.empty()) return usage("no STATEMENT given");
+    if ((o.tables || o.queries) && !o.statement.empty()) return usage("--tables and --queries take no STATEMENT");
     return std::nullopt;
 }
 
@@ -150,6 +156,15 @@ void printSchema(const Options& o, RowOutput& out) {
     for (const auto& row : listing.rows) out.row(row);
 }
 
+void printQueries(const Options& o, RowOutput& out) {
+    static const char* const kKinds[] = {"",       "Select", "Make Table",      "Append",       "Update",
+                                         "Delete", "Crosstab", "Data Definition", "Pass-Through", "Union"};
+    jet::Database db(o.file, o.password);
+    out.heading({"Name", "Kind", "SQL"});
+    for (const ado::sql::SavedQuery& q : ado::sql::savedQueries(db))
+        out.row({q.name, std::string(kKinds[int(q.kind)]), q.parameters + q.sql});
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -161,6 +176,8 @@ int main(int argc, char** argv) {
         RowOutput out(o.output, o.form, o.iso_dates);
         if (o.schema) {
             printSchema(o, out);
+        } else if (o.queries) {
+            printQueries(o, out);
         } else {
             ado::Connection cn;
             cn.Open(connectionString(o), "", "", ado::adCmdUnspecified);

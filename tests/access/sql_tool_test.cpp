@@ -229,4 +229,15 @@ TEST(SqlTool, ListsTheSchema) {
     EXPECT_NE(missing.err.find("error 3078"), std::string::npos) << missing.err;
 }
 
+TEST(SqlTool, ListsTheSavedQueries) {
+    SKIP_WITHOUT_CORPUS();
+    ToolRun r = run(quote(testdata::file("nwind.mdb")) + " --queries --tsv");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("Name\tKind\tSQL\n", 0), 0u) << r.out;
+    EXPECT_NE(r.out.find("Order Subtotals\tSelect\tSELECT DISTINCTROW [Order Details].OrderID, "), std::string::npos);
+    EXPECT_NE(r.out.find("Customers and Suppliers by City\tUnion\t"), std::string::npos);
+    EXPECT_NE(r.out.find("Employee Sales by Country\tSelect\tPARAMETERS [Beginning Date] DateTime"), std::string::npos);
+    EXPECT_EQ(run(quote(testdata::file("nwind.mdb")) + " --queries --tables").status, 2);
+}
+
 }  // namespace
