@@ -99,15 +99,13 @@ std::vector<std::set<std::string>> jetCheckProblems(const std::vector<std::strin
     return out;
 }
 
-JetCheckBaseline::JetCheckBaseline(const std::string& path) : before_(jetCheckProblems(path)) {}
-
-void JetCheckBaseline::expectNoneAdded(const std::string& changed) const { expectNoneAdded(std::vector{changed}); }
-
-void JetCheckBaseline::expectNoneAdded(const std::vector<std::string>& changed) const {
-    std::vector<std::set<std::string>> found = jetCheckProblems(changed);
-    for (size_t i = 0; i < changed.size(); ++i)
-        for (const std::string& p : found[i])
-            if (!before_.count(p)) ADD_FAILURE() << "jet-check finds a new problem in " << changed[i] << ": " << p;
+void expectNoNewJetCheckProblems(const std::vector<std::pair<std::string, std::string>>& originals_and_copies) {
+    std::vector<std::string> paths;
+    for (const auto& [original, copy] : originals_and_copies) paths.insert(paths.end(), {original, copy});
+    std::vector<std::set<std::string>> found = jetCheckProblems(paths);
+    for (size_t i = 0; i < paths.size(); i += 2)
+        for (const std::string& p : found[i + 1])
+            if (!found[i].count(p)) ADD_FAILURE() << "jet-check finds a new problem in " << paths[i + 1] << ": " << p;
 }
 
 }  // namespace testdata
