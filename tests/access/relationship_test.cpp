@@ -8,6 +8,7 @@
 
 #include "ado/recordset.h"
 #include "jet/error.h"
+#include "jet/relationships.h"
 #include "support/crash.h"
 #include "support/jet_check.h"
 #include "support/sql_fixture.h"
@@ -85,6 +86,20 @@ TEST_F(Relationships, StatementsAreRefusedOrCascadedAsAccessDoes) {
         }
     }
     testdata::expectNoNewJetCheckProblems(checked);
+}
+
+// No corpus relationship sets to Null on delete; one is made so.
+TEST_F(Relationships, CascadeToNullEmptiesTheReferringColumns) {
+    SKIP_WITHOUT_CORPUS();
+    testdata::Copy copy("indexTestV2010.accdb");
+    open(copy.path());
+    execute("UPDATE MSysRelationships SET grbit=" + std::to_string(jet::kRelationCascadeNull) +
+            " WHERE szRelationship='Table2Table1'");
+    EXPECT_EQ(execute("DELETE FROM Table2 WHERE id=1"), 1);
+    cn.Close();
+    EXPECT_EQ(exported(copy.path(), "Table1"),
+              "id,otherfk1,otherfk2,data,otherfk3\n"
+              "0,0,10,\"baz0\",0\n1,,11,\"baz11\",0\n2,,11,\"baz11-2\",0\n3,2,13,\"baz13\",0\n");
 }
 
 // The recordset's Update and AddNew go through the same checks.
