@@ -102,6 +102,45 @@ TEST_F(Relationships, CascadeToNullEmptiesTheReferringColumns) {
               "0,0,10,\"baz0\",0\n1,,11,\"baz11\",0\n2,,11,\"baz11-2\",0\n3,2,13,\"baz13\",0\n");
 }
 
+// Table1.otherfk3 made to refer to Table1.id, with each flag: every row
+// refers to row 0, which refers to itself. No index serves the lookups.
+TEST_F(Relationships, ATableThatRefersToItself) {
+    SKIP_WITHOUT_CORPUS();
+    const std::string all_to_5 = "id,otherfk1,otherfk2,data,otherfk3\n5,0,10,\"baz0\",5\n1,1,11,\"baz11\",5\n"
+                                 "2,1,11,\"baz11-2\",5\n3,2,13,\"baz13\",5\n";
+    const std::string without_1 =
+        "id,otherfk1,otherfk2,data,otherfk3\n0,0,10,\"baz0\",0\n2,1,11,\"baz11-2\",0\n3,2,13,\"baz13\",0\n";
+    const struct {
+        uint32_t flags;
+        const char* statement;
+        long error;
+        std::string table1;  // after, when it succeeds
+    } cases[] = {
+        {jet::kRelationCascadeDeletes, "DELETE FROM Table1 WHERE id=0", 0, "id,otherfk1,otherfk2,data,otherfk3\n"},
+        {0, "DELETE FROM Table1 WHERE id=0", jet::kErrHasRelated, ""},
+        {0, "DELETE FROM Table1 WHERE id=1", 0, without_1},
+        {0, "UPDATE Table1 SET id=5 WHERE id=0", jet::kErrHasRelated, ""},
+        {jet::kRelationCascadeUpdates, "UPDATE Table1 SET id=5 WHERE id=0", 0, all_to_5},
+        {0, "INSERT INTO Table1 (id,otherfk1,otherfk2,otherfk3) VALUES (7,0,10,7)", 0, kTable1 + "7,0,10,,7\n"},
+        {0, "INSERT INTO Table1 (id,otherfk1,otherfk2,otherfk3) VALUES (8,0,10,9)", jet::kErrRelatedRequired, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.statement);
+        testdata::Copy copy("indexTestV2000.mdb");
+        open(copy.path());
+        execute("INSERT INTO MSysRelationships (ccolumn, grbit, icolumn, szColumn, szObject, szReferencedColumn, "
+                "szReferencedObject, szRelationship) VALUES (1, " +
+                std::to_string(c.flags) + ", 0, 'otherfk3', 'Table1', 'id', 'Table1', 'Table1Table1')");
+        cn.Close();
+        std::vector<unsigned char> before = copy.read();
+        open(copy.path());
+        EXPECT_EQ(failureOf([&] { execute(c.statement); }).number, c.error);
+        cn.Close();
+        if (c.error) EXPECT_EQ(copy.read(), before);
+        else EXPECT_EQ(exported(copy.path(), "Table1"), c.table1);
+    }
+}
+
 // The recordset's Update and AddNew go through the same checks.
 TEST_F(Relationships, RecordsetChangesAreCheckedToo) {
     SKIP_WITHOUT_CORPUS();
