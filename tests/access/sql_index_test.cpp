@@ -223,6 +223,14 @@ TEST(SqlIndex, ChangedTablesAndChangesThroughLookups) {
     for (bool scan : {false, true}) {
         jet::Database db((scan ? by_scan : through_index).path(), "");
         Session s(db);
+        // The rows of Table2 and Table3 the changes make Table1 refer to.
+        const std::pair<std::string, std::string> parents[] = {
+            {"Table2", "(5, 'x')"}, {"Table3", "(15, 'x'), (16, 'x'), (111, 'x'), (113, 'x'), (115, 'x')"}};
+        for (const auto& [table, rows] : parents) {
+            ado::sql::StatementHandle stmt = s.prepare("INSERT INTO " + table + " (id, data) VALUES " + rows, {table});
+            while (s.step(stmt.get())) {
+            }
+        }
         for (std::string change : changes) {
             size_t mark = change.find('%');
             if (mark != std::string::npos) {

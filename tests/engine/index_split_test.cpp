@@ -21,7 +21,9 @@
 #include "jet/index_writer.h"
 #include "jet/row_reader.h"
 #include "jet/table_writer.h"
+#include "jet/usage_map.h"
 #include "support/index_tree.h"
+#include "support/jet_check.h"
 #include "support/testdata.h"
 
 namespace {
@@ -72,6 +74,8 @@ Shape checkTable(const std::string& path, std::map<int32_t, jet::RowId>& rows) {
     std::sort(from_rows.begin(), from_rows.end());
     Shape shape = walk(db.pager(), db.format(), pk.root_page);
     EXPECT_EQ(shape.entries, from_rows);
+    EXPECT_EQ(jet::readUsageMap(db.pager(), db.format(), pk.usage_map), shape.pages)
+        << "the index's usage map lists its tree's pages, no more";
     EXPECT_EQ(jet::readIndex(db.pager(), db.format(), pk.root_page).size(), rows.size());
 
     size_t missed = 0;
@@ -199,6 +203,8 @@ TEST(IndexSplit, RandomInsertsThenDeletesThatEmptyLeavesKeepTheTreeSound) {
         db.commit();
     }
     EXPECT_EQ(checkTable(copy.path(), rows).depth, 2u);
+    if (testdata::jetCheckMissing().empty())
+        testdata::expectNoNewJetCheckProblems({{testdata::file("compIndexTestV2000.mdb"), copy.path()}});
 }
 
 TEST(IndexSplit, LoadsInKeyOrderFillTheirLeaves) {

@@ -9,6 +9,7 @@
 #include "jet/database.h"
 #include "jet/index_key.h"
 #include "jet/index_page.h"
+#include "jet/text_key.h"
 #include "support/testdata.h"
 
 namespace {
@@ -89,6 +90,37 @@ TEST(Index, LargeTableIndexesHoldEveryRow) {
     ASSERT_EQ(t.indexes.size(), 3u);
     for (const jet::RealIndex& index : t.real_indexes)
         EXPECT_EQ(jet::readIndex(db.pager(), db.format(), index.root_page).size(), 98969u);
+}
+
+}  // namespace
+
+namespace {
+
+std::vector<uint8_t> textKey(jet::TextSortOrder order, const std::string& text) {
+    std::vector<uint8_t> key;
+    jet::appendTextKey(key, order, text, true);
+    return key;
+}
+
+// A character that expands takes one place per letter: the rest of the
+// key is as if its letters were written out. The Nuß key ends as Access's
+// own row with that name does (its hyphens' places).
+TEST(Index, ExpandingCharactersTakeAPlacePerLetter) {
+    const std::pair<const char*, const char*> same[] = {
+        {"NuNuCa Nu\u00df-Nougat-Creme", "NuNuCa Nuss-Nougat-Creme"},
+        {"Plutzer Lebensmittelgro\u00dfm\u00e4rkte AG", "Plutzer Lebensmittelgrossm\u00e4rkte AG"},
+        {"\u00e6bl\u00e9-x", "aebl\u00e9-x"},
+        {"\ufb01n\u00e9-x", "fin\u00e9-x"},
+    };
+    for (jet::TextSortOrder order : {jet::TextSortOrder::General, jet::TextSortOrder::LegacyGeneral})
+        for (const auto& [expanding, written_out] : same) {
+            SCOPED_TRACE(expanding);
+            EXPECT_EQ(hex(textKey(order, expanding)), hex(textKey(order, written_out)));
+        }
+    std::vector<uint8_t> nuss = textKey(jet::TextSortOrder::General, "NuNuCa Nu\u00df-Nougat-Creme");
+    const std::vector<uint8_t> tail = {0x80, 0x33, 0x06, 0x82, 0x80, 0x4b, 0x06, 0x82, 0x00};
+    ASSERT_GE(nuss.size(), tail.size());
+    EXPECT_TRUE(std::equal(tail.begin(), tail.end(), nuss.end() - long(tail.size()))) << hex(nuss);
 }
 
 }  // namespace

@@ -433,6 +433,20 @@ using namespace jet;
 
 std::string decoded(const TextCodec& codec, const std::vector<uint8_t>& b) { return codec.decode(Bytes(b.data(), b.size())); }
 
+// A compressed value read as the strictest reader does: each 00 a switch,
+// and no 00 inside a two-byte character.
+bool zerosOnlySwitch(const std::vector<uint8_t>& b) {
+    if (b.size() < 2 || b[0] != 0xFF || b[1] != 0xFE) return true;
+    bool two = false;
+    for (size_t i = 2; i < b.size();) {
+        if (b[i] == 0) two = !two, ++i;
+        else if (!two) ++i;
+        else if (i + 1 < b.size() && b[i + 1] != 0) i += 2;
+        else return false;
+    }
+    return true;
+}
+
 TEST(TextEncode, Jet4ReadsBackAndPicksTheShortestForm) {
     TextCodec codec(false, 0);
     struct Case {
@@ -447,7 +461,8 @@ TEST(TextEncode, Jet4ReadsBackAndPicksTheShortestForm) {
         {"ÿé plain Latin-1", 2 + 16},  // every character below U+0100
         {"日本語", 6},                  // no run to compress
         {"abc日本語defg", 2 + 3 + 1 + 6 + 1 + 4},  // one-byte, switch, two-byte, switch back
-        {"日x本", 6},                   // a lone one-byte character is not worth two switches
+        {"日x本", 6},                   // a lone one-byte character costs two switches
+        {"aaaaœbœcccc", 19},            // b between: back to one-byte mode, never "62 00"
         {"xxxxĀxxxx", 18},              // U+0100 has a zero low byte: plain only
         {nul, 6},                       // so has U+0000
         {"😁 emoji", 2 + 1 + 4 + 1 + 6},  // U+1F601: both halves compress in two-byte mode
@@ -459,6 +474,7 @@ TEST(TextEncode, Jet4ReadsBackAndPicksTheShortestForm) {
         EXPECT_EQ(decoded(codec, plain), c.text);
         EXPECT_EQ(decoded(codec, small), c.text);
         EXPECT_EQ(small.size(), c.compressed_size);
+        EXPECT_TRUE(zerosOnlySwitch(small));
         EXPECT_EQ(plain.size(), 2 * toUtf16(c.text).size());
     }
     // Plain text starting with U+FEFF would read as compressed.

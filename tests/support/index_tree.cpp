@@ -68,6 +68,7 @@ Shape walk(const jet::Pager& pager, const jet::Format& f, uint32_t root) {
     }
     // A bound names its subtree's last entry: checked at the leaves above,
     // and down the levels by handing the bound to the tail.
+    shape.pages.assign(seen.begin(), seen.end());
     EXPECT_TRUE(std::is_sorted(shape.entries.begin(), shape.entries.end()));
     EXPECT_EQ(std::adjacent_find(shape.entries.begin(), shape.entries.end()), shape.entries.end());
     return shape;

@@ -25,6 +25,7 @@ struct Shape {
     std::vector<size_t> pages_per_level;  // root level first
     std::vector<Entry> entries;           // in leaf order
     std::vector<double> leaf_fill;        // used share of each leaf's room
+    std::vector<uint32_t> pages;          // every page of the tree, in increasing order
 };
 
 // Walks the tree under `root`, checking it, and returns its shape.

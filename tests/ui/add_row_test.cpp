@@ -122,6 +122,19 @@ TEST_F(AddRow, AFailedInsertSaysWhyAndLeavesGridAndFileAsTheyWere) {
     EXPECT_EQ(refused->read(), refused_before);
 }
 
+TEST_F(AddRow, ARowWithoutItsRelatedRecordIsRefused) {
+    SKIP_WITHOUT_CORPUS();
+    openCopy("indexTestV2000.mdb", "Table1");  // otherfk1 refers to Table2
+    const std::vector<unsigned char> before = copy->read();
+    addRow({"9", "7", "10", "x"}, pressEnter);
+    ASSERT_EQ(boxes().size(), 1u);
+    EXPECT_EQ(boxes()[0], "3201: You cannot add or change a record because a related record is required in table "
+                          "'Table2'.");
+    EXPECT_EQ(w->MSFlexGrid1->Rows(), 5) << "no phantom row";
+    w.reset();
+    EXPECT_EQ(copy->read(), before);
+}
+
 TEST_F(AddRow, NothingHappensWithoutATableAndTooManyFieldsAreRefused) {
     const int rows = w->MSFlexGrid1->Rows();
     click(w->cmdSave);

@@ -183,6 +183,20 @@ TEST_F(CellEditor, ATableTheEngineCannotWriteRefusesAndIsPutBack) {
     EXPECT_EQ(copy->read(), before);
 }
 
+TEST_F(CellEditor, ARowWithoutItsRelatedRecordIsRefusedAndPutBack) {
+    SKIP_WITHOUT_CORPUS();
+    openCopy("indexTestV2000.mdb", "Table1");  // otherfk2 refers to Table3
+    const std::vector<unsigned char> before = copy->read();
+    clickCell(1, 3);
+    type("99");
+    press(Qt::Key_Right);
+    EXPECT_EQ(cell(1, 3), "10");
+    EXPECT_EQ(messages(), "Row 1, column otherfk2 was not saved: 3201: You cannot add or change a record because a "
+                          "related record is required in table 'Table3'.");
+    w.reset();
+    EXPECT_EQ(copy->read(), before);
+}
+
 TEST_F(CellEditor, ALaterBunchWritesTheRecordItsRowShows) {
     MemoryTable t = Table("Big", TextFields(10), 70000);
     t.updates = std::make_shared<std::map<long, std::map<size_t, ado::Value>>>();

@@ -32,6 +32,8 @@ enum ErrorNumber : long {
     kErrInRelationship = 3303,    // "Cannot delete or change a field that is part of a relationship."
     kErrDuplicateKey = 3022,      // a unique index or primary key would hold a value twice
     kErrNullKey = 3058,           // "Index or primary key cannot contain a Null value."
+    kErrHasRelated = 3200,        // a delete or key change would leave rows of another table without theirs
+    kErrRelatedRequired = 3201,   // a row names a row of another table that is not there
 };
 
 class Error : public std::runtime_error {

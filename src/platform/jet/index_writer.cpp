@@ -184,83 +184,103 @@ size_t splitPoint(const Format& f, const Node& node) {
     return best;
 }
 
+// The pages of one index's tree: owned by the table at `owner`, listed in
+// the usage map whose row `map` points at (none when 0), which Access's
+// compact and drop go by; a page joins it when taken and leaves it when
+// given back.
+struct Tree {
+    uint32_t owner;
+    uint32_t map;
+};
+
+uint32_t takePage(Pager& pager, const Format& f, const Tree& tree) {
+    uint32_t page = allocatePage(pager, f);
+    if (tree.map) markPage(pager, f, tree.map, page, true);
+    return page;
+}
+
+void givePage(Pager& pager, const Format& f, const Tree& tree, uint32_t page) {
+    if (tree.map) markPage(pager, f, tree.map, page, false);
+    freePage(pager, f, page);
+}
+
 // Writes path[level]; one that no longer fits is split, and the split is
 // carried up to its parent. The root keeps its page by handing both parts
 // to new children.
-void store(Pager& pager, const Format& f, uint32_t owner, Path& path, size_t level) {
+void store(Pager& pager, const Format& f, const Tree& tree, Path& path, size_t level) {
     Node& node = path[level];
-    if (fits(f, node)) return writePage(pager, f, owner, node);
+    if (fits(f, node)) return writePage(pager, f, tree.owner, node);
     Halves h = cut(node, splitPoint(f, node));
     if (level == 0) {
-        Node lower{allocatePage(pager, f), std::move(h.lower)};
-        Node upper{allocatePage(pager, f), std::move(h.upper)};
+        Node lower{takePage(pager, f, tree), std::move(h.lower)};
+        Node upper{takePage(pager, f, tree), std::move(h.upper)};
         lower.page.next = upper.number;
         upper.page.previous = lower.number;
-        writePage(pager, f, owner, lower);
-        writePage(pager, f, owner, upper);
+        writePage(pager, f, tree.owner, lower);
+        writePage(pager, f, tree.owner, upper);
         h.up.child = lower.number;
         node.page = IndexPage{kIndexNodePage, 0, 0, upper.number, {std::move(h.up)}};
-        return writePage(pager, f, owner, node);
+        return writePage(pager, f, tree.owner, node);
     }
-    Node lower{allocatePage(pager, f), std::move(h.lower)};
+    Node lower{takePage(pager, f, tree), std::move(h.lower)};
     lower.page.previous = node.page.previous;
     lower.page.next = node.number;
     setLink(pager, lower.page.previous, indexLayout(f).next, lower.number);
     node.page.entries = std::move(h.upper.entries);
     node.page.previous = lower.number;
-    writePage(pager, f, owner, lower);
-    writePage(pager, f, owner, node);
+    writePage(pager, f, tree.owner, lower);
+    writePage(pager, f, tree.owner, node);
     // The new page's range lies just below the one the parent followed.
     h.up.child = lower.number;
     Node& parent = path[level - 1];
     parent.page.entries.insert(parent.page.entries.begin() + long(parent.at), std::move(h.up));
-    store(pager, f, owner, path, level - 1);
+    store(pager, f, tree, path, level - 1);
 }
 
 // The last entry under path[level] is now `last`: the nearest ancestor that
 // names that subtree by an entry, rather than as its tail, takes it.
-void fixBound(Pager& pager, const Format& f, uint32_t owner, Path& path, size_t level, const IndexEntry& last) {
+void fixBound(Pager& pager, const Format& f, const Tree& tree, Path& path, size_t level, const IndexEntry& last) {
     while (level-- > 0) {
         Node& parent = path[level];
         if (parent.at == parent.page.entries.size()) continue;
         IndexEntry& e = parent.page.entries[parent.at];
         e.key = last.key;
         e.row = last.row;
-        return store(pager, f, owner, path, level);
+        return store(pager, f, tree, path, level);
     }
 }
 
 // path[level], below the root, has nothing left (a leaf without entries, an
 // intermediate page without children): it leaves its level, goes back to
 // the free pages and out of its parent.
-void drop(Pager& pager, const Format& f, uint32_t owner, Path& path, size_t level) {
+void drop(Pager& pager, const Format& f, const Tree& tree, Path& path, size_t level) {
     const Node& node = path[level];
     setLink(pager, node.page.previous, indexLayout(f).next, node.page.next);
     setLink(pager, node.page.next, indexLayout(f).previous, node.page.previous);
-    freePage(pager, f, node.number);
+    givePage(pager, f, tree, node.number);
     Node& parent = path[level - 1];
     std::vector<IndexEntry>& es = parent.page.entries;
     if (parent.at < es.size()) {
         es.erase(es.begin() + long(parent.at));
-        return store(pager, f, owner, path, level - 1);
+        return store(pager, f, tree, path, level - 1);
     }
     if (es.empty()) {  // it was the only child
-        if (level - 1 > 0) return drop(pager, f, owner, path, level - 1);
+        if (level - 1 > 0) return drop(pager, f, tree, path, level - 1);
         parent.page = IndexPage{kIndexLeafPage, 0, 0, 0, {}};  // an empty index is one empty leaf
-        return writePage(pager, f, owner, parent);
+        return writePage(pager, f, tree.owner, parent);
     }
     // The tail went: the last entry's child becomes the tail, and that
     // entry names the last of what is left.
     IndexEntry last = std::move(es.back());
     es.pop_back();
     parent.page.tail = last.child;
-    store(pager, f, owner, path, level - 1);
-    fixBound(pager, f, owner, path, level - 1, last);
+    store(pager, f, tree, path, level - 1);
+    fixBound(pager, f, tree, path, level - 1, last);
 }
 
 // A root with a single child and no entries takes the child's contents (the
 // child is then the only page of its level), so the tree loses a level.
-void collapseRoot(Pager& pager, const Format& f, uint32_t owner, uint32_t root) {
+void collapseRoot(Pager& pager, const Format& f, const Tree& tree, uint32_t root) {
     std::unordered_set<uint32_t> seen{root};
     for (;;) {
         IndexPage page = IndexPage::read(pager, f, root);
@@ -268,8 +288,8 @@ void collapseRoot(Pager& pager, const Format& f, uint32_t owner, uint32_t root) 
         if (!seen.insert(page.tail).second) corrupt("the pages of an index form a loop");
         Node node{root, IndexPage::read(pager, f, page.tail)};
         if (node.page.previous != 0 || node.page.next != 0) corrupt("an index page's only child has siblings");
-        writePage(pager, f, owner, node);
-        freePage(pager, f, page.tail);
+        writePage(pager, f, tree.owner, node);
+        givePage(pager, f, tree, page.tail);
     }
 }
 
@@ -303,6 +323,7 @@ bool indexHasKey(const Pager& pager, const Format& f, const RealIndex& index, co
 
 void insertIndexEntry(Pager& pager, const Format& f, uint32_t owner, const RealIndex& index,
                       const std::vector<uint8_t>& key, RowId row) {
+    const Tree tree{owner, index.usage_map};
     if (!indexKeyFits(f, key)) throw Error(kErrUnsupported, "An index key is too long for a page.");
     IndexEntry entry{key, row};
     Path path = descend(pager, f, index.root_page, [&](const IndexEntry& e) { return before(e, entry); });
@@ -311,11 +332,12 @@ void insertIndexEntry(Pager& pager, const Format& f, uint32_t owner, const RealI
     if (leaf.at < es.size() && !before(entry, es[leaf.at]))
         corrupt("an index already has an entry for a row being added");
     es.insert(es.begin() + long(leaf.at), std::move(entry));
-    store(pager, f, owner, path, path.size() - 1);
+    store(pager, f, tree, path, path.size() - 1);
 }
 
 void removeIndexEntry(Pager& pager, const Format& f, uint32_t owner, const RealIndex& index,
                       const std::vector<uint8_t>& key, RowId row) {
+    const Tree tree{owner, index.usage_map};
     IndexEntry entry{key, row};
     Path path = descend(pager, f, index.root_page, [&](const IndexEntry& e) { return before(e, entry); });
     size_t level = path.size() - 1;
@@ -324,11 +346,11 @@ void removeIndexEntry(Pager& pager, const Format& f, uint32_t owner, const RealI
     if (leaf.at == es.size() || before(entry, es[leaf.at])) corrupt("an index has no entry for a row being changed");
     es.erase(es.begin() + long(leaf.at));
     if (es.empty() && level > 0) {
-        drop(pager, f, owner, path, level);
-        return collapseRoot(pager, f, owner, index.root_page);
+        drop(pager, f, tree, path, level);
+        return collapseRoot(pager, f, tree, index.root_page);
     }
-    store(pager, f, owner, path, level);
-    if (leaf.at == es.size() && !es.empty()) fixBound(pager, f, owner, path, level, es.back());
+    store(pager, f, tree, path, level);
+    if (leaf.at == es.size() && !es.empty()) fixBound(pager, f, tree, path, level, es.back());
 }
 
 }  // namespace jet

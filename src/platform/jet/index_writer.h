@@ -9,7 +9,9 @@
 // up to the root, which keeps its page number (the table definition names
 // it) by moving its contents into two new children. A leaf emptied by a
 // removal is unlinked from its level and given back, with its entry in the
-// parent; a root left with a single child takes that child's place.
+// parent; a root left with a single child takes that child's place. Every
+// page of the tree is listed in the index's usage map: pages a split takes
+// join it, pages given back leave it.
 //
 // Invariants of the tree, as Access and other writers leave it:
 //   - leaves are type 0x04, intermediate pages 0x03; every page of one

@@ -19,6 +19,7 @@
 #include "index_page.h"
 #include "index_writer.h"
 #include "table_writer.h"
+#include "relationships.h"
 #include "usage_map.h"
 #include "usage_map_writer.h"
 
@@ -494,20 +495,10 @@ std::set<uint32_t> pagesOf(const Database& db, const TableDef& t) {
 }
 
 void checkNotRelated(Database& db, const std::string& name) {
-    bool related = false;
-    for (const CatalogEntry& e : db.catalog())
-        if (e.isTable() && e.name == "MSysRelationships") related = true;
-    if (!related) return;
-    bool found = false;
-    scanRows(db, "MSysRelationships", [&](const TableDef& def, RowId, const std::vector<Value>& row) {
-        for (const char* c : {"szObject", "szReferencedObject"}) {
-            Value v = column(def, row, c);
-            if (v.is<std::string>() && sameName(v.as<std::string>(), name)) found = true;
-        }
-    });
-    if (found)
-        throw Error(kErrInRelationship, "The table '" + name +
-                                            "' cannot be deleted: it takes part in one or more relationships.");
+    for (const Relationship& r : readRelationships(db))
+        if (sameName(r.table, name) || sameName(r.referenced_table, name))
+            throw Error(kErrInRelationship, "The table '" + name +
+                                                "' cannot be deleted: it takes part in one or more relationships.");
 }
 
 }  // namespace

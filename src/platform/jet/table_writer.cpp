@@ -68,7 +68,8 @@ TableWriter::TableWriter(Database& db, const std::string& name)
       pager_(db.writablePager()),
       format_(db.format()),
       long_values_(pager_, format_, table_),
-      reader_(pager_, format_, db.codec(), table_) {
+      reader_(pager_, format_, db.codec(), table_),
+      related_(db, name, table_) {
     if (!pager_.writable()) throw Error(kErrReadOnly, "Cannot update. The database is read-only.");
     for (const RealIndex& index : table_.real_indexes)
         if (!keyKindsCovered(table_, index))
@@ -184,6 +185,12 @@ void TableWriter::checkKeys(const std::vector<Value>& values, const std::vector<
     }
 }
 
+bool TableWriter::isLive(RowId row) const {
+    if (row.page >= pager_.pageCount() || pager_.page(row.page).u8(0) != kDataPage) return false;
+    DataPage page(pager_.page(row.page), format_);
+    return page.owner() == table_.page && row.row < page.rowCount() && !(page.flags(row.row) & kRowDeleted);
+}
+
 std::vector<Value> TableWriter::valuesAt(RowId header) const {
     std::optional<Bytes> row = readRow(pager_, format_, header);
     if (!row) corrupt("a row being changed cannot be read");
@@ -208,6 +215,7 @@ RowId TableWriter::insert(std::vector<Value> values) {
     for (size_t i = 0; i < values.size(); ++i) checkValue(format_, table_.columns[i], values[i], false);
     std::vector<std::vector<uint8_t>> keys = keysOf(values);
     checkKeys(values, keys, nullptr);
+    related_.checkInsert(values);
     if (autonumber != table_.next_autonumber) setAutonumber(autonumber);
     std::vector<uint8_t> row = encode(values, {});
     RowId id = addRow(pager_, format_, PageOwner{table_.page, table_.owned_pages, table_.free_pages}, row);
@@ -227,6 +235,7 @@ void TableWriter::update(RowId header, const std::vector<Value>& values) {
     for (size_t i = 0; i < values.size(); ++i) checkValue(format_, table_.columns[i], values[i], false);
     std::vector<std::vector<uint8_t>> keys = keysOf(values);
     checkKeys(values, keys, &old_keys);
+    related_.checkUpdate(old_values, values);
     for (size_t i = 0; i < keys.size(); ++i) {
         bool was = indexed(i, old_values), is = indexed(i, values);
         if (was == is && (!is || old_keys[i] == keys[i])) continue;
@@ -241,8 +250,14 @@ void TableWriter::update(RowId header, const std::vector<Value>& values) {
     releaseLongValues(old_bytes, kept);
 
     size_t slot = slotSize(pager_, format_, data);
-    if (row.size() <= slot) return overwriteRow(pager_, format_, data, padded(std::move(row), slot));
+    if (row.size() <= slot) overwriteRow(pager_, format_, data, padded(std::move(row), slot));
+    else moveRow(header, data, row);
+    related_.cascadeUpdate(old_values, values);
+}
 
+// The row no longer fits its slot: the header slot keeps a pointer to a
+// new one.
+void TableWriter::moveRow(RowId header, RowId data, const std::vector<uint8_t>& row) {
     RowId moved = addRow(pager_, format_, PageOwner{table_.page, table_.owned_pages, table_.free_pages}, row,
                          kRowDeleted);
     // A data slot left behind by an earlier move is deleted for good (its
@@ -262,6 +277,7 @@ void TableWriter::remove(RowId header) {
     if (flags & kRowDeleted) throw Error(kErrRecordDeleted, "Record is deleted.");
     RowId data = dataOf(header, flags);
     std::vector<Value> old_values = valuesAt(header);
+    related_.checkDelete(header, old_values);
     std::vector<std::vector<uint8_t>> keys = keysOf(old_values);
     for (size_t i = 0; i < keys.size(); ++i)
         if (indexed(i, old_values)) removeIndexEntry(pager_, format_, table_.page, table_.real_indexes[i], keys[i], header);
@@ -272,6 +288,7 @@ void TableWriter::remove(RowId header) {
     setRowFlags(pager_, format_, header, kRowDeleted | kRowMoved);
     if (data != header) setRowFlags(pager_, format_, data, kRowDeleted | kRowMoved);
     adjustRowCount(-1);
+    related_.cascadeDelete(old_values);
 }
 
 }  // namespace jet

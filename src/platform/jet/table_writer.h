@@ -10,6 +10,9 @@
 // An update leaves the stored Memo and OLE values it does not change where
 // they are: the new row points at the same long-value rows.
 //
+// Enforced relationships are kept on every change (related_rows.h): the
+// checks come before any page changes, the cascades after the row's own.
+//
 // Every index holds one entry per live row (ignore-nulls indexes none for a
 // row whose key is all Null), under the row's original slot: a moved row
 // keeps its entries. Keys are checked (uniqueness, Nulls) before any page
@@ -24,6 +27,7 @@
 
 #include "database.h"
 #include "long_value_writer.h"
+#include "related_rows.h"
 #include "row_reader.h"
 
 namespace jet {
@@ -43,6 +47,9 @@ public:
     void remove(RowId row);
 
     const TableDef& table() const { return table_; }
+    // Whether `row` is a live row's first slot; the values of one.
+    bool isLive(RowId row) const;
+    std::vector<Value> valuesAt(RowId header) const;
 
 private:
     std::vector<uint8_t> encode(const std::vector<Value>& values, const KeptLongValues& kept);
@@ -50,6 +57,7 @@ private:
     KeptLongValues unchangedLongValues(Bytes row, const std::vector<Value>& old_values,
                                        const std::vector<Value>& values) const;
     RowId dataOf(RowId header, uint16_t flags);
+    void moveRow(RowId header, RowId data, const std::vector<uint8_t>& row);
     std::vector<uint8_t> padded(std::vector<uint8_t> row, size_t size) const;
     void adjustRowCount(int delta);
     void setAutonumber(uint32_t value);
@@ -57,7 +65,6 @@ private:
     void checkKeys(const std::vector<Value>& values, const std::vector<std::vector<uint8_t>>& keys,
                    const std::vector<std::vector<uint8_t>>* old_keys) const;
     bool indexed(size_t index, const std::vector<Value>& values) const;
-    std::vector<Value> valuesAt(RowId header) const;
 
     Database& db_;
     TableDef& table_;
@@ -65,6 +72,7 @@ private:
     const Format& format_;
     LongValueWriter long_values_;
     RowReader reader_;
+    RelatedRows related_;
 };
 
 }  // namespace jet

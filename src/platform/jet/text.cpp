@@ -262,8 +262,10 @@ std::vector<uint8_t> TextCodec::encode(const std::string& utf8, bool compress) c
         size_t cost[2] = {0, 1};  // starts in one-byte mode; a switch is one byte
         from.resize(2 * n);
         for (size_t i = 0; i < n; ++i) {
+            // Readers take every 00 byte for a switch, so neither mode may
+            // store one: a two-byte character needs both bytes set.
             bool one = u[i] >= 1 && u[i] <= 0xFF;
-            bool two = (u[i] & 0xFF) != 0;
+            bool two = (u[i] & 0xFF) != 0 && (u[i] >> 8) != 0;
             size_t stay0 = cost[0], switch0 = cost[1] + 1;
             size_t stay1 = cost[1], switch1 = cost[0] + 1;
             size_t next0 = one ? std::min(stay0, switch0) + 1 : kNever;

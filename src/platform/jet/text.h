@@ -6,9 +6,11 @@
 // as single bytes, and each 00 byte switches between one-byte and two-byte
 // runs, starting with one-byte.
 //
-// Encoding is the inverse. The compressed form can hold only characters
-// whose low byte is not zero (a zero byte is always a switch), so text with
-// such a character (U+0000, U+0100, ...) is stored plain; and plain text
+// Encoding is the inverse. A zero byte is always a switch, wherever it is
+// (some readers scan for them before looking at the modes), so a one-byte
+// run holds U+0001..U+00FF, a two-byte run only characters with both bytes
+// set (U+0101, not U+0062), and text with a character of neither kind
+// (U+0000, U+0100, ...) is stored plain; and plain text
 // that itself begins with U+FEFF (stored FF FE) must be stored compressed,
 // or it would read as compressed.
 #pragma once

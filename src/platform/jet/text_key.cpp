@@ -48,6 +48,29 @@ void dropTrailing(std::vector<uint8_t>& b, uint8_t low, uint8_t high) {
     while (!b.empty() && b.back() >= low && b.back() <= high) b.pop_back();
 }
 
+// How many letters a unit's inline codes stand for. Access counts places
+// (for the extra codes and the unprintable units) by letters, so an
+// expanding character (ß as "ss", æ as "ae", the ligatures) takes one place
+// for each. General codes a letter in two bytes, but for the four-byte
+// FD FF codes of ideographs; Legacy General in one byte where every byte is
+// a one-letter code, and in two otherwise.
+size_t lettersOf(TextSortOrder order, const SortCodeRun& r, uint64_t code) {
+    if (r.length <= 1) return r.length;
+    if (order == TextSortOrder::General) return r.length == 4 && code >> 16 == 0xFDFF ? 1 : (r.length + 1) / 2u;
+    static const std::vector<bool> one_letter = [] {
+        std::vector<bool> codes(256);
+        for (size_t i = 0; i < kLegacyGeneralRunsCount; ++i) {
+            const SortCodeRun& run = kLegacyGeneralRuns[i];
+            if (run.length == 1)
+                for (uint64_t c = run.start; c < run.start + run.count && c < 256; ++c) codes[c] = true;
+        }
+        return codes;
+    }();
+    bool bytewise = true;
+    for (size_t i = 0; i < r.length; ++i) bytewise = bytewise && one_letter[(code >> (8 * i)) & 0xFF];
+    return bytewise ? r.length : (r.length + 1) / 2u;
+}
+
 // The sections of one value while its units are read.
 struct Sections {
     std::vector<uint8_t> inline_codes;
@@ -58,7 +81,9 @@ struct Sections {
     std::vector<uint8_t> unprintable;
     std::vector<uint8_t> kana;
 
-    void addExtra(size_t place, const SortCodeRun& r) {
+    // A unit of several letters has an extra code per letter, up to the
+    // last that has one.
+    void addExtra(size_t place, size_t letters, const SortCodeRun& r) {
         extra_started = true;
         if (extra_units < place) {
             extra.insert(extra.end(), place - extra_units, kNoExtra);
@@ -66,7 +91,7 @@ struct Sections {
         }
         if (r.kind != kCodeModifier) {
             appendBigEndian(extra, r.side, r.side_length);
-            ++extra_units;
+            extra_units += letters > 1 ? std::min<size_t>(letters, r.side_length) : 1;
         } else if (!extra.empty()) {
             extra.back() = uint8_t(extra.back() + r.side);
         } else {
@@ -157,22 +182,24 @@ void appendTextKey(std::vector<uint8_t>& out, TextSortOrder order, const std::st
     if (order == TextSortOrder::General97) return appendGeneral97Key(out, units, ascending);
 
     Sections s;
-    size_t place = 0;  // units so far with inline codes
+    size_t place = 0;  // letters so far
     for (char16_t u : units) {
         const SortCodeRun* r = findRun(order, u);
         if (!r)
             throw Error(kErrUnsupported, "A text key holds a character (" + unitName(u) +
                                              ") whose place in the sort order this version does not know.");
         size_t here = place;
+        uint64_t code = r->start + (u - r->first);
+        size_t letters = lettersOf(order, *r, code);
         if (r->length > 0) {
-            appendBigEndian(s.inline_codes, r->start + (u - r->first), r->length);
-            ++place;
+            appendBigEndian(s.inline_codes, code, r->length);
+            place += letters;
         }
         switch (r->kind) {
-        case kCodeAccented: case kCodeModifier: s.addExtra(here, *r); break;
+        case kCodeAccented: case kCodeModifier: s.addExtra(here, letters, *r); break;
         case kCodeUnprintable: s.addUnprintable(here, *r); break;
         case kCodeKanaFlagged: case kCodeKanaUnflagged:
-            if (r->side_length > 0) s.addExtra(here, *r);
+            if (r->side_length > 0) s.addExtra(here, letters, *r);
             s.kana.push_back(r->kind == kCodeKanaFlagged ? 2 : 3);
             break;
         default: break;

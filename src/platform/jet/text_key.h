@@ -3,15 +3,17 @@
 //
 // The key of a value, after the column's flag byte, is up to four sections:
 //   1. the inline codes of each code unit that has them, then 01;
-//   2. the extra codes (accents, marks): one entry per unit with inline
-//      codes, 02 for a unit without extra codes, up to the last unit that
-//      has some; a combining mark adds its code to the last extra byte (or
+//   2. the extra codes (accents, marks): one entry per letter, 02 for a
+//      letter without extra codes, up to the last letter that has some; a
+//      unit with inline codes is one letter, or several where it expands
+//      (ß is "ss"); a combining mark adds its code to the last extra byte (or
 //      opens the section with it). Trailing bytes 00..02 are dropped;
 //   3. when there are kana flags or unprintable units: 01 01, then the
 //      kana flags three to a byte under 0x80 (trailing flags 3 dropped) and
 //      FF 02 80 FF 80, then FF if unprintable units follow;
 //   4. the unprintable units: 01, then per unit its place (big-endian
-//      0x8000 | 7 + 4 * place, the place counted in section-2 bytes) 06
+//      0x8000 | 7 + 4 * place, the place counted in section-2 bytes, or
+//      in letters before section 2 starts) 06
 //      and its code.
 // A final 00 ends the value. A descending column flips every byte of the
 // sections and of one 00, and adds a 00 after them.
