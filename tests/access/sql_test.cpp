@@ -214,12 +214,26 @@ TEST_F(Sql, FailuresRaiseAndChangeNothing) {
         {"INSERT INTO jobDB1 (ID) VALUES (1); DELETE FROM jobDB1", 0},
         {"DELETE FROM jobDB1; DELETE FROM jobDB1", 0},
         {"INSERT INTO jobDB1 (rowid, ID) VALUES (5, 5)", 0},
+        // Jet's own tables hold the catalog and its permissions.
+        {"DELETE FROM MSysObjects", ado::kErrNotSupported},
+        {"UPDATE MSysObjects SET Id = Id + 1 WHERE Name = 'jobDB1'", ado::kErrNotSupported},
+        {"UPDATE msysaces SET ACM = 0", ado::kErrNotSupported},
+        {"INSERT INTO MSysObjects (Name) VALUES ('x')", ado::kErrNotSupported},
     };
     for (const Case& c : cases) {
         long number = errorOf([&] { execute(c.statement); });
         if (c.number) EXPECT_EQ(number, c.number) << c.statement;
         else EXPECT_NE(number, 0) << c.statement;
     }
+    // Nor does a recordset change them, as the grid and the add-row form drive it.
+    rs.Open("SELECT * FROM MSysACEs", cn, ado::adOpenDynamic, ado::adLockOptimistic, -1);
+    rs.GetFields()["ACM"].SetValue(std::string("0"));
+    EXPECT_EQ(errorOf([&] { rs.Update(); }), ado::kErrNotSupported);
+    rs.CancelUpdate();
+    rs.AddNew();
+    EXPECT_EQ(errorOf([&] { rs.Update(); }), ado::kErrNotSupported);
+    rs.CancelUpdate();
+    rs.Close();
     // A statement without rows is refused as a row source, before it runs.
     EXPECT_NE(errorOf([&] { rs.Open("DELETE FROM jobDB1", cn, ado::adOpenStatic, ado::adLockOptimistic, -1); }), 0);
     EXPECT_EQ(rs.State(), ado::adStateClosed);

@@ -7,8 +7,8 @@
 
 #include <sqlite3.h>
 
+#include "data_writer.h"
 #include "error.h"
-#include "jet/table_writer.h"
 #include "jet_schema.h"
 #include "jet/value_parse.h"
 #include "sql_vtab.h"
@@ -81,8 +81,7 @@ private:
     template <typename Change>
     void inTransaction(Change change) {
         jet::inTransaction(db_, [&] {
-            jet::TableWriter writer(db_, name_);
-            change(writer);
+            change(*dataWriter(db_, name_));
         });
     }
 

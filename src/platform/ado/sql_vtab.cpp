@@ -8,8 +8,8 @@
 #include <memory>
 #include <vector>
 
+#include "data_writer.h"
 #include "jet/data_page.h"
-#include "jet/table_writer.h"
 #include "jet/value_parse.h"
 #include "sql_dialect.h"
 #include "sql_lookup.h"
@@ -375,7 +375,7 @@ int begin(sqlite3_vtab* vt) {
     try {
         t->db().begin();
         t->in_transaction = true;
-        t->writer = std::make_unique<jet::TableWriter>(t->db(), t->name);
+        t->writer = dataWriter(t->db(), t->name);
         return SQLITE_OK;
     } catch (const jet::Error& e) {
         if (t->in_transaction) t->db().rollback();
