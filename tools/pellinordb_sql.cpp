@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "ado/connection.h"
+#include "ado/connection_string.h"
 #include "ado/error.h"
 #include "ado/recordset.h"
 #include "ado/sql_dialect.h"
@@ -69,11 +70,6 @@ void addCsvField(Output& out, const std::string& text) {
 int usage() {
     std::fprintf(stderr, "usage: pellinordb-sql FILE (--tables | STATEMENT) [--password PW] [--iso-dates]\n");
     return 2;
-}
-
-std::string connectionString(const Options& o) {
-    return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + o.file +
-           ";Persist Security Info=False; Jet OLEDB:Database Password=" + o.password + ";User ID=";
 }
 
 void printTables(ado::Connection& cn, Output& out) {
@@ -131,7 +127,7 @@ int main(int argc, char** argv) {
     if (o.file.empty() || o.tables == !o.statement.empty()) return usage();
     try {
         ado::Connection cn;
-        cn.Open(connectionString(o), "", "", ado::adCmdUnspecified);
+        cn.Open(ado::JetConnectionString(o.file, o.password), "", "", ado::adCmdUnspecified);
         Output out;
         if (o.tables) printTables(cn, out);
         else if (ado::sql::translate(o.statement).kind == ado::sql::StatementKind::Select) printRows(cn, o, out);

@@ -58,9 +58,8 @@ void frmViewDb::OpenConnection() {
     case 4: break;
     case 5: cdOpenDB.Filter = "*.xls, *.csv"; break;
     default:
-        strConnect = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + txtFileName->text().toStdString() +
-                     ";Persist Security Info=False; Jet OLEDB:Database Password=" + txtPassword->text().toStdString() +
-                     ";User ID=" + txtUName->text().toStdString();
+        strConnect = ado::JetConnectionString(txtFileName->text().toStdString(), txtPassword->text().toStdString(),
+                                              txtUName->text().toStdString());
         break;
     }
     cnDb.Open(strConnect, "", "", ado::adCmdUnspecified);
