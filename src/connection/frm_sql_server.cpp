@@ -40,6 +40,7 @@ frmSQLServer::frmSQLServer(frmViewDb& owner, seams::MessageBox& messages)
     UsernameEdit = add<QLineEdit>(this, "sa", 1800, 600, 2175, 375);
     Label3 = add<QLabel>(this, "Password", 240, 1080, 1575, 375);
     PasswordEdit = add<QLineEdit>(this, "", 1800, 1080, 2175, 375);
+    forms::SetPasswordChar(PasswordEdit);
     cmdConnect = add<QPushButton>(this, "Connect", 2640, 1560, 1335, 375);
     Label4 = add<QLabel>(this, "Select Database", 240, 2280, 1455, 375);
     cboDb = add<QComboBox>(this, "", 1920, 2280, 2175, 315);
