@@ -1,6 +1,7 @@
-// A short, repeatable stand-in for the fuzzer, run by the test suite: fixed
-// seeds, byte mutations of a few small corpus files, each read end to end.
-// A crash, hang or sanitizer report fails the test; errors are expected.
+// A short, repeatable stand-in for the fuzzers, run by the test suite: fixed
+// seeds, byte mutations of a few small corpus files, each read end to end
+// and then changed (a fixed insert, update and delete). A crash, hang or
+// sanitizer report fails the test; errors are expected.
 //
 //   fuzz_replay CORPUS_DIR [ITERATIONS]
 #include <cstdio>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "read_input.h"
+#include "write_input.h"
 
 int main(int argc, char** argv) {
     if (argc < 2) {
@@ -21,7 +23,7 @@ int main(int argc, char** argv) {
     std::string dir = argv[1];
     int iterations = argc > 2 ? std::atoi(argv[2]) : 300;
     const char* files[] = {"testV1997.mdb", "delTestV1997.mdb", "emptyJet4.mdb", "testV2000.mdb",
-                           "overflowTestV2000.mdb", "fixedNumericTestV2000.mdb", "db-enc.mdb"};
+                           "overflowTestV2000.mdb", "fixedNumericTestV2000.mdb", "db-enc.mdb", "compIndexTestV2000.mdb"};
     std::mt19937 random(20261206);
     int read = 0;
     for (const char* name : files) {
@@ -44,9 +46,10 @@ int main(int argc, char** argv) {
                 }
             }
             readAsDatabase(bytes.data(), bytes.size());
+            writeAsDatabase(bytes.data(), bytes.size());
             ++read;
         }
     }
-    std::printf("fuzz_replay: %d damaged files read without a crash\n", read);
+    std::printf("fuzz_replay: %d damaged files read and changed without a crash\n", read);
     return 0;
 }

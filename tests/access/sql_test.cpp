@@ -253,4 +253,28 @@ TEST_F(Sql, FailuresRaiseAndChangeNothing) {
     EXPECT_TRUE(copy->read() == before);
 }
 
+// Index pages damaged so that they still read, their entries out of order,
+// are refused (3049) when a change would rewrite them, before anything is
+// written. One byte, then four, changed in the mask of a leaf.
+TEST_F(Sql, ChangesThroughDamagedIndexPagesAreRefused) {
+    SKIP_WITHOUT_CORPUS();
+    const struct {
+        size_t at;
+        std::vector<unsigned char> bytes;
+        const char* statement;
+    } cases[] = {
+        {0x2002c, {0x30}, "DELETE FROM Table1 WHERE CD_AGENTE = 19"},
+        {0x200c0, {0x4d, 0xca, 0x18, 0x25}, "INSERT INTO [Table1] SELECT TOP 2 * FROM [Table1]"},
+    };
+    for (const auto& c : cases) {
+        testdata::Copy copy("compIndexTestV2000.mdb");
+        copy.patch(c.at, c.bytes);
+        const std::vector<unsigned char> before = copy.read();
+        open(copy.path());
+        EXPECT_EQ(errorOf([&] { execute(c.statement); }), jet::kErrCorrupt) << c.statement;
+        cn.Close();
+        EXPECT_EQ(copy.read(), before) << c.statement;
+    }
+}
+
 }  // namespace
