@@ -219,6 +219,10 @@ TEST_F(Sql, FailuresRaiseAndChangeNothing) {
         {"UPDATE MSysObjects SET Id = Id + 1 WHERE Name = 'jobDB1'", ado::kErrNotSupported},
         {"UPDATE msysaces SET ACM = 0", ado::kErrNotSupported},
         {"INSERT INTO MSysObjects (Name) VALUES ('x')", ado::kErrNotSupported},
+        // A Double holds no infinity nor NaN, as Single and Currency hold none.
+        {"UPDATE jobDB1 SET PhaseNumber = 1e308 * 10", jet::kErrOverflow},
+        {"UPDATE jobDB1 SET PhaseNumber = 'Infinity'", jet::kErrOverflow},
+        {"INSERT INTO jobDB1 (ID, PhaseNumber) VALUES (9, 'nan')", jet::kErrOverflow},
     };
     for (const Case& c : cases) {
         long number = errorOf([&] { execute(c.statement); });
@@ -240,6 +244,7 @@ TEST_F(Sql, FailuresRaiseAndChangeNothing) {
     // A conversion that fails, and an Update on a row deleted meanwhile.
     rs.Open("SELECT * FROM jobDB1 WHERE ID >= 2", cn, ado::adOpenDynamic, ado::adLockOptimistic, -1);
     EXPECT_EQ(errorOf([&] { rs.GetFields()["MainNumber"].SetValue(std::string("many")); }), jet::kErrConversion);
+    EXPECT_EQ(errorOf([&] { rs.GetFields()["PhaseNumber"].SetValue(std::string("-Infinity")); }), jet::kErrOverflow);
     rs.Move(2);
     rs.GetFields()["JobName"].SetValue(std::string("too late"));
     EXPECT_EQ(execute("DELETE FROM jobDB1 WHERE ID = 4"), 1);
