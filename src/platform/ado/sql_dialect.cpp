@@ -48,7 +48,9 @@ enum ErrNo : long {
 };
 
 // Access takes 50 levels of nested queries; expressions are held to the
-// same, which SQLite's parser takes with room to spare.
+// same, which keeps the parser's own stack small. SQLite's parser may hold
+// fewer levels of calls and subqueries; its refusal is reported with the
+// same number (see the SQL session).
 constexpr int kMaxNesting = 50;
 // Operands one flat list holds before it is written as a list of lists,
 // so that no list passes SQLite's expression depth; and arguments one call
@@ -1116,10 +1118,8 @@ Expr Parser::multiplicative() {
 // Signs are counted, not nested: "- - x" is "-(-x)", a number still.
 Expr Parser::unary() {
     size_t minus = 0;
-    bool signed_ = false;
-    for (; isOp("-") || isOp("+"); signed_ = true)
+    while (isOp("-") || isOp("+"))
         if (take().text == "-") ++minus;
-    if (!signed_) return power();
     Expr e = power();
     if (minus == 0) return e;
     Expr out;

@@ -136,8 +136,10 @@ bool textFits(sqlite3_context* ctx, size_t characters) {
 }
 
 void resultText(sqlite3_context* ctx, const std::string& s) {
-    // Characters are counted only where the bytes could be too many.
-    if (s.size() > kMaxTextCharacters && !textFits(ctx, characters(s).size())) return;
+    // Characters (UTF-8 lead bytes) are counted only where the bytes could be too many.
+    if (s.size() > kMaxTextCharacters &&
+        !textFits(ctx, size_t(std::count_if(s.begin(), s.end(), [](char c) { return (uint8_t(c) & 0xC0) != 0x80; }))))
+        return;
     sqlite3_result_text64(ctx, s.data(), s.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
 }
 
@@ -407,51 +409,43 @@ void fnConcat(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 
 // ------------------------------------------------------------ arithmetic
 
-// What the terms of a "+" run have made so far: a text, a whole number or
-// a real (type as SQLite's).
-struct Sum {
-    int type;
-    std::string text;
-    sqlite3_int64 whole = 0;
-    double real = 0;
-};
-
 // "+" over a run of terms, left to right: two texts join; otherwise numbers
 // (texts that are numbers count) add, whole numbers staying whole while
 // they fit. A Null makes the rest Null.
 void fnAdd(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
-    Sum sum{sqlite3_value_type(argv[0]), "", 0, 0};
-    if (sum.type == SQLITE_NULL) return;
-    if (sum.type == SQLITE_TEXT) sum.text = rawText(argv[0]);
-    sum.whole = sqlite3_value_int64(argv[0]);
-    bool numeric = sum.type != SQLITE_TEXT || parseNumber(sum.text, sum.real);
-    if (sum.type != SQLITE_TEXT) sum.real = sqlite3_value_double(argv[0]);
+    if (isNull(argv[0])) return;
+    // The sum so far: a text while texts are joined, else a number.
+    bool text = sqlite3_value_type(argv[0]) == SQLITE_TEXT;
+    std::string joined = text ? rawText(argv[0]) : std::string();
+    sqlite3_int64 whole = 0;
+    bool is_whole = integerOf(argv[0], whole);
+    double real = double(whole);
+    if (!text && !is_whole && !needNumber(ctx, argv[0], "+", real)) return;
     for (int i = 1; i < argc; ++i) {
-        sqlite3_value* r = argv[i];
-        int type = sqlite3_value_type(r);
-        if (type == SQLITE_NULL) return;
-        if (sum.type == SQLITE_TEXT && type == SQLITE_TEXT) {
-            sum.text += rawText(r);
-            if (!textFits(ctx, sum.text.size())) return;
-            numeric = parseNumber(sum.text, sum.real);
+        sqlite3_value* term = argv[i];
+        if (isNull(term)) return;
+        if (text && sqlite3_value_type(term) == SQLITE_TEXT) {
+            joined += rawText(term);
+            if (!textFits(ctx, joined.size())) return;
             continue;
         }
-        sqlite3_int64 b = 0, whole = 0;
-        if (sum.type == SQLITE_INTEGER && integerOf(r, b) && !__builtin_add_overflow(sum.whole, b, &whole)) {
-            sum.whole = whole;
-            sum.real = double(whole);
+        if (text && !parseNumber(joined, real)) return mismatch(ctx, "+");
+        text = false;
+        sqlite3_int64 n = 0, sum = 0;
+        if (is_whole && integerOf(term, n) && !__builtin_add_overflow(whole, n, &sum)) {
+            whole = sum;
+            real = double(sum);
             continue;
         }
         double y = 0;
-        if (!numeric || sum.type == SQLITE_BLOB) return mismatch(ctx, "+");
-        if (!needNumber(ctx, r, "+", y)) return;
-        sum = Sum{SQLITE_FLOAT, "", 0, sum.real + y};
-        numeric = true;
-        if (!std::isfinite(sum.real)) return overflow(ctx, "+");
+        if (!needNumber(ctx, term, "+", y)) return;
+        is_whole = false;
+        real += y;
+        if (!std::isfinite(real)) return overflow(ctx, "+");
     }
-    if (sum.type == SQLITE_TEXT) return resultText(ctx, sum.text);
-    if (sum.type == SQLITE_INTEGER) return sqlite3_result_int64(ctx, sum.whole);
-    resultNumber(ctx, sum.real, "+");
+    if (text) return resultText(ctx, joined);
+    if (is_whole) return sqlite3_result_int64(ctx, whole);
+    sqlite3_result_double(ctx, real);
 }
 
 // The two operands of Mod and \, rounded to whole numbers as Access does.
