@@ -64,11 +64,8 @@ frmSQLServer::frmSQLServer(frmViewDb& owner, seams::MessageBox& messages)
 }
 
 void frmSQLServer::cmdConnect_Click() {
-    // Values go in quotes where they hold a ";", so a password is passed whole.
-    strConnectList = "Provider=SQLOLEDB.1;User ID=" + ado::QuoteConnectionValue(UsernameEdit->text().toStdString()) +
-                     ";password=" + ado::QuoteConnectionValue(PasswordEdit->text().toStdString()) +
-                     ";Use Procedure for Prepare=1;Auto Translate=True;Packet Size=4096" +
-                     ";Data Source=" + ado::QuoteConnectionValue(Server->text().toStdString());
+    strConnectList = ado::ServerConnectionString(Server->text().toStdString(), UsernameEdit->text().toStdString(),
+                                                 PasswordEdit->text().toStdString(), "");
     if (!cnList) cnList = std::make_unique<ado::Connection>();
     if (!rsList) rsList = std::make_unique<ado::Recordset>();
     // Adding to the list must neither select an item nor lose what was typed.

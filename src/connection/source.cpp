@@ -47,11 +47,7 @@ void frmViewDb::SelectSource() {
 void frmViewDb::OpenConnection() {
     switch (cboType->currentIndex()) {
     case 1:
-        // Values go in quotes where they hold a ";", so none ends early.
-        strConnect = "Provider=SQLOLEDB.1;User ID=" + ado::QuoteConnectionValue(strUserName) +
-                     ";password=" + ado::QuoteConnectionValue(strPassword) +
-                     ";Use Procedure for Prepare=1;Auto Translate=True;Packet Size=4096;Initial Catalog=" +
-                     ado::QuoteConnectionValue(strDatabase) + ";Data Source=" + ado::QuoteConnectionValue(strServer);
+        strConnect = ado::ServerConnectionString(strServer, strUserName, strPassword, strDatabase);
         break;
     case 2:
     case 3:

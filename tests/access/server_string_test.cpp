@@ -46,9 +46,11 @@ TEST(ServerConnectionString, JetStringsCarryOddPathsAndPasswordsWhole) {
         EXPECT_EQ(cs.get("Jet OLEDB:Database Password"), value);
         EXPECT_EQ(cs.get("User ID"), value);
     }
-    std::string typed = "Provider=SQLOLEDB.1;Initial Catalog=" +
-                        ado::QuoteConnectionValue("x;Provider=Microsoft.Jet.OLEDB.4.0;y=") + ";Data Source=db1";
-    EXPECT_EQ(ConnectionString(typed).get("Provider"), "SQLOLEDB.1");
+    const std::string typed = "x;Provider=Microsoft.Jet.OLEDB.4.0;y=";
+    ConnectionString server(ado::ServerConnectionString("db1", typed, typed, typed));
+    EXPECT_EQ(server.get("Provider"), "SQLOLEDB.1");
+    EXPECT_EQ(server.get("Data Source"), "db1");
+    for (const char* key : {"User ID", "password", "Initial Catalog"}) EXPECT_EQ(server.get(key), typed) << key;
 }
 
 TEST(ServerConnectionString, FreeTdsGetsServerPortDatabaseLoginAndProtocol) {

@@ -99,4 +99,11 @@ std::string JetConnectionString(const std::string& path, const std::string& pass
            ";User ID=" + QuoteConnectionValue(user);
 }
 
+std::string ServerConnectionString(const std::string& server, const std::string& user, const std::string& password,
+                                   const std::string& database) {
+    return "Provider=SQLOLEDB.1;User ID=" + QuoteConnectionValue(user) + ";password=" + QuoteConnectionValue(password) +
+           ";Use Procedure for Prepare=1;Auto Translate=True;Packet Size=4096;Initial Catalog=" +
+           QuoteConnectionValue(database) + ";Data Source=" + QuoteConnectionValue(server);
+}
+
 }  // namespace ado

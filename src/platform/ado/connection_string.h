@@ -33,4 +33,9 @@ std::string QuoteConnectionValue(const std::string& value);
 // and the command-line tool open one.
 std::string JetConnectionString(const std::string& path, const std::string& password, const std::string& user = "");
 
+// The SQL Server provider's string, as the windows open one; `database`
+// "" for the server's default.
+std::string ServerConnectionString(const std::string& server, const std::string& user, const std::string& password,
+                                   const std::string& database);
+
 }  // namespace ado
