@@ -270,6 +270,14 @@ TEST_F(Dialect, NumbersRoundingAndArithmetic) {
         expression.replace(expression.find('@'), 1, "(1e308 * 10)");
         EXPECT_EQ(failureOf([&] { rows("SELECT " + expression + one); }).number, 6) << expression;
     }
+    // An infinity stored in a file (Table1.F, 444.555, made one) is read,
+    // and overflows where a function is given it.
+    testdata::Copy stored("testV2000.mdb");
+    stored.patch(0x1bfc1, {0, 0, 0, 0, 0, 0, 0xF0, 0x7F});
+    cn.Close();
+    open(stored.path());
+    EXPECT_EQ(rows("SELECT F FROM Table1 WHERE A = 'abcdefg'"), "Infinity");
+    EXPECT_EQ(failureOf([&] { rows("SELECT Format(F, 'Standard') FROM Table1"); }).number, 6);
 }
 
 // Nesting past Access's 50 levels is refused (3360) before SQLite sees it;
