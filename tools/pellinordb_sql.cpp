@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "ado/connection.h"
+#include "ado/connection_string.h"
 #include "ado/error.h"
 #include "ado/recordset.h"
 #include "ado/sql_dialect.h"
@@ -115,11 +116,6 @@ std::string standardInput() {
     return text;
 }
 
-std::string connectionString(const Options& o) {
-    return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + o.file +
-           ";Persist Security Info=False; Jet OLEDB:Database Password=" + o.password + ";User ID=";
-}
-
 void printTables(ado::Connection& cn, RowOutput& out) {
     auto rs = cn.OpenSchema(ado::adSchemaTables, {ado::Value(), ado::Value(), ado::Value(), std::string("TABLE")});
     while (!rs->Eof()) {
@@ -180,7 +176,7 @@ int main(int argc, char** argv) {
             printQueries(o, out);
         } else {
             ado::Connection cn;
-            cn.Open(connectionString(o), "", "", ado::adCmdUnspecified);
+            cn.Open(ado::JetConnectionString(o.file, o.password), "", "", ado::adCmdUnspecified);
             if (o.tables) printTables(cn, out);
             else if (ado::sql::translate(o.statement).kind == ado::sql::StatementKind::Select) printRows(cn, o, out);
             else printChanged(cn, o, out);

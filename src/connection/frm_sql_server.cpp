@@ -40,6 +40,7 @@ frmSQLServer::frmSQLServer(frmViewDb& owner, seams::MessageBox& messages)
     UsernameEdit = add<QLineEdit>(this, "sa", 1800, 600, 2175, 375);
     Label3 = add<QLabel>(this, "Password", 240, 1080, 1575, 375);
     PasswordEdit = add<QLineEdit>(this, "", 1800, 1080, 2175, 375);
+    forms::SetPasswordChar(PasswordEdit);
     cmdConnect = add<QPushButton>(this, "Connect", 2640, 1560, 1335, 375);
     Label4 = add<QLabel>(this, "Select Database", 240, 2280, 1455, 375);
     cboDb = add<QComboBox>(this, "", 1920, 2280, 2175, 315);
@@ -63,11 +64,8 @@ frmSQLServer::frmSQLServer(frmViewDb& owner, seams::MessageBox& messages)
 }
 
 void frmSQLServer::cmdConnect_Click() {
-    // Values go in quotes where they hold a ";", so a password is passed whole.
-    strConnectList = "Provider=SQLOLEDB.1;User ID=" + ado::QuoteConnectionValue(UsernameEdit->text().toStdString()) +
-                     ";password=" + ado::QuoteConnectionValue(PasswordEdit->text().toStdString()) +
-                     ";Use Procedure for Prepare=1;Auto Translate=True;Packet Size=4096" +
-                     ";Data Source=" + ado::QuoteConnectionValue(Server->text().toStdString());
+    strConnectList = ado::ServerConnectionString(Server->text().toStdString(), UsernameEdit->text().toStdString(),
+                                                 PasswordEdit->text().toStdString(), "");
     if (!cnList) cnList = std::make_unique<ado::Connection>();
     if (!rsList) rsList = std::make_unique<ado::Recordset>();
     // Adding to the list must neither select an item nor lose what was typed.

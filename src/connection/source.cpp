@@ -47,20 +47,15 @@ void frmViewDb::SelectSource() {
 void frmViewDb::OpenConnection() {
     switch (cboType->currentIndex()) {
     case 1:
-        // Values go in quotes where they hold a ";", so none ends early.
-        strConnect = "Provider=SQLOLEDB.1;User ID=" + ado::QuoteConnectionValue(strUserName) +
-                     ";password=" + ado::QuoteConnectionValue(strPassword) +
-                     ";Use Procedure for Prepare=1;Auto Translate=True;Packet Size=4096;Initial Catalog=" +
-                     ado::QuoteConnectionValue(strDatabase) + ";Data Source=" + ado::QuoteConnectionValue(strServer);
+        strConnect = ado::ServerConnectionString(strServer, strUserName, strPassword, strDatabase);
         break;
     case 2:
     case 3:
     case 4: break;
     case 5: cdOpenDB.Filter = "*.xls, *.csv"; break;
     default:
-        strConnect = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + txtFileName->text().toStdString() +
-                     ";Persist Security Info=False; Jet OLEDB:Database Password=" + txtPassword->text().toStdString() +
-                     ";User ID=" + txtUName->text().toStdString();
+        strConnect = ado::JetConnectionString(txtFileName->text().toStdString(), txtPassword->text().toStdString(),
+                                              txtUName->text().toStdString());
         break;
     }
     cnDb.Open(strConnect, "", "", ado::adCmdUnspecified);

@@ -95,8 +95,7 @@ void frmViewDb::CreateControls() {
     lblPassword = label(this, "Password", 7560, 240, 1335, 255);
     lblPassword->hide();
     txtPassword = textBox(this, 7560, 600, 1455, 405, 8.25, QColor(0x00, 0x00, 0x80));
-    txtPassword->setEchoMode(QLineEdit::Password);
-    txtPassword->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));  // "*"
+    forms::SetPasswordChar(txtPassword);
     txtPassword->hide();
 
     MSFlexGrid1 = new flexgrid::FlexGrid(this);

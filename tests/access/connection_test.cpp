@@ -2,19 +2,19 @@
 // closing, and the table schema.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 
 #include "ado/connection.h"
+#include "ado/connection_string.h"
 #include "ado/error.h"
 #include "ado/recordset.h"
 #include "support/testdata.h"
 
 namespace {
 
-// The connection string exactly as the main window builds it.
 std::string jetString(const std::string& file, const std::string& password = "", const std::string& user = "") {
-    return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + file +
-           ";Persist Security Info=False; Jet OLEDB:Database Password=" + password + ";User ID=" + user;
+    return ado::JetConnectionString(file, password, user);
 }
 
 long openError(const std::string& connection_string) {
@@ -61,8 +61,20 @@ TEST(Connection, EachBadOpenHasItsOwnError) {
 TEST(Connection, KeysAreReadWithoutRegardToCaseOrBlanks) {
     SKIP_WITHOUT_CORPUS();
     EXPECT_EQ(openError(" provider = microsoft.jet.oledb.4.0 ;DATA SOURCE=" + testdata::file("testV2000.mdb")), 0);
-    // A ";" inside the password ends it: the rest is another (unknown) key.
-    EXPECT_EQ(openError(jetString(testdata::file("V2000_with-password.mdb"), "pass;word")), jet::kErrBadPassword);
+}
+
+// A typed path or password is one value, whatever it holds: it cannot end
+// early, nor name another file.
+TEST(Connection, PathsAndPasswordsHoldingSyntaxAreOneValue) {
+    SKIP_WITHOUT_CORPUS();
+    const std::string locked = testdata::file("V2000_with-password.mdb");
+    for (const char* password : {"pass;word", "password;junk", "password;Data Source=x.mdb"})
+        EXPECT_EQ(openError(jetString(locked, password)), jet::kErrBadPassword) << password;
+    EXPECT_EQ(openError(jetString(locked, "x;Data Source=" + testdata::file("testV2000.mdb"))), jet::kErrBadPassword);
+    const std::string odd = testing::TempDir() + "/semi;colon='q' \"{x}=y.mdb";
+    std::filesystem::copy_file(locked, odd, std::filesystem::copy_options::overwrite_existing);
+    EXPECT_EQ(openError(jetString(odd, "password")), 0);
+    std::filesystem::remove(odd);
 }
 
 TEST(Connection, CloseRaises3704WhenClosedAndEndsItsRecordsets) {

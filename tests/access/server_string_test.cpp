@@ -11,7 +11,7 @@ namespace {
 using ado::ConnectionString;
 
 std::string driverString(const std::string& source, const std::string& driver = "FreeTDS") {
-    return ado::DriverConnectionString(ConnectionString(source, ConnectionString::Values::MayBeQuoted), driver);
+    return ado::DriverConnectionString(ConnectionString(source), driver);
 }
 
 std::string server(const std::string& data_source, const std::string& rest = "User ID=sa;password=pw") {
@@ -21,9 +21,9 @@ std::string server(const std::string& data_source, const std::string& rest = "Us
 
 TEST(ServerConnectionString, QuotedValuesCarrySemicolonsAndQuotesWhole) {
     for (std::string value : {"plain", "", "a;b", "say \"hi\"", "it's", "'x'", " padded ", "x;Data Source=elsewhere",
-                              "\"", ";"}) {
+                              "\"", ";", "a=b", "{braced}", "}{", "x;Provider=Microsoft.Jet.OLEDB.4.0;y="}) {
         std::string text = "User ID=sa;password=" + ado::QuoteConnectionValue(value) + ";Data Source=db1";
-        ConnectionString cs(text, ConnectionString::Values::MayBeQuoted);
+        ConnectionString cs(text);
         EXPECT_EQ(cs.get("password"), value) << text;
         EXPECT_EQ(cs.get("Data Source"), "db1") << text;
         EXPECT_EQ(cs.get("User ID"), "sa") << text;
@@ -32,12 +32,25 @@ TEST(ServerConnectionString, QuotedValuesCarrySemicolonsAndQuotesWhole) {
     EXPECT_EQ(ado::QuoteConnectionValue("secret"), "secret");
     EXPECT_EQ(ado::QuoteConnectionValue("a;b"), "\"a;b\"");
     // Single quotes too, as the provider's own strings may use them.
-    EXPECT_EQ(ConnectionString("password='a;''b';x=1", ConnectionString::Values::MayBeQuoted).get("password"), "a;'b");
+    EXPECT_EQ(ConnectionString("password='a;''b';x=1").get("password"), "a;'b");
 }
 
-TEST(ServerConnectionString, JetStringsStayUnquoted) {
-    ConnectionString cs("Data Source=a.mdb;Jet OLEDB:Database Password=\"pw;rest\"");
-    EXPECT_EQ(cs.get("Jet OLEDB:Database Password"), "\"pw");
+// The Jet provider reads quotes as the server providers do, and so does
+// the reading of the provider's name.
+TEST(ServerConnectionString, JetStringsCarryOddPathsAndPasswordsWhole) {
+    for (std::string value : {"semi;colon.mdb", "/a b/c.mdb", "x;Data Source=b.mdb", "password;junk", "it's \"q\"",
+                              "{x}=y", " lead", ""}) {
+        ConnectionString cs(ado::JetConnectionString(value, value, value));
+        EXPECT_EQ(cs.get("Provider"), "Microsoft.Jet.OLEDB.4.0") << value;
+        EXPECT_EQ(cs.get("Data Source"), value);
+        EXPECT_EQ(cs.get("Jet OLEDB:Database Password"), value);
+        EXPECT_EQ(cs.get("User ID"), value);
+    }
+    const std::string typed = "x;Provider=Microsoft.Jet.OLEDB.4.0;y=";
+    ConnectionString server(ado::ServerConnectionString("db1", typed, typed, typed));
+    EXPECT_EQ(server.get("Provider"), "SQLOLEDB.1");
+    EXPECT_EQ(server.get("Data Source"), "db1");
+    for (const char* key : {"User ID", "password", "Initial Catalog"}) EXPECT_EQ(server.get(key), typed) << key;
 }
 
 TEST(ServerConnectionString, FreeTdsGetsServerPortDatabaseLoginAndProtocol) {
@@ -81,7 +94,7 @@ TEST(ServerConnectionString, TypedValuesCannotEndEarlyOrAddKeys) {
 
 TEST(ServerConnectionString, TheLoginWaitsFifteenSecondsUnlessTheSourceSaysOtherwise) {
     auto timeout = [](const std::string& source) {
-        return ado::LoginTimeout(ConnectionString(source, ConnectionString::Values::MayBeQuoted));
+        return ado::LoginTimeout(ConnectionString(source));
     };
     EXPECT_EQ(timeout(server("db1")), 15u);
     EXPECT_EQ(timeout(server("db1") + ";Connect Timeout=3"), 3u);

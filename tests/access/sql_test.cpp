@@ -214,18 +214,37 @@ TEST_F(Sql, FailuresRaiseAndChangeNothing) {
         {"INSERT INTO jobDB1 (ID) VALUES (1); DELETE FROM jobDB1", 0},
         {"DELETE FROM jobDB1; DELETE FROM jobDB1", 0},
         {"INSERT INTO jobDB1 (rowid, ID) VALUES (5, 5)", 0},
+        // Jet's own tables hold the catalog and its permissions.
+        {"DELETE FROM MSysObjects", ado::kErrNotSupported},
+        {"UPDATE MSysObjects SET Id = Id + 1 WHERE Name = 'jobDB1'", ado::kErrNotSupported},
+        {"UPDATE msysaces SET ACM = 0", ado::kErrNotSupported},
+        {"INSERT INTO MSysObjects (Name) VALUES ('x')", ado::kErrNotSupported},
+        // A Double holds no infinity nor NaN, as Single and Currency hold none.
+        {"UPDATE jobDB1 SET PhaseNumber = 1e308 * 10", jet::kErrOverflow},
+        {"UPDATE jobDB1 SET PhaseNumber = 'Infinity'", jet::kErrOverflow},
+        {"INSERT INTO jobDB1 (ID, PhaseNumber) VALUES (9, 'nan')", jet::kErrOverflow},
     };
     for (const Case& c : cases) {
         long number = errorOf([&] { execute(c.statement); });
         if (c.number) EXPECT_EQ(number, c.number) << c.statement;
         else EXPECT_NE(number, 0) << c.statement;
     }
+    // Nor does a recordset change them, as the grid and the add-row form drive it.
+    rs.Open("SELECT * FROM MSysACEs", cn, ado::adOpenDynamic, ado::adLockOptimistic, -1);
+    rs.GetFields()["ACM"].SetValue(std::string("0"));
+    EXPECT_EQ(errorOf([&] { rs.Update(); }), ado::kErrNotSupported);
+    rs.CancelUpdate();
+    rs.AddNew();
+    EXPECT_EQ(errorOf([&] { rs.Update(); }), ado::kErrNotSupported);
+    rs.CancelUpdate();
+    rs.Close();
     // A statement without rows is refused as a row source, before it runs.
     EXPECT_NE(errorOf([&] { rs.Open("DELETE FROM jobDB1", cn, ado::adOpenStatic, ado::adLockOptimistic, -1); }), 0);
     EXPECT_EQ(rs.State(), ado::adStateClosed);
     // A conversion that fails, and an Update on a row deleted meanwhile.
     rs.Open("SELECT * FROM jobDB1 WHERE ID >= 2", cn, ado::adOpenDynamic, ado::adLockOptimistic, -1);
     EXPECT_EQ(errorOf([&] { rs.GetFields()["MainNumber"].SetValue(std::string("many")); }), jet::kErrConversion);
+    EXPECT_EQ(errorOf([&] { rs.GetFields()["PhaseNumber"].SetValue(std::string("-Infinity")); }), jet::kErrOverflow);
     rs.Move(2);
     rs.GetFields()["JobName"].SetValue(std::string("too late"));
     EXPECT_EQ(execute("DELETE FROM jobDB1 WHERE ID = 4"), 1);
@@ -237,6 +256,30 @@ TEST_F(Sql, FailuresRaiseAndChangeNothing) {
     cn.Close();
     EXPECT_EQ(exported(copy->path(), kJobs), exported_before);
     EXPECT_TRUE(copy->read() == before);
+}
+
+// Index pages damaged so that they still read, their entries out of order,
+// are refused (3049) when a change would rewrite them, before anything is
+// written. One byte, then four, changed in the mask of a leaf.
+TEST_F(Sql, ChangesThroughDamagedIndexPagesAreRefused) {
+    SKIP_WITHOUT_CORPUS();
+    const struct {
+        size_t at;
+        std::vector<unsigned char> bytes;
+        const char* statement;
+    } cases[] = {
+        {0x2002c, {0x30}, "DELETE FROM Table1 WHERE CD_AGENTE = 19"},
+        {0x200c0, {0x4d, 0xca, 0x18, 0x25}, "INSERT INTO [Table1] SELECT TOP 2 * FROM [Table1]"},
+    };
+    for (const auto& c : cases) {
+        testdata::Copy copy("compIndexTestV2000.mdb");
+        copy.patch(c.at, c.bytes);
+        const std::vector<unsigned char> before = copy.read();
+        open(copy.path());
+        EXPECT_EQ(errorOf([&] { execute(c.statement); }), jet::kErrCorrupt) << c.statement;
+        cn.Close();
+        EXPECT_EQ(copy.read(), before) << c.statement;
+    }
 }
 
 }  // namespace

@@ -75,6 +75,11 @@ TEST(SqlTool, PasswordOption) {
     ToolRun good = run(file + " --tables --password password");
     EXPECT_EQ(good.status, 0) << good.err;
     EXPECT_EQ(good.out, "Table1\r\n");
+    // The password is one value: it neither ends at a ";" nor names another file.
+    for (const std::string& password : {std::string("password;junk"), "x;Data Source=" + testdata::file("testV2000.mdb")}) {
+        ToolRun odd = run(file + " --tables --password " + quote(password));
+        EXPECT_NE(odd.err.find("error 3031"), std::string::npos) << password << ": " << odd.err;
+    }
 }
 
 TEST(SqlTool, ErrorsGoToStderrWithTheirNumber) {

@@ -146,6 +146,27 @@ TEST(DamagedFile, LoopsInPageChains) {
     }
 }
 
+// A damaged password area, or creation date (which masks the password), is
+// damage, not a password nobody could type. Each case flips one stored bit.
+TEST(DamagedFile, HeadersFailingTheirOwnChecks) {
+    SKIP_WITHOUT_CORPUS();
+    const struct {
+        const char* file;
+        size_t offset;
+        uint8_t flip;
+    } cases[] = {
+        {"testV2000.mdb", 0x42, 0x01},           {"testV2000.mdb", 0x45, 0x10},
+        {"testV2000.mdb", 0x69, 0x04},           {"testV2000.mdb", 0x79, 0x40},
+        {"testV2000.mdb", 0x77, 0x10},           {"V2000_with-password.mdb", 0x52, 0x01},
+        {"testV1997.mdb", 0x47, 0x01},
+    };
+    for (const auto& c : cases) {
+        testdata::Copy copy(c.file);
+        copy.patch(c.offset, {uint8_t(copy.read()[c.offset] ^ c.flip)});
+        EXPECT_EQ(readAllError(copy.path()), jet::kErrCorrupt) << c.file << " at " << c.offset;
+    }
+}
+
 TEST(DamagedFile, GarbageIsNotADatabase) {
     SKIP_WITHOUT_CORPUS();
     testdata::Copy c("testV2000.mdb");

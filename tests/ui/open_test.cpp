@@ -103,10 +103,15 @@ TEST_F(Open, AWrongPasswordIsReportedAndTheRightOneThenOpensSilently) {
     }
 }
 
-TEST_F(Open, APasswordIsInsertedUnescapedSoASemicolonEndsIt) {
+TEST_F(Open, TypedPathsAndPasswordsAreOneValueWhatTheyHold) {
     SKIP_WITHOUT_CORPUS();
     open(testdata::file("V2000_with-password.mdb"), "password;Mode=x");
-    EXPECT_EQ(boxes(), std::vector<std::string>{});
+    EXPECT_EQ(boxes(), std::vector<std::string>{"3031Not a valid password."});
+    testdata::Copy copy("V2000_with-password.mdb");
+    const std::string odd = std::filesystem::path(copy.path()).parent_path() / "semi;colon=x.mdb";
+    std::filesystem::rename(copy.path(), odd);
+    open(odd, "password");
+    EXPECT_EQ(boxes().size(), 1u);
     EXPECT_EQ(items(w->cboTables), std::vector<std::string>{"Table1"});
 }
 

@@ -83,7 +83,8 @@ TEST_F(SqlServer, TheSelectorIsLaidOutAsDesignedAndItsFrameHandsNothingOver) {
         EXPECT_EQ(d.Server->text(), "localhost");
         EXPECT_EQ(d.UsernameEdit->text(), "sa");
         EXPECT_EQ(d.PasswordEdit->text(), "");
-        EXPECT_EQ(d.PasswordEdit->echoMode(), QLineEdit::Normal);
+        EXPECT_EQ(d.PasswordEdit->echoMode(), QLineEdit::Password);
+        EXPECT_NE(d.PasswordEdit->styleSheet().indexOf("lineedit-password-character: 42"), -1);
         EXPECT_EQ(d.cboDb->count(), 0);
         EXPECT_TRUE(d.cboDb->isEditable());
         EXPECT_EQ(d.cboDb->geometry(), QRect(forms::ToPixels(1920), forms::ToPixels(2280), forms::ToPixels(2175),

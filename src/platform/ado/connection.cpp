@@ -46,8 +46,7 @@ void Connection::Open(const std::string& text, const std::string&, const std::st
     ConnectionString cs(text);
     std::string provider = cs.get("Provider");
     if (IsServerProvider(provider)) {
-        ConnectionString source(text, ConnectionString::Values::MayBeQuoted);
-        provider_ = std::make_unique<OdbcProvider>(DriverConnectionString(source), LoginTimeout(source));
+        provider_ = std::make_unique<OdbcProvider>(DriverConnectionString(cs), LoginTimeout(cs));
         return;
     }
     if (!isJetProvider(provider))

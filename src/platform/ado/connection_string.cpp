@@ -39,7 +39,7 @@ std::string quotedValue(const std::string& text, size_t& pos) {
 
 }  // namespace
 
-ConnectionString::ConnectionString(const std::string& text, Values values) {
+ConnectionString::ConnectionString(const std::string& text) {
     size_t pos = 0;
     while (pos <= text.size()) {
         size_t eq = text.find('=', pos), end = text.find(';', pos);
@@ -51,17 +51,15 @@ ConnectionString::ConnectionString(const std::string& text, Values values) {
         }
         std::string key = normalKey(text.substr(pos, eq - pos));
         size_t start = eq + 1;
-        if (values == Values::MayBeQuoted) {
-            while (start < text.size() && blank(text[start])) ++start;
-            if (start < text.size() && (text[start] == '"' || text[start] == '\'')) {
-                std::string value = quotedValue(text, start);
-                pairs_.emplace_back(key, value);
-                end = text.find(';', start);
-                pos = end == std::string::npos ? text.size() + 1 : end + 1;
-                continue;
-            }
-            start = eq + 1;
+        while (start < text.size() && blank(text[start])) ++start;
+        if (start < text.size() && (text[start] == '"' || text[start] == '\'')) {
+            std::string value = quotedValue(text, start);
+            pairs_.emplace_back(key, value);
+            end = text.find(';', start);
+            pos = end == std::string::npos ? text.size() + 1 : end + 1;
+            continue;
         }
+        start = eq + 1;
         if (end == std::string::npos) end = text.size();
         pairs_.emplace_back(key, text.substr(start, end - start));
         pos = end + 1;
@@ -84,9 +82,8 @@ std::string ConnectionString::get(const std::string& key) const {
 }
 
 std::string QuoteConnectionValue(const std::string& value) {
-    bool plain = value.find(';') == std::string::npos &&
-                 (value.empty() || (!blank(value.front()) && !blank(value.back()) && value.front() != '"' &&
-                                    value.front() != '\''));
+    bool plain = value.find_first_of(";=\"'{}") == std::string::npos &&
+                 (value.empty() || (!blank(value.front()) && !blank(value.back())));
     if (plain) return value;
     std::string out = "\"";
     for (char c : value) {
@@ -94,6 +91,19 @@ std::string QuoteConnectionValue(const std::string& value) {
         out += c;
     }
     return out + '"';
+}
+
+std::string JetConnectionString(const std::string& path, const std::string& password, const std::string& user) {
+    return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + QuoteConnectionValue(path) +
+           ";Persist Security Info=False;Jet OLEDB:Database Password=" + QuoteConnectionValue(password) +
+           ";User ID=" + QuoteConnectionValue(user);
+}
+
+std::string ServerConnectionString(const std::string& server, const std::string& user, const std::string& password,
+                                   const std::string& database) {
+    return "Provider=SQLOLEDB.1;User ID=" + QuoteConnectionValue(user) + ";password=" + QuoteConnectionValue(password) +
+           ";Use Procedure for Prepare=1;Auto Translate=True;Packet Size=4096;Initial Catalog=" +
+           QuoteConnectionValue(database) + ";Data Source=" + QuoteConnectionValue(server);
 }
 
 }  // namespace ado

@@ -1,8 +1,9 @@
-// Connection strings: "Key=Value;Key=Value". Keys are compared without
-// regard to case or surrounding blanks. Values are taken as they stand, up
-// to the next ";" (no quoting, as the Jet provider reads them), or, for the
-// server providers, may be put in double or single quotes, the quote
-// doubled inside, so that a value can hold ";".
+// Connection strings: "Key=Value;Key=Value", as the OLE DB providers read
+// them. Keys are compared without regard to case or surrounding blanks. A
+// value is taken as it stands up to the next ";", or is put in double or
+// single quotes, the quote doubled inside, so that it can hold ";". Every
+// key, the provider's name too, is read by these rules, so no typed value
+// can end early or add a key.
 #pragma once
 
 #include <string>
@@ -13,8 +14,7 @@ namespace ado {
 
 class ConnectionString {
 public:
-    enum class Values { AsTheyStand, MayBeQuoted };
-    explicit ConnectionString(const std::string& text, Values values = Values::AsTheyStand);
+    explicit ConnectionString(const std::string& text);
 
     bool has(const std::string& key) const;
     // The value of `key`, or "" when absent; the last one wins when repeated.
@@ -24,8 +24,18 @@ private:
     std::vector<std::pair<std::string, std::string>> pairs_;  // keys lower-cased
 };
 
-// `value` as a quoted-values string carries it: unchanged where it needs
-// no quotes, else in double quotes.
+// `value` as a connection string carries it: unchanged where it needs no
+// quotes, else in double quotes (a value holding ";", "=", a quote or a
+// brace, or with blanks at either end).
 std::string QuoteConnectionValue(const std::string& value);
+
+// The Jet provider's string for the database at `path`, as the main window
+// and the command-line tool open one.
+std::string JetConnectionString(const std::string& path, const std::string& password, const std::string& user = "");
+
+// The SQL Server provider's string, as the windows open one; `database`
+// "" for the server's default.
+std::string ServerConnectionString(const std::string& server, const std::string& user, const std::string& password,
+                                   const std::string& database);
 
 }  // namespace ado

@@ -7,8 +7,8 @@
 
 #include <sqlite3.h>
 
+#include "data_writer.h"
 #include "error.h"
-#include "jet/table_writer.h"
 #include "jet_schema.h"
 #include "sql_saved_query.h"
 #include "jet/value_parse.h"
@@ -82,8 +82,7 @@ private:
     template <typename Change>
     void inTransaction(Change change) {
         jet::inTransaction(db_, [&] {
-            jet::TableWriter writer(db_, name_);
-            change(writer);
+            change(*dataWriter(db_, name_));
         });
     }
 

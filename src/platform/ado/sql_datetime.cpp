@@ -72,6 +72,8 @@ long long dayNumber(int year, int month, int day) {
     return daysFromCivil(year, unsigned(month), unsigned(day)) - kDayZero;
 }
 
+bool inDateRange(double jet_date) { return jet_date > -657435.0 - 1 && jet_date < 2958466.0; }
+
 double jetDate(long long days, double seconds) {
     double fraction = seconds / 86400.0;
     return days >= 0 ? double(days) + fraction : double(days) - fraction;

@@ -22,6 +22,9 @@ long long dayNumber(int year, int month, int day);
 // The Jet real of a day and a time of day in seconds (0 to 86399).
 double jetDate(long long days, double seconds);
 
+// True for a Jet real in the years Access's dates hold, 100 to 9999.
+bool inDateRange(double jet_date);
+
 // The civil date and time of a Jet real, to the nearest second.
 CivilTime civilTime(double jet_date);
 

@@ -1,7 +1,11 @@
 // The Access SQL translator: a tokenizer and a recursive-descent parser
 // that writes SQLite text as it goes. Every name is quoted, every operator
-// whose meaning differs is spelled out, and every binary operation is
-// parenthesised, so SQLite's precedence never decides anything.
+// whose meaning differs is spelled out, and every operation is
+// parenthesised, so SQLite's precedence never decides anything. A run of
+// one operator (a OR b OR c, a + b + c) is written as one flat list, not
+// nested, so that long lists stay within SQLite's parser stack and take
+// time in step with their length; nesting in the statement itself
+// (parentheses, calls, subqueries) is limited to kMaxNesting.
 //
 // Truth values: an Access comparison yields -1 or 0. Inside a condition
 // (WHERE, ON, HAVING, CASE WHEN, AND/OR/NOT operands) SQLite's own truth is
@@ -9,10 +13,12 @@
 // a truth value is used as a value it is negated into Access's -1.
 #include "sql_dialect.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <vector>
 
 #include "error.h"
 #include "sql_datetime.h"
@@ -38,7 +44,19 @@ enum ErrNo : long {
     kErrAlter = 3293,          // ALTER TABLE
     kErrUnion = 3319,          // UNION
     kErrNotSupported = 3251,   // valid Access SQL the engine cannot carry out
+    kErrTooComplex = 3360,     // "Query is too complex."
 };
+
+// Access takes 50 levels of nested queries; expressions are held to the
+// same, which keeps the parser's own stack small. SQLite's parser may hold
+// fewer levels of calls and subqueries; its refusal is reported with the
+// same number (see the SQL session).
+constexpr int kMaxNesting = 50;
+// Operands one flat list holds before it is written as a list of lists,
+// so that no list passes SQLite's expression depth; and arguments one call
+// of a function of a run (jet_add, jet_concat) takes, within SQLite's 127.
+constexpr size_t kFlatList = 64;
+constexpr size_t kRunArguments = 100;
 
 [[noreturn]] void fail(long number, const std::string& text) { throw Error(number, text); }
 
@@ -281,6 +299,19 @@ private:
     long clause_error_ = kErrSelect;
     int select_depth_ = 0;
     int expr_count_ = 0;
+    int nesting_ = 0;
+
+    // Held while a nested part is parsed: parentheses, a call's arguments,
+    // a subquery.
+    struct Nested {
+        explicit Nested(Parser& p) : parser(p) {
+            if (++parser.nesting_ > kMaxNesting)
+                fail(kErrTooComplex, "Query is too complex: expressions and subqueries nest more than " +
+                                         std::to_string(kMaxNesting) + " levels deep.");
+        }
+        ~Nested() { --parser.nesting_; }
+        Parser& parser;
+    };
 
     const Token& peek(size_t ahead = 0) const { return toks_[std::min(at_ + ahead, toks_.size() - 1)]; }
     const Token& take() { return toks_[at_ < toks_.size() - 1 ? at_++ : at_]; }
@@ -430,6 +461,7 @@ void Parser::select() {
 
 // SELECT ... [UNION [ALL] SELECT ...] [ORDER BY ...], TOP as LIMIT.
 std::string Parser::selectBody(bool top_level, std::vector<bool>* dates) {
+    Nested nested(*this);
     ++select_depth_;
     std::string limit;
     CoreShape shape;
@@ -609,6 +641,7 @@ std::string Parser::joinExpr() {
 }
 
 std::string Parser::tablePrimary() {
+    Nested nested(*this);
     std::string out;
     if (acceptOp("(")) {
         if (isWord("SELECT")) {
@@ -878,6 +911,30 @@ void Parser::alterTable() {
 // ------------------------------------------------------------ expressions
 // From the loosest operator to the tightest, as Access binds them.
 
+// Items [b, e) joined by `op` (" OR ", " AND ") in parentheses: flat while
+// short, else as a flat list of such lists.
+std::string joined(const std::vector<std::string>& items, size_t b, size_t e, const char* op) {
+    size_t n = e - b, step = n <= kFlatList ? 1 : (n + kFlatList - 1) / kFlatList;
+    std::string out = "(";
+    for (size_t i = b; i < e; i += step) {
+        if (i > b) out += op;
+        out += step == 1 ? items[i] : joined(items, i, std::min(i + step, e), op);
+    }
+    return out + ")";
+}
+
+// `function` folding `terms` left to right: one call while they fit it,
+// else the call's result leads the next call.
+std::string runCall(const char* function, const std::vector<std::string>& terms) {
+    std::string out = terms[0];
+    for (size_t i = 1; i < terms.size();) {
+        std::string call = std::string(function) + "(" + out;
+        for (size_t k = 1; k < kRunArguments && i < terms.size(); ++k) call += ", " + terms[i++];
+        out = call + ")";
+    }
+    return out;
+}
+
 Expr truthOf(std::string sql) {
     Expr e;
     e.sql = std::move(sql);
@@ -885,7 +942,10 @@ Expr truthOf(std::string sql) {
     return e;
 }
 
-Expr Parser::expr() { return impExpr(); }
+Expr Parser::expr() {
+    Nested nested(*this);
+    return impExpr();
+}
 
 Expr Parser::impExpr() {
     Expr e = eqvExpr();
@@ -916,28 +976,27 @@ Expr Parser::xorExpr() {
 
 Expr Parser::orExpr() {
     Expr e = andExpr();
-    while (acceptWord("OR")) {
-        Expr r = andExpr();
-        e = truthOf("(" + e.sql + " OR " + r.sql + ")");
-    }
-    return e;
+    if (!isWord("OR")) return e;
+    std::vector<std::string> items{e.sql};
+    while (acceptWord("OR")) items.push_back(andExpr().sql);
+    return truthOf(joined(items, 0, items.size(), " OR "));
 }
 
 Expr Parser::andExpr() {
     Expr e = notExpr();
-    while (acceptWord("AND")) {
-        Expr r = notExpr();
-        e = truthOf("(" + e.sql + " AND " + r.sql + ")");
-    }
-    return e;
+    if (!isWord("AND")) return e;
+    std::vector<std::string> items{e.sql};
+    while (acceptWord("AND")) items.push_back(notExpr().sql);
+    return truthOf(joined(items, 0, items.size(), " AND "));
 }
 
+// NOT NOT ... is counted, not nested: one NOT or two do what any number does.
 Expr Parser::notExpr() {
-    if (acceptWord("NOT")) {
-        Expr e = notExpr();
-        return truthOf("(NOT " + e.sql + ")");
-    }
-    return compare();
+    size_t nots = 0;
+    while (acceptWord("NOT")) ++nots;
+    if (nots == 0) return compare();
+    Expr e = compare();
+    return truthOf(nots % 2 ? "(NOT " + e.sql + ")" : "(NOT (NOT " + e.sql + "))");
 }
 
 // Text compares as Access compares it; a column brings that collation
@@ -997,35 +1056,55 @@ Expr Parser::compare() {
     return e;
 }
 
+// a & b & c as one jet_concat of all of them.
 Expr Parser::concat() {
     Expr e = additive();
-    while (acceptOp("&")) {
-        Expr r = additive();
-        Expr c;
-        c.sql = "jet_concat(" + e.value() + ", " + r.value() + ")";
-        e = c;
-    }
-    return e;
+    if (!isOp("&")) return e;
+    std::vector<std::string> terms{e.value()};
+    while (acceptOp("&")) terms.push_back(additive().value());
+    Expr c;
+    c.sql = runCall("jet_concat", terms);
+    return c;
 }
 
+// A run of "+" and "-": numbers for certain as one SQLite sum; otherwise
+// each run of "+" is one jet_add of its terms (which joins two texts, as
+// "+" does in Access), a "-" closing the run.
 Expr Parser::additive() {
     Expr e = modulo();
+    if (!isOp("+") && !isOp("-")) return e;
+    std::string sql = e.value();
+    bool number = e.number, date = e.date;
+    std::vector<std::string> adds;  // the terms of a run of "+" going on, after `sql`
+    auto closeRun = [&] {
+        if (adds.empty()) return;
+        adds.insert(adds.begin(), sql);
+        sql = runCall("jet_add", adds);
+        adds.clear();
+    };
     while (isOp("+") || isOp("-")) {
-        std::string op = take().text;
+        bool plus = take().text == "+";
         Expr r = modulo();
-        Expr out;
-        out.number = e.number && r.number;
-        if (op == "+") {
-            // "+" joins two texts in Access; only numbers for certain add directly.
-            out.sql = out.number ? "(" + e.value() + " + " + r.value() + ")" : "jet_add(" + e.value() + ", " + r.value() + ")";
-            out.date = e.date != r.date;
-        } else {
-            out.sql = "(" + e.value() + " - " + r.value() + ")";
-            out.date = e.date && !r.date;
+        date = plus ? date != r.date : date && !r.date;
+        if (number && r.number) {
+            sql += (plus ? " + " : " - ") + r.value();
+            continue;
         }
-        e = out;
+        if (number) sql = "(" + sql + ")";
+        number = false;
+        if (plus) {
+            adds.push_back(r.value());
+        } else {
+            closeRun();
+            sql = "(" + sql + " - " + r.value() + ")";
+        }
     }
-    return e;
+    closeRun();
+    Expr out;
+    out.sql = number ? "(" + sql + ")" : sql;
+    out.number = number;
+    out.date = date;
+    return out;
 }
 
 Expr Parser::modulo() {
@@ -1050,30 +1129,42 @@ Expr Parser::intDivide() {
     return e;
 }
 
+// A run of "*" is one SQLite product; "/" always divides as reals in
+// Access, and a zero divisor is an error, so it closes the product.
 Expr Parser::multiplicative() {
     Expr e = unary();
+    if (!isOp("*") && !isOp("/")) return e;
+    std::string sql = e.value();
+    bool number = e.number, product = false;
     while (isOp("*") || isOp("/")) {
-        std::string op = take().text;
+        bool times = take().text == "*";
         Expr r = unary();
-        Expr out;
-        // "/" always divides as reals in Access, and a zero divisor is an error.
-        out.sql = op == "*" ? "(" + e.value() + " * " + r.value() + ")" : "jet_divide(" + e.value() + ", " + r.value() + ")";
-        out.number = e.number && r.number;
-        e = out;
+        number = number && r.number;
+        if (times) {
+            sql += " * " + r.value();
+            product = true;
+        } else {
+            sql = "jet_divide(" + (product ? "(" + sql + ")" : sql) + ", " + r.value() + ")";
+            product = false;
+        }
     }
-    return e;
+    Expr out;
+    out.sql = product ? "(" + sql + ")" : sql;
+    out.number = number;
+    return out;
 }
 
+// Signs are counted, not nested: "- - x" is "-(-x)", a number still.
 Expr Parser::unary() {
-    if (acceptOp("-")) {
-        Expr e = unary();
-        Expr out;
-        out.sql = "(- " + e.value() + ")";
-        out.number = e.number;
-        return out;
-    }
-    if (acceptOp("+")) return unary();
-    return power();
+    size_t minus = 0;
+    while (isOp("-") || isOp("+"))
+        if (take().text == "-") ++minus;
+    Expr e = power();
+    if (minus == 0) return e;
+    Expr out;
+    out.sql = minus % 2 ? "(- " + e.value() + ")" : "(- (- " + e.value() + "))";
+    out.number = e.number;
+    return out;
 }
 
 Expr Parser::power() {

@@ -17,7 +17,7 @@ bool isDateFormat(const std::string& format);
 // `value` under a number format: General Number, Currency, Fixed, Standard,
 // Percent, Scientific, Yes/No, True/False, On/Off, or custom sections
 // "positive;negative;zero" of 0 # . , % E+ E- and literal text. An empty
-// format gives the general form.
+// format gives the general form. `value` is finite: Access has no others.
 std::string formatNumber(double value, const std::string& format);
 
 // A Jet date (days since 30 December 1899) under a date format; an empty

@@ -18,6 +18,7 @@
 #include <ctime>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "sql_datetime.h"
 #include "sql_dialect.h"
@@ -33,6 +34,7 @@ enum FunctionError : long {
     kInvalidCall = 5,      // "Invalid procedure call or argument"
     kOverflow = 6,         // "Overflow"
     kDivisionByZero = 11,  // "Division by zero"
+    kOutOfStringSpace = 14,  // "Out of string space"
     kInvalidNull = 94,     // "Invalid use of Null"
     kMismatch = 3464,      // "Data type mismatch in criteria expression."
 };
@@ -52,6 +54,10 @@ void mismatch(sqlite3_context* ctx, const char* function) {
 
 void invalidCall(sqlite3_context* ctx, const char* function) {
     raise(ctx, kInvalidCall, std::string("Invalid procedure call or argument in ") + function + ".");
+}
+
+void overflow(sqlite3_context* ctx, const char* function) {
+    raise(ctx, kOverflow, std::string("Overflow in ") + function + ".");
 }
 
 bool isNull(sqlite3_value* v) { return sqlite3_value_type(v) == SQLITE_NULL; }
@@ -126,11 +132,32 @@ std::string textOf(sqlite3_value* v) {
     }
 }
 
+// The longest text Access holds: a Long Text's 1 GB, two bytes a character.
+constexpr size_t kMaxTextCharacters = size_t(1) << 29;
+
+// False, having raised, when a text of `characters` would pass that.
+bool textFits(sqlite3_context* ctx, size_t characters) {
+    if (characters <= kMaxTextCharacters) return true;
+    raise(ctx, kOutOfStringSpace, "Out of string space: a text may hold " + std::to_string(kMaxTextCharacters) +
+                                      " characters.");
+    return false;
+}
+
 void resultText(sqlite3_context* ctx, const std::string& s) {
-    sqlite3_result_text(ctx, s.data(), int(s.size()), SQLITE_TRANSIENT);
+    // Characters (UTF-8 lead bytes) are counted only where the bytes could be too many.
+    if (s.size() > kMaxTextCharacters &&
+        !textFits(ctx, size_t(std::count_if(s.begin(), s.end(), [](char c) { return (uint8_t(c) & 0xC0) != 0x80; }))))
+        return;
+    sqlite3_result_text64(ctx, s.data(), s.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
 }
 
 void resultText(sqlite3_context* ctx, const std::u32string& s) { resultText(ctx, utf8(s)); }
+
+// A real result; one too large for a Double overflowed, as in Access.
+void resultNumber(sqlite3_context* ctx, double r, const char* function) {
+    if (std::isfinite(r)) return sqlite3_result_double(ctx, r);
+    overflow(ctx, function);
+}
 
 void resultBool(sqlite3_context* ctx, bool b) { sqlite3_result_int(ctx, b ? -1 : 0); }
 
@@ -157,15 +184,25 @@ double roundEven(double v) {
 }
 
 // An argument that must be a number; raises and returns false otherwise.
+// Access has no infinities nor NaN: arithmetic that makes one overflowed.
 bool needNumber(sqlite3_context* ctx, sqlite3_value* v, const char* function, double& out) {
-    if (numberOf(v, out)) return true;
-    mismatch(ctx, function);
+    if (!numberOf(v, out)) {
+        mismatch(ctx, function);
+        return false;
+    }
+    if (std::isfinite(out)) return true;
+    overflow(ctx, function);
     return false;
 }
 
+// A date argument: a number outside years 100 to 9999 overflows the kind.
 bool needDate(sqlite3_context* ctx, sqlite3_value* v, const char* function, double& out) {
-    if (dateOf(v, out)) return true;
-    mismatch(ctx, function);
+    if (!dateOf(v, out)) {
+        mismatch(ctx, function);
+        return false;
+    }
+    if (inDateRange(out)) return true;
+    overflow(ctx, function);
     return false;
 }
 
@@ -212,8 +249,6 @@ bool addMonths(double date, long long months, double& out) {
     out = jetDate(dayNumber(year, month, day), t.hour * 3600.0 + t.minute * 60.0 + t.second);
     return true;
 }
-
-bool inRange(double date) { return date > -657435.0 - 1 && date < 2958466.0; }  // years 100 to 9999
 
 int weekdayOf(double date) {  // 1 = Sunday; day 0 was a Saturday
     long long day = (long long)std::floor(momentOf(date) / 86400.0);
@@ -352,23 +387,28 @@ void fnReplace(sqlite3_context* ctx, int, sqlite3_value** argv) {
     std::u32string s = characters(textOf(argv[0]));
     std::u32string find = characters(textOf(argv[1])), with = characters(textOf(argv[2]));
     if (find.empty()) return resultText(ctx, s);
+    std::vector<size_t> found;
+    for (size_t at = 0; (at = findText(s, find, at, false)) != std::u32string::npos; at += find.size()) found.push_back(at);
+    if (!textFits(ctx, s.size() + found.size() * with.size() - found.size() * find.size())) return;
     std::u32string out;
     size_t from = 0;
-    for (size_t at; (at = findText(s, find, from, false)) != std::u32string::npos; from = at + find.size())
+    for (size_t at : found) {
         out += s.substr(from, at - from) + with;
+        from = at + find.size();
+    }
     out += s.substr(from);
     resultText(ctx, out);
 }
 
 void fnSpace(sqlite3_context* ctx, int, sqlite3_value** argv) {
     long long n = 0;
-    if (!needCount(ctx, argv[0], "Space", n)) return;
+    if (!needCount(ctx, argv[0], "Space", n) || !textFits(ctx, size_t(n))) return;
     resultText(ctx, std::string(size_t(n), ' '));
 }
 
 void fnString(sqlite3_context* ctx, int, sqlite3_value** argv) {
     long long n = 0;
-    if (!needCount(ctx, argv[0], "String", n) || isNull(argv[1])) return;
+    if (!needCount(ctx, argv[0], "String", n) || isNull(argv[1]) || !textFits(ctx, size_t(n))) return;
     char32_t c = 0;
     if (sqlite3_value_type(argv[1]) == SQLITE_TEXT) {
         std::u32string s = characters(rawText(argv[1]));
@@ -377,9 +417,13 @@ void fnString(sqlite3_context* ctx, int, sqlite3_value** argv) {
     } else {
         double code = 0;
         if (!needNumber(ctx, argv[1], "String", code)) return;
+        if (std::fabs(code) > 65535) return invalidCall(ctx, "String");
         c = char32_t(int(roundEven(code)) & 0xFFFF);
     }
-    resultText(ctx, std::u32string(size_t(n), c));
+    std::string one = utf8(std::u32string(1, c)), out;
+    out.reserve(one.size() * size_t(n));
+    for (long long i = 0; i < n; ++i) out += one;
+    resultText(ctx, out);
 }
 
 // StrComp(a, b [, compare]): -1, 0 or 1; case ignored unless compare is 0.
@@ -413,26 +457,58 @@ void fnLike(sqlite3_context* ctx, int, sqlite3_value** argv) {
     resultBool(ctx, likeMatch(characters(textOf(argv[0])), characters(textOf(argv[1]))));
 }
 
-// "&": Null joins as the empty text; two Nulls make Null.
-void fnConcat(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    if (isNull(argv[0]) && isNull(argv[1])) return;
-    resultText(ctx, textOf(argv[0]) + textOf(argv[1]));
+// "&" over a run of operands: Null joins as the empty text; only Nulls
+// make Null.
+void fnConcat(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    std::string out;
+    bool any = false;
+    for (int i = 0; i < argc; ++i) {
+        any = any || !isNull(argv[i]);
+        out += textOf(argv[i]);
+        if (!textFits(ctx, out.size())) return;
+    }
+    if (any) resultText(ctx, out);
 }
 
 // ------------------------------------------------------------ arithmetic
 
-// "+": two texts join; otherwise numbers (texts that are numbers count)
-// add, whole numbers staying whole while they fit.
-void fnAdd(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    if (anyNull(2, argv)) return;
-    if (sqlite3_value_type(argv[0]) == SQLITE_TEXT && sqlite3_value_type(argv[1]) == SQLITE_TEXT)
-        return resultText(ctx, rawText(argv[0]) + rawText(argv[1]));
-    sqlite3_int64 a = 0, b = 0, sum = 0;
-    if (integerOf(argv[0], a) && integerOf(argv[1], b) && !__builtin_add_overflow(a, b, &sum))
-        return sqlite3_result_int64(ctx, sum);
-    double x = 0, y = 0;
-    if (!needNumber(ctx, argv[0], "+", x) || !needNumber(ctx, argv[1], "+", y)) return;
-    sqlite3_result_double(ctx, x + y);
+// "+" over a run of terms, left to right: two texts join; otherwise numbers
+// (texts that are numbers count) add, whole numbers staying whole while
+// they fit. A Null makes the rest Null.
+void fnAdd(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (isNull(argv[0])) return;
+    // The sum so far: a text while texts are joined, else a number.
+    bool text = sqlite3_value_type(argv[0]) == SQLITE_TEXT;
+    std::string joined = text ? rawText(argv[0]) : std::string();
+    sqlite3_int64 whole = 0;
+    bool is_whole = integerOf(argv[0], whole);
+    double real = double(whole);
+    if (!text && !is_whole && !needNumber(ctx, argv[0], "+", real)) return;
+    for (int i = 1; i < argc; ++i) {
+        sqlite3_value* term = argv[i];
+        if (isNull(term)) return;
+        if (text && sqlite3_value_type(term) == SQLITE_TEXT) {
+            joined += rawText(term);
+            if (!textFits(ctx, joined.size())) return;
+            continue;
+        }
+        if (text && !parseNumber(joined, real)) return mismatch(ctx, "+");
+        text = false;
+        sqlite3_int64 n = 0, sum = 0;
+        if (is_whole && integerOf(term, n) && !__builtin_add_overflow(whole, n, &sum)) {
+            whole = sum;
+            real = double(sum);
+            continue;
+        }
+        double y = 0;
+        if (!needNumber(ctx, term, "+", y)) return;
+        is_whole = false;
+        real += y;
+        if (!std::isfinite(real)) return overflow(ctx, "+");
+    }
+    if (text) return resultText(ctx, joined);
+    if (is_whole) return sqlite3_result_int64(ctx, whole);
+    sqlite3_result_double(ctx, real);
 }
 
 // The two operands of Mod and \, rounded to whole numbers as Access does.
@@ -442,7 +518,7 @@ bool wholeOperands(sqlite3_context* ctx, sqlite3_value** argv, const char* op, s
     x = roundEven(x);
     y = roundEven(y);
     if (std::fabs(x) > 9.2e18 || std::fabs(y) > 9.2e18) {
-        raise(ctx, kOverflow, std::string("Overflow in ") + op + ".");
+        overflow(ctx, op);
         return false;
     }
     a = sqlite3_int64(x);
@@ -472,7 +548,7 @@ void fnDivide(sqlite3_context* ctx, int, sqlite3_value** argv) {
     double x = 0, y = 0;
     if (!needNumber(ctx, argv[0], "/", x) || !needNumber(ctx, argv[1], "/", y)) return;
     if (y == 0) return raise(ctx, kDivisionByZero, "Division by zero.");
-    sqlite3_result_double(ctx, x / y);
+    resultNumber(ctx, x / y, "/");
 }
 
 void fnPower(sqlite3_context* ctx, int, sqlite3_value** argv) {
@@ -481,8 +557,7 @@ void fnPower(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (!needNumber(ctx, argv[0], "^", x) || !needNumber(ctx, argv[1], "^", y)) return;
     double r = std::pow(x, y);
     if (std::isnan(r)) return invalidCall(ctx, "^");
-    if (std::isinf(r)) return raise(ctx, kOverflow, "Overflow in ^.");
-    sqlite3_result_double(ctx, r);
+    resultNumber(ctx, r, "^");
 }
 
 // ------------------------------------------------------------ numbers
@@ -533,6 +608,7 @@ void fnRound(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     double scaled = x * scale;
     // 2.675 * 100 is 267.49999999999997: decide the tie on 15 digits.
     char buf[40];
+    if (!std::isfinite(scaled)) return sqlite3_result_double(ctx, x);  // no decimals that far down
     std::snprintf(buf, sizeof buf, "%.15g", scaled);
     scaled = std::strtod(buf, nullptr);
     sqlite3_result_double(ctx, roundEven(scaled) / scale);
@@ -586,7 +662,7 @@ void fnVal(sqlite3_context* ctx, int, sqlite3_value** argv) {
             i = k;
         }
     }
-    sqlite3_result_double(ctx, std::strtod(s.substr(0, i).c_str(), nullptr));
+    resultNumber(ctx, std::strtod(s.substr(0, i).c_str(), nullptr), "Val");
 }
 
 void fnCstr(sqlite3_context* ctx, int, sqlite3_value** argv) {
@@ -600,7 +676,7 @@ void toWhole(sqlite3_context* ctx, sqlite3_value* v, double low, double high, co
     double x = 0;
     if (!needNumber(ctx, v, function, x)) return;
     x = roundEven(x);
-    if (x < low || x > high) return raise(ctx, kOverflow, std::string("Overflow in ") + function + ".");
+    if (x < low || x > high) return overflow(ctx, function);
     sqlite3_result_int64(ctx, sqlite3_int64(x));
 }
 
@@ -701,6 +777,7 @@ void fnCcur(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (isNull(argv[0])) return raise(ctx, kInvalidNull, "Invalid use of Null in CCur.");
     double x = 0;
     if (!needNumber(ctx, argv[0], "CCur", x)) return;
+    if (std::fabs(x) >= 922337203685477.5808) return overflow(ctx, "CCur");
     sqlite3_result_double(ctx, roundEven(x * 10000.0) / 10000.0);
 }
 
@@ -753,11 +830,12 @@ void fnFormat(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
             return resultText(ctx, formatNumber(v, format));
         return resultText(ctx, formatText(text, format));
     }
-    double v = sqlite3_value_double(argv[0]);
+    double v = 0;
     if (date_format || (known_date && format.empty())) {
-        if (!inRange(v)) return invalidCall(ctx, "Format");
+        if (!needDate(ctx, argv[0], "Format", v)) return;
         return resultText(ctx, formatDate(v, format));
     }
+    if (!needNumber(ctx, argv[0], "Format", v)) return;
     if (format.find_first_of("@&<>") != std::string::npos) return resultText(ctx, formatText(textOf(argv[0]), format));
     if (type == SQLITE_INTEGER && format.empty()) return resultText(ctx, textOf(argv[0]));
     resultText(ctx, formatNumber(v, format));
@@ -786,7 +864,6 @@ void datePart(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (isNull(argv[0])) return;
     double d = 0;
     if (!needDate(ctx, argv[0], "a date function", d)) return;
-    if (!inRange(d)) return invalidCall(ctx, "a date function");
     sqlite3_result_int(ctx, civilTime(d).*Part);
 }
 
@@ -797,9 +874,9 @@ void fnWeekday(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     double d = 0, first = 1;
     if (!needDate(ctx, argv[0], "Weekday", d)) return;
     if (argc == 2 && !isNull(argv[1]) && !needNumber(ctx, argv[1], "Weekday", first)) return;
+    if (first < 0 || first >= 8) return invalidCall(ctx, "Weekday");
     int f = int(first);
     if (f == 0) f = 1;
-    if (f < 1 || f > 7) return invalidCall(ctx, "Weekday");
     sqlite3_result_int(ctx, (weekdayOf(d) - f + 7) % 7 + 1);
 }
 
@@ -811,17 +888,16 @@ void fnDateserial(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (!needNumber(ctx, argv[0], "DateSerial", y) || !needNumber(ctx, argv[1], "DateSerial", m) ||
         !needNumber(ctx, argv[2], "DateSerial", d))
         return;
+    if (std::fabs(m) > 1000000 || std::fabs(d) > 100000000 || y < 0 || y > 100000) return overflow(ctx, "DateSerial");
     long long year = (long long)roundEven(y), month = (long long)roundEven(m), day = (long long)roundEven(d);
     if (year >= 0 && year < 30) year += 2000;
     else if (year >= 30 && year < 100) year += 1900;
-    if (std::llabs(month) > 1000000 || std::llabs(day) > 100000000 || year < 0 || year > 100000)
-        return invalidCall(ctx, "DateSerial");
     long long total = year * 12 + (month - 1);
     long long y2 = total >= 0 ? total / 12 : -((-total + 11) / 12);
     long long m2 = total - y2 * 12 + 1;
     if (y2 < 100 || y2 > 9999) return invalidCall(ctx, "DateSerial");
     double r = double(dayNumber(int(y2), int(m2), 1) + day - 1);
-    if (!inRange(r)) return invalidCall(ctx, "DateSerial");
+    if (!inDateRange(r)) return invalidCall(ctx, "DateSerial");
     sqlite3_result_double(ctx, r);
 }
 
@@ -832,6 +908,7 @@ void fnTimeserial(sqlite3_context* ctx, int, sqlite3_value** argv) {
         !needNumber(ctx, argv[2], "TimeSerial", s))
         return;
     double seconds = roundEven(h) * 3600 + roundEven(m) * 60 + roundEven(s);
+    if (!inDateRange(seconds / 86400.0)) return overflow(ctx, "TimeSerial");
     sqlite3_result_double(ctx, dateOfMoment(seconds));
 }
 
@@ -981,9 +1058,11 @@ void fnDateadd(sqlite3_context* ctx, int, sqlite3_value** argv) {
         if (std::fabs(n) > 200000 || !addMonths(d, (long long)n * interval.months, r))
             return invalidCall(ctx, "DateAdd");
     } else {
-        r = dateOfMoment(momentOf(d) + n * interval.seconds);
+        double moment = momentOf(d) + n * interval.seconds;
+        if (!inDateRange(moment / 86400.0)) return invalidCall(ctx, "DateAdd");
+        r = dateOfMoment(moment);
     }
-    if (!inRange(r)) return invalidCall(ctx, "DateAdd");
+    if (!inDateRange(r)) return invalidCall(ctx, "DateAdd");
     sqlite3_result_double(ctx, r);
 }
 
@@ -994,7 +1073,6 @@ void fnDatediff(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (!intervalOf(argv[0], interval)) return invalidCall(ctx, "DateDiff");
     double a = 0, b = 0;
     if (!needDate(ctx, argv[1], "DateDiff", a) || !needDate(ctx, argv[2], "DateDiff", b)) return;
-    if (!inRange(a) || !inRange(b)) return invalidCall(ctx, "DateDiff");
     std::string s = lowerCase(textOf(argv[0]));
     if (interval.months) {
         CivilTime x = civilTime(a), y = civilTime(b);
@@ -1092,8 +1170,8 @@ constexpr Scalar kScalars[] = {
     {"jet_replace", 3, fnReplace, true},   {"jet_space", 1, fnSpace, true},
     {"jet_string", 2, fnString, true},     {"jet_strcomp", -1, fnStrcomp, true},
     {"jet_asc", 1, fnAsc, true},           {"jet_chr", 1, fnChr, true},
-    {"jet_like", 2, fnLike, true},         {"jet_concat", 2, fnConcat, true},
-    {"jet_add", 2, fnAdd, true},           {"jet_mod", 2, fnMod, true},
+    {"jet_like", 2, fnLike, true},         {"jet_concat", -1, fnConcat, true},
+    {"jet_add", -1, fnAdd, true},           {"jet_mod", 2, fnMod, true},
     {"jet_intdiv", 2, fnIntdiv, true},     {"jet_divide", 2, fnDivide, true},
     {"jet_power", 2, fnPower, true},       {"jet_int", 1, fnInt, true},
     {"jet_fix", 1, fnFix, true},           {"jet_abs", 1, fnAbs, true},

@@ -144,6 +144,9 @@ void Session::raise(int rc) {
         throw Error(-2147217904, "No value given for one or more required parameters: the name '" + name +
                                      "' is not a field of the tables the statement reads.");
     if (rc == SQLITE_CONSTRAINT) throw Error(3022, "The changes were not successful: " + message + ".");
+    // Nesting the translator lets through that SQLite's parser cannot hold.
+    if (message == "parser stack overflow" || message.rfind("Expression tree is too large", 0) == 0)
+        throw Error(3360, "Query is too complex: " + message + ".");
     throw Error(kErrCommandText, "Syntax error in the statement: " + message + ".");
 }
 

@@ -8,9 +8,10 @@
 #include <memory>
 #include <vector>
 
+#include "data_writer.h"
 #include "jet/data_page.h"
-#include "jet/table_writer.h"
 #include "jet/value_parse.h"
+#include "sql_datetime.h"
 #include "sql_dialect.h"
 #include "sql_lookup.h"
 #include "value_text.h"
@@ -374,7 +375,7 @@ int begin(sqlite3_vtab* vt) {
     try {
         t->db().begin();
         t->in_transaction = true;
-        t->writer = std::make_unique<jet::TableWriter>(t->db(), t->name);
+        t->writer = dataWriter(t->db(), t->name);
         return SQLITE_OK;
     } catch (const jet::Error& e) {
         if (t->in_transaction) t->db().rollback();
@@ -498,15 +499,21 @@ jet::Value toColumnValue(const jet::Column& column, sqlite3_value* v) {
     case jet::kSingle: {
         if (!number) conversionError(column);
         double r = sqlite3_value_double(v);
-        if (std::isfinite(r) && std::fabs(r) > FLT_MAX) overflow(column);
+        if (!(std::fabs(r) <= FLT_MAX)) overflow(column);  // NaN too
         return float(r);
     }
-    case jet::kDouble:
+    case jet::kDouble: {
         if (!number) conversionError(column);
-        return sqlite3_value_double(v);
-    case jet::kDateTime:
+        double r = sqlite3_value_double(v);
+        if (!std::isfinite(r)) overflow(column);
+        return r;
+    }
+    case jet::kDateTime: {
         if (!number) conversionError(column);
-        return jet::DateTime{sqlite3_value_double(v)};
+        double r = sqlite3_value_double(v);
+        if (!inDateRange(r)) overflow(column);
+        return jet::DateTime{r};
+    }
     case jet::kBinary:
     case jet::kOle: {
         if (storage != SQLITE_BLOB) conversionError(column);

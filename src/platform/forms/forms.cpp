@@ -1,5 +1,6 @@
 #include "forms.h"
 
+#include <QLineEdit>
 #include <QPalette>
 #include <QWidget>
 
@@ -36,6 +37,11 @@ void SetForeColor(QWidget* control, QColor color) {
     p.setColor(QPalette::Text, color);
     p.setColor(QPalette::ButtonText, color);
     control->setPalette(p);
+}
+
+void SetPasswordChar(QLineEdit* box) {
+    box->setEchoMode(QLineEdit::Password);
+    box->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));  // "*"
 }
 
 void SetBackColor(QWidget* control, QColor color) {

@@ -6,6 +6,7 @@
 #include <QColor>
 #include <QFont>
 
+class QLineEdit;
 class QWidget;
 
 namespace forms {
@@ -23,6 +24,8 @@ void SetWidth(QWidget* control, int width);
 void SetFont(QWidget* control, double points, bool bold = false);
 void SetForeColor(QWidget* control, QColor color);
 void SetBackColor(QWidget* control, QColor color);
+// A password box: what is typed shows as "*", as the designs' PasswordChar.
+void SetPasswordChar(QLineEdit* box);
 
 // Pointer values: 0 default, 1 arrow, 11 hourglass.
 enum MousePointer { vbDefault = 0, vbArrow = 1, vbHourglass = 11 };

@@ -1,9 +1,9 @@
 #include "header.h"
 
-#include <cmath>
 #include <cstring>
 #include <vector>
 
+#include "error.h"
 #include "rc4.h"
 #include "text.h"
 
@@ -16,9 +16,22 @@ constexpr size_t kCodePage = 0x3C;
 constexpr size_t kPageKey = 0x3E;
 constexpr size_t kPassword = 0x42;
 constexpr size_t kVersion = 0x14;
+constexpr double kDateAfter9999 = 2958466;  // day number of 10000-01-01
 
 [[noreturn]] void notDatabase() {
     throw Error(kErrNotDatabase, "Unrecognized database format: the file is not a Microsoft Access database.");
+}
+
+// The stored password is text then zeros: a character no keyboard gives,
+// or anything after the end, means the area (or the creation date that
+// masks it) is damaged, and no password could open the file.
+void checkPasswordArea(const std::vector<uint8_t>& stored, size_t unit) {
+    bool ended = false;
+    for (size_t i = 0; i + unit <= stored.size(); i += unit) {
+        uint16_t c = unit == 2 ? uint16_t(stored[i] | stored[i + 1] << 8) : stored[i];
+        if (ended ? c != 0 : c != 0 && c < 0x20) corrupt("the password area of the header fails its own checks");
+        ended = ended || c == 0;
+    }
 }
 
 }  // namespace
@@ -50,9 +63,12 @@ Header Header::read(Bytes raw) {
     std::vector<uint8_t> stored(page.begin() + kPassword, page.begin() + kPassword + h.format->password_length);
     if (h.format->creation_date_offset >= 0) {
         double created = p.f64(size_t(h.format->creation_date_offset));
-        uint32_t mask = std::isfinite(created) && std::fabs(created) < 2147483647.0 ? uint32_t(int32_t(created)) : 0;
+        if (!(created >= 0 && created < kDateAfter9999))
+            corrupt("the creation date in the header is not a date Access can hold");
+        uint32_t mask = uint32_t(int32_t(created));
         for (size_t i = 0; i < stored.size(); ++i) stored[i] ^= uint8_t(mask >> (8 * (i % 4)));
     }
+    checkPasswordArea(stored, h.format->jet3 ? 1 : 2);
     if (h.format->jet3) {
         TextCodec codec(true, h.code_page);
         h.password = codec.decode(Bytes(stored.data(), stored.size()));

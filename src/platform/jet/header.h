@@ -23,7 +23,8 @@ struct Header {
     std::string password;  // UTF-8; empty when the file has none
 
     // Reads page 0 from the start of the file; throws kErrNotDatabase when
-    // the bytes are not a Jet or ACE header.
+    // the bytes are not a Jet or ACE header, kErrCorrupt when the password
+    // area or the creation date masking it fails the header's own checks.
     static Header read(Bytes file_start);
 
     bool officeEncrypted() const { return page_key != 0 && version >= Version::Ace12; }

@@ -35,6 +35,24 @@ struct Node {
 // The pages from the root (front) down to one leaf (back).
 using Path = std::vector<Node>;
 
+size_t entrySize(const IndexEntry& e, bool leaf) { return e.key.size() + kRowPointerSize + (leaf ? 0 : kChildSize); }
+
+// A page about to be changed, checked for what the writer relies on:
+// entries in order (so every key holds the prefix the page's keys share)
+// and each small enough for a page. A damaged page is refused before
+// anything is written.
+IndexPage readForWriting(const Pager& pager, const Format& f, uint32_t number) {
+    IndexPage page = IndexPage::read(pager, f, number);
+    const std::vector<IndexEntry>& es = page.entries;
+    bool leaf = page.type == kIndexLeafPage;
+    for (size_t i = 0; i < es.size(); ++i) {
+        if (entrySize(es[i], leaf) > roomOf(f)) corrupt("an entry of index page " + std::to_string(number) + " is too long");
+        if (i > 0 && !before(es[i - 1], es[i]))
+            corrupt("the entries of index page " + std::to_string(number) + " are out of order");
+    }
+    return page;
+}
+
 // Follows, on each page, the first entry that `below` is false for: the
 // subtree that holds the first entry not below what is sought.
 template <class Below>
@@ -43,7 +61,7 @@ Path descend(const Pager& pager, const Format& f, uint32_t root, Below below) {
     std::unordered_set<uint32_t> seen;
     for (uint32_t number = root;;) {
         if (!seen.insert(number).second) corrupt("the pages of an index form a loop");
-        Node node{number, IndexPage::read(pager, f, number)};
+        Node node{number, readForWriting(pager, f, number)};
         const std::vector<IndexEntry>& es = node.page.entries;
         node.at = size_t(std::partition_point(es.begin(), es.end(), below) - es.begin());
         bool leaf = node.leaf();
@@ -63,14 +81,24 @@ size_t commonPrefix(const Format& f, const std::vector<uint8_t>& a, const std::v
     return i;
 }
 
+// The prefix every key of entries [first, last) shares. Taken over all of
+// them, not from the first and last alone, so that no key is ever shorter
+// than what the page leaves out of it, however a change left the order.
+size_t sharedPrefix(const Format& f, const std::vector<IndexEntry>& es, size_t first, size_t last) {
+    if (first == last) return 0;
+    size_t prefix = commonPrefix(f, es[first].key, es[first].key);
+    for (size_t i = first + 1; i < last && prefix > 0; ++i)
+        prefix = std::min(prefix, commonPrefix(f, es[first].key, es[i].key));
+    return prefix;
+}
+
 // Bytes entries [first, last) take on a page: the first whole, the rest
-// without the prefix the first and last keys share (all share it, being in
-// order).
+// without the prefix they share.
 size_t bytesOf(const Format& f, const std::vector<IndexEntry>& es, size_t first, size_t last, bool leaf) {
     if (first == last) return 0;
-    size_t total = (last - first) * (kRowPointerSize + (leaf ? 0 : kChildSize));
-    for (size_t i = first; i < last; ++i) total += es[i].key.size();
-    return total - (last - first - 1) * commonPrefix(f, es[first].key, es[last - 1].key);
+    size_t total = 0;
+    for (size_t i = first; i < last; ++i) total += entrySize(es[i], leaf);
+    return total - (last - first - 1) * sharedPrefix(f, es, first, last);
 }
 
 bool fits(const Format& f, const Node& node) {
@@ -95,7 +123,7 @@ void writePage(Pager& pager, const Format& f, uint32_t owner, const Node& node) 
     std::memcpy(p + l.next, &page.next, 4);
     std::memcpy(p + l.tail, &tail, 4);
     const std::vector<IndexEntry>& es = page.entries;
-    uint16_t prefix = es.empty() ? 0 : uint16_t(commonPrefix(f, es.front().key, es.back().key));
+    uint16_t prefix = uint16_t(sharedPrefix(f, es, 0, es.size()));
     std::memcpy(p + l.prefix, &prefix, l.prefix_size);
     if (!leaf) p[l.node_mark] = 0x01;
     size_t at = l.first_entry;
@@ -286,7 +314,7 @@ void collapseRoot(Pager& pager, const Format& f, const Tree& tree, uint32_t root
         IndexPage page = IndexPage::read(pager, f, root);
         if (page.type != kIndexNodePage || !page.entries.empty() || page.tail == 0) return;
         if (!seen.insert(page.tail).second) corrupt("the pages of an index form a loop");
-        Node node{root, IndexPage::read(pager, f, page.tail)};
+        Node node{root, readForWriting(pager, f, page.tail)};
         if (node.page.previous != 0 || node.page.next != 0) corrupt("an index page's only child has siblings");
         writePage(pager, f, tree.owner, node);
         givePage(pager, f, tree, page.tail);

@@ -121,8 +121,9 @@ F parseFloat(const Column& c, const std::string& text, char separator) {
     std::string t = text;
     bool negative = !t.empty() && t[0] == '-';
     std::string body = !t.empty() && (t[0] == '-' || t[0] == '+') ? t.substr(1) : t;
-    if (equalsIgnoringCase(t, "NaN")) return std::numeric_limits<F>::quiet_NaN();
-    if (equalsIgnoringCase(body, "Infinity")) return negative ? -std::numeric_limits<F>::infinity() : std::numeric_limits<F>::infinity();
+    // Access holds no infinities nor NaN, though a file may: the text of one
+    // is refused as out of range, not taken as a number.
+    if (equalsIgnoringCase(t, "NaN") || equalsIgnoringCase(body, "Infinity")) overflow(c, text);
     DecimalText d;
     if (!readDecimalText(text, separator, d)) conversion(c, text);
     if (d.digits.empty()) return negative ? -F(0) : F(0);
