@@ -13,6 +13,14 @@ void frmViewDb::LoadTableList() {
     auto unselect = [this] {
         for (QComboBox* list : {cboTables, cboQuery3, cboSQuery2}) list->setCurrentIndex(-1);
     };
+    // The grid shows a table of the open database or nothing: after a
+    // failed open, or once another database is open, it is emptied.
+    auto failed = [&](const std::exception& e) {
+        unselect();
+        ClearGrid();
+        ShowErrorBox(e);
+    };
+    const std::string shownConnect = strConnect;
     // After an open that failed, lngConnOpen still says 1 and the close
     // raises 3704: the work then resumes at the reopen point, once.
     bool reopen = false;
@@ -35,6 +43,7 @@ void frmViewDb::LoadTableList() {
             }
             lngConnOpen = 1;
             OpenConnection();
+            if (strConnect != shownConnect) ClearGrid();
 
             rsSchema = cnDb.OpenSchema(ado::adSchemaTables, {ado::Value(), ado::Value(), ado::Value(), std::string("TABLE")});
             while (!rsSchema->Eof()) {
@@ -54,12 +63,10 @@ void frmViewDb::LoadTableList() {
                 reopen = true;
                 continue;
             }
-            unselect();
-            ShowErrorBox(e);
+            failed(e);
             return;
         } catch (const std::exception& e) {
-            unselect();
-            ShowErrorBox(e);
+            failed(e);
             return;
         }
     }

@@ -36,14 +36,25 @@ void frmViewDb::cboTables_Click() {
         ShowTable();
     } catch (const std::exception& e) {
         // Nothing half-loaded stays behind: the grid is empty and usable.
-        if (rsTable.State() == ado::adStateOpen) rsTable.Close();
-        lngRecPos = 0;
-        MSFlexGrid1->Clear();
-        MSFlexGrid1->SetRows(1);
-        txtTotalRec->clear();
+        ClearGrid();
         ShowErrorBox(e);
     }
     forms::SetMousePointer(this, forms::vbArrow);
+}
+
+void frmViewDb::ClearGrid() {
+    if (rsTable.State() == ado::adStateOpen) rsTable.Close();
+    lngRecPos = 0;
+    lngBunchFirst = 0;
+    strGridSource.clear();
+    lngRowKeys.assign(1, 0);
+    MSFlexGrid1->Clear();
+    MSFlexGrid1->SetRows(1);
+    MSFlexGrid1->SetCols(1);
+    txtTotalRec->clear();
+    txtMessages->clear();
+    cmdFirstBunch->setEnabled(false);
+    cmdLastBunch->setEnabled(false);
 }
 
 void frmViewDb::ShowMessage(const std::string& text) {

@@ -128,6 +128,9 @@ private:
     // Table grid (grid/).
     void cboTables_Click();
     void ShowTable();
+    // Empties the grid and what describes it, so nothing shown belongs to
+    // a database that is no longer open.
+    void ClearGrid();
     void ShowMessage(const std::string& text);
     void WriteHeadings();
     bool PlaceRecords(long first);

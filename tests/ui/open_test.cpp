@@ -2,6 +2,7 @@
 // that fail.
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
 
@@ -9,6 +10,7 @@
 #include <fstream>
 
 #include "connection/table_filter.h"
+#include "flexgrid/flex_grid.h"
 #include "support/window_fixture.h"
 #include "support/testdata.h"
 
@@ -80,13 +82,25 @@ TEST_F(Open, CancellingTheFirstOpenLeavesEverythingClosed) {
     EXPECT_FALSE(hourglass());
 }
 
+// After an open that failed, nothing of the database before stays on view.
+void expectNothingShown(const frmViewDb& w) {
+    EXPECT_EQ(w.MSFlexGrid1->Rows(), 1);
+    EXPECT_EQ(w.MSFlexGrid1->Cols(), 1) << "no headings of the table before";
+    EXPECT_EQ(w.txtTotalRec->text(), "");
+    EXPECT_EQ(w.txtMessages->toPlainText(), "");
+    EXPECT_FALSE(w.cmdFirstBunch->isEnabled());
+}
+
 TEST_F(Open, AWrongPasswordIsReportedAndTheRightOneThenOpensSilently) {
     SKIP_WITHOUT_CORPUS();
+    open(testdata::file("testV2003.mdb"));
+    pick(w->cboTables, "Table1");
     const std::string file = testdata::file("V2000_with-password.mdb");
     open(file, "wrong");
     EXPECT_EQ(boxes(), std::vector<std::string>{"3031Not a valid password."});
     EXPECT_EQ(w->cboTables->count(), 0);
     EXPECT_FALSE(hourglass());
+    expectNothingShown(*w);
 
     open(file, "password");
     EXPECT_EQ(boxes().size(), 1u) << "the retry after 3704 must not show a message";
@@ -101,6 +115,9 @@ TEST_F(Open, APasswordIsInsertedUnescapedSoASemicolonEndsIt) {
 }
 
 TEST_F(Open, AFileThatIsNoDatabaseGivesOneMessageOfNumberAndDescription) {
+    SKIP_WITHOUT_CORPUS();
+    open(testdata::root() + "/large/big100k.mdb");
+    pick(w->cboTables, "BigTable");
     std::filesystem::path file = std::filesystem::temp_directory_path() / "pellinordb-ui-not-a-database.mdb";
     std::ofstream(file) << "These are a few lines of plain text, not an Access database.\n";
     open(file.string());
@@ -111,6 +128,7 @@ TEST_F(Open, AFileThatIsNoDatabaseGivesOneMessageOfNumberAndDescription) {
     EXPECT_EQ(shown[0].rfind("3343", 0), 0u) << shown[0];
     EXPECT_EQ(w->cboTables->count(), 0);
     EXPECT_FALSE(hourglass());
+    expectNothingShown(*w);
 }
 
 TEST_F(Open, AMissingFileIsReportedAndTheNextOpenWorks) {
