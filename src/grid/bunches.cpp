@@ -40,6 +40,7 @@ void frmViewDb::cmdLastBunch_Click() {
 // Places the bunch that starts at record number `first`, the current one.
 void frmViewDb::ShowBunch(long first) {
     lngBunchFirst = first;
+    WriteHeadings();  // the grid's Clear took them too
     if (!PlaceRecords(first)) return;  // the table's end: no message
     lngRecPos = rsTable.Bookmark();
     rsTable.MoveLast();

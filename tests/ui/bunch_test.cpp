@@ -45,6 +45,7 @@ TEST_F(Budget, TenFieldsAnd33000RecordsLeaveTheLastForTheNextBunch) {
 
     click(w->cmdFirstBunch);
     EXPECT_EQ(cell(1, 1), "r33000c1");
+    EXPECT_EQ(cell(0, 10), "F10") << "every bunch has its headings";
     EXPECT_EQ(cell(2, 1), "");
     EXPECT_EQ(messages(), std::string("The first 33000 lines have been displayed.\n") + kNext33000)
         << "reaching the table's end shows no message";
@@ -53,6 +54,7 @@ TEST_F(Budget, TenFieldsAnd33000RecordsLeaveTheLastForTheNextBunch) {
     EXPECT_EQ(cell(1, 1), "r33000c1");
     click(w->cmdLastBunch);
     EXPECT_EQ(cell(1, 1), "r1c1");
+    EXPECT_EQ(cell(0, 1), "F1");
     EXPECT_EQ(cell(32999, 1), "r32999c1");
     EXPECT_EQ(messages(), std::string("Records 1 to 32999 have been displayed.\n") + kNext33000);
     EXPECT_FALSE(w->cmdLastBunch->isEnabled());
@@ -115,6 +117,8 @@ TEST_F(Bunches, PageThroughALargeTableForwardAndBack) {
     EXPECT_EQ(messages(), std::string("The first 33000 lines have been displayed.\n") + kNext33000);
 
     click(w->cmdFirstBunch);
+    EXPECT_EQ(cell(0, 1), "ID");
+    EXPECT_EQ(cell(0, 10), "Code");
     EXPECT_EQ(cell(1, 1), bigTableId(33000));
     EXPECT_EQ(cell(32999, 1), bigTableId(65998));
     EXPECT_EQ(messages(), std::string("Records 33000 to 65998 have been displayed.\n") + kNext33000);
