@@ -136,7 +136,7 @@ int main(int argc, char** argv) {
     about.hide();
 
     basGlobal::lngColumnCount = window.MSFlexGrid1->Cols();
-    frmAddRow addRow(&window);
+    frmAddRow addRow(&window, window.MSFlexGrid1->mapToGlobal(QPoint(0, window.MSFlexGrid1->height())));
     addRow.show();
     settle();
     ok = save(&addRow, out + "/add-row.png") && ok;
