@@ -3,12 +3,10 @@
 #include <QProgressBar>
 #include <QPushButton>
 
-#include "ado/value_text.h"
 #include "cell_budget.h"
 #include "flexgrid/flex_grid.h"
 #include "forms/forms.h"
 #include "mainwindow/frm_view_db.h"
-#include "shared/number_text.h"
 
 void frmViewDb::cmdFirstBunch_Click() {
     // At the table's end the last bunch left rsTable at EOF.
@@ -41,12 +39,20 @@ void frmViewDb::cmdLastBunch_Click() {
 void frmViewDb::ShowBunch(long first) {
     lngBunchFirst = first;
     WriteHeadings();  // the grid's Clear took them too
-    if (!PlaceRecords(first)) return;  // the table's end: no message
+    if (!PlaceRecords(first)) {
+        // The table's end: lngRecPos counts the records placed.
+        ShowMessage(BunchShown(first, first + lngRecPos - 1));
+        return;
+    }
     lngRecPos = rsTable.Bookmark();
     rsTable.MoveLast();
     forms::SetMousePointer(this, forms::vbDefault);
     ProgressBar1->setValue(ProgressBar1->maximum());
-    ShowMessage("Records " + std::to_string(first) + " to " + std::to_string(lngRecPos - 1) + " have been displayed." +
-                "\r\n" + "Use the navigation buttons to move to the next " +
-                GeneralNumber(kCellBudget / lngFieldCount, ado::localeDecimalSeparator()));
+    ShowMessage(BunchShown(first, lngRecPos - 1));
+}
+
+// Which records the grid shows, in the same words for every bunch.
+std::string frmViewDb::BunchShown(long first, long last) {
+    return "Records " + std::to_string(first) + " to " + std::to_string(last) + " of " +
+           std::to_string(rsTable.RecordCount()) + " are shown.";
 }

@@ -21,7 +21,8 @@
 frmViewDb::frmViewDb(seams::Seams services) : seams_(services), cdOpenDB(services.files, this) {
     CreateControls();
     setWindowIcon(ProgramIcon());
-    resize(forms::ToPixels(9420), forms::ToPixels(8115));
+    // Tall enough for an opened query panel, whole, with a margin below.
+    resize(forms::ToPixels(9420), fraQuery->geometry().bottom() + 1 + forms::ToPixels(120));
     setMouseTracking(true);
     ConnectEvents();
     Form_Load();

@@ -135,6 +135,7 @@ private:
     void WriteHeadings();
     bool PlaceRecords(long first);
     void ShowBunch(long first);
+    std::string BunchShown(long first, long last);
     void cmdFirstBunch_Click();
     void cmdLastBunch_Click();
     void MSFlexGrid1_MouseUp(int button, int shift, int x, int y);

@@ -63,6 +63,17 @@ TEST_F(WindowStart, ResizingKeepsTheMinimumWidthAndStretchesTheGrid) {
     expectLayout(outer());
 }
 
+TEST_F(WindowStart, BothQueryPanelsFitWholeInTheWindowAtItsStartingSize) {
+    // On a 1280 x 800 screen, with a title bar.
+    EXPECT_LE(w->frameGeometry().width(), 1280);
+    EXPECT_LE(w->height() + 40, 800);
+    for (QFrame* panel : {w->fraQuery, w->fraSimpleQuery}) {
+        EXPECT_LT(panel->geometry().bottom(), w->height());
+        for (QWidget* control : panel->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            EXPECT_TRUE(panel->rect().contains(control->geometry())) << control->metaObject()->className();
+    }
+}
+
 TEST_F(WindowStart, RequirePasswordShowsTheLoginBoxesAndHidingKeepsTheirText) {
     QWidget* login[] = {w->lblUName, w->txtUName, w->lblPassword, w->txtPassword};
     for (QWidget* c : login) EXPECT_FALSE(c->isVisible());
