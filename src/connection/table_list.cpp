@@ -1,11 +1,13 @@
 // LoadTableList: (re)opens the connection and refills the three table
 // lists with the database's user tables.
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 
 #include "ado/error.h"
 #include "ado/value_text.h"
+#include "jet/error.h"
 #include "mainwindow/frm_view_db.h"
 #include "table_filter.h"
 
@@ -19,6 +21,14 @@ void frmViewDb::LoadTableList() {
         unselect();
         ClearGrid();
         ShowErrorBox(e);
+        // A file that needs a password: the login boxes are shown for it,
+        // and the next "Open" offers the same file.
+        auto* error = dynamic_cast<const ado::Error*>(&e);
+        if (error && error->number() == jet::kErrBadPassword && !chkPassword->isChecked()) {
+            chkPassword->setChecked(true);
+            chkPassword_Click();
+            txtPassword->setFocus();
+        }
     };
     const std::string shownConnect = strConnect;
     // After an open that failed, lngConnOpen still says 1 and the close

@@ -37,6 +37,10 @@ public:
     explicit frmViewDb(seams::Seams services);
     ~frmViewDb() override;
 
+    // Opens a database file as "Open" does once the file is chosen: the
+    // program's argument, given by the shell or the desktop.
+    void OpenFile(const std::string& path);
+
     // The controls, as the window design names them.
     QLabel* Label2 = nullptr;
     QComboBox* cboTables = nullptr;
@@ -122,6 +126,7 @@ private:
     void FillSourceTypes();
     void cmdOpen_Click();
     void SelectSource();
+    void OpenChosenSource();
     void OpenConnection();
     void LoadTableList();
 

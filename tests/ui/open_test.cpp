@@ -1,10 +1,12 @@
 // "Open": the file dialog, the table lists and their filter, and opens
 // that fail.
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTest>
 
 #include <filesystem>
 #include <fstream>
@@ -104,6 +106,27 @@ TEST_F(Open, AWrongPasswordIsReportedAndTheRightOneThenOpensSilently) {
 
     open(file, "password");
     EXPECT_EQ(boxes().size(), 1u) << "the retry after 3704 must not show a message";
+    EXPECT_EQ(items(w->cboTables), std::vector<std::string>{"Table1"});
+}
+
+TEST_F(Open, AFileGivenToTheProgramOpensAndOneThatNeedsAPasswordAsksForIt) {
+    SKIP_WITHOUT_CORPUS();
+    w->OpenFile(testdata::file("testV2003.mdb"));
+    EXPECT_TRUE(services.files.shown.empty()) << "no file dialog";
+    EXPECT_EQ(w->txtFileName->text().toStdString(), testdata::file("testV2003.mdb"));
+    EXPECT_EQ(items(w->cboTables), kTestTables);
+    EXPECT_TRUE(w->cmdQuery->isEnabled());
+
+    const std::string file = testdata::file("V2000_with-password.mdb");
+    w->OpenFile(file);
+    EXPECT_EQ(boxes(), std::vector<std::string>{"3031Not a valid password."});
+    EXPECT_TRUE(w->chkPassword->isChecked());
+    EXPECT_TRUE(w->txtPassword->isVisible());
+    EXPECT_FALSE(hourglass());
+    QTest::keyClicks(w->txtPassword, "password");
+    services.files.Choose(file);
+    click(w->cmdOpen);
+    EXPECT_EQ(boxes().size(), 1u);
     EXPECT_EQ(items(w->cboTables), std::vector<std::string>{"Table1"});
 }
 
