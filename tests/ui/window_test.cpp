@@ -88,7 +88,7 @@ TEST_F(WindowStart, RequirePasswordShowsTheLoginBoxesAndHidingKeepsTheirText) {
     EXPECT_EQ(w->txtPassword->text(), "secret");
 }
 
-TEST_F(WindowStart, AddOpensTheFlyoutAndBareBackgroundClosesIt) {
+TEST_F(WindowStart, AddOpensTheFlyoutAndItClosesOnUseFocusLossOrBareBackground) {
     click(w->cmdSave);
     ASSERT_TRUE(w->fraAddOps->isVisible());
     EXPECT_EQ(w->Command2->text(), "Row");
@@ -98,6 +98,17 @@ TEST_F(WindowStart, AddOpensTheFlyoutAndBareBackgroundClosesIt) {
     QTest::mouseMove(w.get(), w->fraAddOps->geometry().center());
     EXPECT_TRUE(w->fraAddOps->isVisible());
     QTest::mouseMove(w.get(), QPoint(5, 5));
+    EXPECT_FALSE(w->fraAddOps->isVisible());
+
+    // Using one of its buttons closes it, and so does the focus leaving it.
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    click(w->cmdSave);
+    click(w->Command2);  // no table shown: nothing to add a row to
+    EXPECT_FALSE(w->fraAddOps->isVisible());
+    click(w->cmdSave);
+    ASSERT_TRUE(w->fraAddOps->isVisible());
+    click(w->chkPassword);
     EXPECT_FALSE(w->fraAddOps->isVisible());
 }
 
