@@ -11,6 +11,7 @@
 void frmViewDb::cmdFirstBunch_Click() {
     // At the table's end the last bunch left rsTable at EOF.
     if (rsTable.State() != ado::adStateOpen || rsTable.Eof()) return;
+    forms::SetMousePointer(this, forms::vbHourglass);
     try {
         MSFlexGrid1->Clear();
         const long first = lngRecPos;  // the first record not shown
@@ -20,10 +21,12 @@ void frmViewDb::cmdFirstBunch_Click() {
     } catch (const std::exception& e) {
         ShowErrorBox(e);
     }
+    forms::SetMousePointer(this, forms::vbDefault);
 }
 
 void frmViewDb::cmdLastBunch_Click() {
     if (rsTable.State() != ado::adStateOpen || lngBunchFirst <= 1) return;
+    forms::SetMousePointer(this, forms::vbHourglass);
     try {
         MSFlexGrid1->Clear();
         const long first = std::max(1L, lngBunchFirst - RecordsPerBunch(lngFieldCount));
@@ -33,6 +36,7 @@ void frmViewDb::cmdLastBunch_Click() {
     } catch (const std::exception& e) {
         ShowErrorBox(e);
     }
+    forms::SetMousePointer(this, forms::vbDefault);
 }
 
 // Places the bunch that starts at record number `first`, the current one.

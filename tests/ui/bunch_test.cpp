@@ -64,6 +64,20 @@ TEST_F(Budget, TenFieldsAnd33000RecordsLeaveTheLastForTheNextBunch) {
     EXPECT_EQ(boxes(), std::vector<std::string>{});
 }
 
+TEST_F(Budget, TheHourglassShowsWhileEveryBunchIsPlaced) {
+    long readsWithoutHourglass = 0;
+    serve({Table("T", TextFields(10), 40000, [&](long row, size_t f) {
+        if (!hourglass()) ++readsWithoutHourglass;
+        return ado::Value("r" + std::to_string(row + 1) + "c" + std::to_string(f + 1));
+    })});
+    pick(w->cboTables, "T");
+    click(w->cmdFirstBunch);  // to the table's end
+    click(w->cmdLastBunch);
+    EXPECT_EQ(cell(1, 1), "r1c1");
+    EXPECT_EQ(readsWithoutHourglass, 0);
+    EXPECT_FALSE(hourglass()) << "and it goes once they are shown";
+}
+
 TEST_F(Budget, SevenFieldsAnd47142RecordsKeepTheBudgetArithmetic) {
     serve({Table("T", TextFields(7), 47142)});
     pick(w->cboTables, "T");
