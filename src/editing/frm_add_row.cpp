@@ -1,8 +1,12 @@
 #include "frm_add_row.h"
 
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
+
+#include <algorithm>
 
 #include "cell_editor.h"
 #include "flexgrid/flex_grid.h"
@@ -52,6 +56,9 @@ void frmAddRow::Form_Load(QPoint place) {
     basGlobal::blnCancelled = true;
     MSFlexGrid1->SetCols(basGlobal::lngColumnCount);
     for (int k = 1; k < basGlobal::lngColumnCount; ++k) MSFlexGrid1->SetTextMatrix(0, k, basGlobal::strColumnHeaders[k]);
+    // Below the main grid, unless that runs off the screen's bottom.
+    if (const QScreen* screen = QGuiApplication::screenAt(place))
+        place.setY(std::min(place.y(), screen->availableGeometry().bottom() - height()));
     move(place);
 }
 

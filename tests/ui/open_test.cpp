@@ -23,6 +23,16 @@ using Open = WindowTest;
 
 const std::vector<std::string> kTestTables = {"Table1", "Table2", "Table3", "Table4"};
 
+// After an open that failed, or of another file, nothing of the database
+// before stays on view.
+void expectNothingShown(const frmViewDb& w) {
+    EXPECT_EQ(w.MSFlexGrid1->Rows(), 1);
+    EXPECT_EQ(w.MSFlexGrid1->Cols(), 1) << "no headings of the table before";
+    EXPECT_EQ(w.txtTotalRec->text(), "");
+    EXPECT_EQ(w.txtMessages->toPlainText(), "");
+    EXPECT_FALSE(w.cmdFirstBunch->isEnabled());
+}
+
 TEST_F(Open, ListsTheUserTablesInAllThreeListsWithNothingSelected) {
     SKIP_WITHOUT_CORPUS();
     open(testdata::file("testV2003.mdb"));
@@ -61,14 +71,20 @@ TEST_F(Open, TheTableFilterComparesPrefixesWithoutRegardToCase) {
 TEST_F(Open, OpeningAgainReplacesTheListsAndCancellingReopensTheSameFile) {
     SKIP_WITHOUT_CORPUS();
     open(testdata::file("testV2003.mdb"));
+    pick(w->cboTables, "Table1");
     open(testdata::file("testV2003.mdb"));
     EXPECT_EQ(items(w->cboTables), kTestTables);
+    EXPECT_EQ(cell(0, 1), "A") << "the same file: its table stays on view";
     services.files.Cancel();
     click(w->cmdOpen);
     EXPECT_EQ(w->txtFileName->text().toStdString(), testdata::file("testV2003.mdb"));
     EXPECT_EQ(items(w->cboTables), kTestTables);
     EXPECT_EQ(items(w->cboSQuery2), kTestTables);
     EXPECT_EQ(boxes(), std::vector<std::string>{});
+    // Another file: a table of the file before would take its edits there.
+    open(testdata::file("bigIndexTestV2007.accdb"));
+    EXPECT_EQ(boxes(), std::vector<std::string>{});
+    expectNothingShown(*w);
 }
 
 TEST_F(Open, CancellingTheFirstOpenLeavesEverythingClosed) {
@@ -82,15 +98,6 @@ TEST_F(Open, CancellingTheFirstOpenLeavesEverythingClosed) {
     EXPECT_FALSE(w->cmdQuery->isEnabled());
     EXPECT_EQ(boxes(), std::vector<std::string>{});
     EXPECT_FALSE(hourglass());
-}
-
-// After an open that failed, nothing of the database before stays on view.
-void expectNothingShown(const frmViewDb& w) {
-    EXPECT_EQ(w.MSFlexGrid1->Rows(), 1);
-    EXPECT_EQ(w.MSFlexGrid1->Cols(), 1) << "no headings of the table before";
-    EXPECT_EQ(w.txtTotalRec->text(), "");
-    EXPECT_EQ(w.txtMessages->toPlainText(), "");
-    EXPECT_FALSE(w.cmdFirstBunch->isEnabled());
 }
 
 TEST_F(Open, AWrongPasswordIsReportedAndTheRightOneThenOpensSilently) {
