@@ -1,14 +1,19 @@
-// The main window on the largest corpus table, offscreen, in one run:
-// opening the file and listing its tables, then loading the first bunch of
-// BigTable into the grid; beside mdb-tables and mdb-export of the same.
+// The main window on the largest corpus table, in one run: opening the
+// file and listing its tables, then loading the first bunch of BigTable
+// into the grid and paging on with ">>", each timed from the user's event
+// to the end of the grid's first paint after it; beside mdb-tables and
+// mdb-export of the same. Offscreen, unless QT_QPA_PLATFORM names another
+// platform (xcb under xvfb-run shows what a person at a display waits).
 // Not a test: it prints figures.
 //
 //   bench_window [CORPUS_DIR]     (default: ../shared/testdata beside the repo)
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
+#include <QMouseEvent>
 #include <QPushButton>
 
 #include <algorithm>
@@ -32,6 +37,40 @@ double seconds(const std::function<void()>& work) {
 }
 
 
+// Notes each paint of one widget.
+class PaintWatch : public QObject {
+public:
+    explicit PaintWatch(QWidget* widget) { widget->installEventFilter(this); }
+    bool painted = false;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) painted = true;
+        return false;
+    }
+};
+
+// Seconds from `event` (a user's event, handled at once) to the end of the
+// first paint of `grid` after it.
+double toFirstPaint(flexgrid::FlexGrid* grid, const std::function<void()>& event) {
+    PaintWatch watch(grid->viewport());
+    auto start = std::chrono::steady_clock::now();
+    event();
+    while (!watch.painted && std::chrono::steady_clock::now() - start < std::chrono::seconds(10))
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// A left click at `at` in `widget`, as the display server delivers it.
+void click(QWidget* widget, QPointF at = QPointF(5, 5)) {
+    QMouseEvent down(QEvent::MouseButtonPress, at, widget->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(widget, &down);
+    QMouseEvent up(QEvent::MouseButtonRelease, at, widget->mapToGlobal(at), Qt::LeftButton, Qt::NoButton,
+                   Qt::NoModifier);
+    QApplication::sendEvent(widget, &up);
+}
+
 long peakKb() {
     struct rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
@@ -41,7 +80,7 @@ long peakKb() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     std::string corpus = argc > 1 ? argv[1] : std::string(PELLINORDB_TESTDATA);
     std::string big = corpus + "/large/big100k.mdb";
     if (access(big.c_str(), R_OK) != 0) {
@@ -66,11 +105,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "bench_window: %s did not open\n", big.c_str());
         return 1;
     }
-    double bunch = seconds([&] {
-        window.cboTables->setCurrentIndex(table);
-        emit window.cboTables->activated(table);
-        QApplication::processEvents();  // the grid hears of its new cells
-    });
+    // The table list opened, then the click on the table's name in it.
+    window.cboTables->showPopup();
+    QApplication::processEvents();
+    QAbstractItemView* list = window.cboTables->view();
+    const QPointF item = list->visualRect(list->model()->index(table, 0)).center();
+    double bunch = toFirstPaint(window.MSFlexGrid1, [&] { click(list->viewport(), item); });
+    double next = toFirstPaint(window.MSFlexGrid1, [&] { click(window.cmdFirstBunch); });
     double paint = seconds([&] { window.MSFlexGrid1->grab(); });
     long cells = long(window.MSFlexGrid1->Rows() - 1) * (window.MSFlexGrid1->Cols() - 1);
     long peak = peakKb();
@@ -81,11 +122,12 @@ int main(int argc, char** argv) {
     std::printf("big100k.mdb, BigTable: %d fields, first bunch of %ld cells\n", window.MSFlexGrid1->Cols() - 1, cells);
     std::printf("  open and list tables   %7.3f s   (mdb-tables  %7.3f s, ratio %.2f)\n", listing, peer_listing,
                 peer_listing / listing);
-    std::printf("  first bunch into grid  %7.3f s   (mdb-export  %7.3f s of the whole table, ratio %.2f)\n", bunch,
+    std::printf("  pick to painted grid   %7.3f s   (mdb-export  %7.3f s of the whole table, ratio %.2f)\n", bunch,
                 peer_export, peer_export / bunch);
+    std::printf("  \">>\" to painted grid   %7.3f s\n", next);
     std::printf("  one paint of the grid  %7.3f s\n", paint);
     std::printf("  peak resident memory   %7ld KB   (%ld KB before opening)\n", peak, before);
-    std::printf("  goal: bunch under 0.250 s, under 150 MB resident: %s\n",
-                bunch < 0.25 && peak < 150 * 1024 ? "met" : "NOT met");
+    std::printf("  goal: both bunches painted under 0.250 s, under 150 MB resident: %s\n",
+                bunch < 0.25 && next < 0.25 && peak < 150 * 1024 ? "met" : "NOT met");
     return 0;
 }

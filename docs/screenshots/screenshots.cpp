@@ -1,5 +1,6 @@
-// Takes the README's pictures: the main window with a table loaded, the
-// About dialog, the Add Row and Edit Columns dialogs over that table, the
+// Takes the README's pictures: the main window with a table loaded, a
+// refused edit in the message area, the About dialog, the Add Row dialog
+// below the grid and the Edit Columns dialog over that table, the
 // two query panels and the Table Fields dialog; given a server, also the
 // SQL Server Selector after Connect and a server table in the main window.
 // Run under a display (scripts/screenshots uses Xvfb).
@@ -9,10 +10,14 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QThread>
 #include <QTimer>
 
 #include <cstdio>
@@ -30,8 +35,15 @@
 
 namespace {
 
+// A window shown or hidden reaches the screen only after a few rounds
+// with the display server.
 void settle() {
-    for (int i = 0; i < 20; ++i) QApplication::processEvents();
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < 300) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
 }
 
 bool savePixmap(const QPixmap& picture, const QString& file) {
@@ -41,6 +53,19 @@ bool savePixmap(const QPixmap& picture, const QString& file) {
 }
 
 bool save(QWidget* w, const QString& file) { return savePixmap(w->grab(), file); }
+
+// The window with what lies on the screen over it (a dialog, a list).
+bool saveScreen(QWidget* window, QRect area, const QString& file) {
+    return savePixmap(window->screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height()), file);
+}
+
+// A key pressed and released in `box`, as typed.
+void key(QWidget* box, Qt::Key code, const QString& text = {}) {
+    QKeyEvent press(QEvent::KeyPress, code, Qt::NoModifier, text);
+    QApplication::sendEvent(box, &press);
+    QKeyEvent release(QEvent::KeyRelease, code, Qt::NoModifier, text);
+    QApplication::sendEvent(box, &release);
+}
 
 // The panels open on a mouse press, as a person opens them.
 void pressMouse(QWidget* button) {
@@ -83,8 +108,7 @@ bool takeServer(seams::ScriptedSeams& scripted, seams::QtSeams& desktop, char** 
         settle();
         QRect area = selector->frameGeometry();
         if (QWidget* list = selector->cboDb->view()->window(); list->isVisible()) area |= list->frameGeometry();
-        QPixmap picture = selector->screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height());
-        ok = selector->cboDb->count() > 0 && savePixmap(picture, out + "/sql-server.png");
+        ok = selector->cboDb->count() > 0 && saveScreen(selector, area, out + "/sql-server.png");
         selector->cboDb->hidePopup();
         selector->cboDb->setCurrentIndex(0);
         selector->cmdOK->click();
@@ -129,21 +153,40 @@ int main(int argc, char** argv) {
     settle();
     bool ok = save(&window, out + "/main-window.png");
 
+    // Letters typed into a number field, then Right: the save is refused,
+    // the value put back, and the message area says why.
+    window.activateWindow();
+    window.MSFlexGrid1->SetCol(4);
+    window.MSFlexGrid1->SetRow(3);
+    settle();
+    for (QChar c : QStringLiteral("abc")) key(window.ctlTextList1, Qt::Key_A, QString(c));
+    key(window.ctlTextList1, Qt::Key_Right);
+    settle();
+    const int top = window.MSFlexGrid1->geometry().bottom() - 60;
+    ok = savePixmap(window.grab(QRect(0, top, window.width(), window.txtFileName->geometry().bottom() + 8 - top)),
+                    out + "/message-area.png") &&
+         window.txtMessages->toPlainText().contains(QStringLiteral("not saved")) && ok;
+
     frmAbout about(&window);
     about.show();
     settle();
     ok = save(&about, out + "/about.png") && ok;
     about.hide();
+    settle();
 
     basGlobal::lngColumnCount = window.MSFlexGrid1->Cols();
-    frmAddRow addRow(&window);
-    addRow.show();
-    settle();
-    ok = save(&addRow, out + "/add-row.png") && ok;
-    addRow.hide();
-
     for (int i = 0; i < window.MSFlexGrid1->Cols(); ++i)
         basGlobal::strColumnHeaders[i] = window.MSFlexGrid1->TextMatrix(0, i);
+    frmAddRow addRow(&window, window.MSFlexGrid1->mapToGlobal(QPoint(0, window.MSFlexGrid1->height())));
+    addRow.MSFlexGrid1->SetTextMatrix(1, 2, "Ada Byron");
+    addRow.MSFlexGrid1->SetTextMatrix(1, 3, "London");
+    addRow.show();
+    settle();
+    // With the window, so the picture shows both grids' field names.
+    ok = saveScreen(&window, window.frameGeometry() | addRow.frameGeometry(), out + "/add-row.png") && ok;
+    addRow.hide();
+
+
     frmEditColumns editColumns(&window);
     editColumns.show();
     settle();

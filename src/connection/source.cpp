@@ -19,6 +19,15 @@ void frmViewDb::FillSourceTypes() {
 
 void frmViewDb::cmdOpen_Click() {
     SelectSource();
+    OpenChosenSource();
+}
+
+void frmViewDb::OpenFile(const std::string& path) {
+    cdOpenDB.FileName = path;
+    OpenChosenSource();
+}
+
+void frmViewDb::OpenChosenSource() {
     forms::SetMousePointer(this, forms::vbHourglass);
     LoadTableList();
     forms::SetMousePointer(this, forms::vbArrow);

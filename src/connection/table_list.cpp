@@ -1,11 +1,13 @@
 // LoadTableList: (re)opens the connection and refills the three table
 // lists with the database's user tables.
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 
 #include "ado/error.h"
 #include "ado/value_text.h"
+#include "jet/error.h"
 #include "mainwindow/frm_view_db.h"
 #include "table_filter.h"
 
@@ -13,6 +15,22 @@ void frmViewDb::LoadTableList() {
     auto unselect = [this] {
         for (QComboBox* list : {cboTables, cboQuery3, cboSQuery2}) list->setCurrentIndex(-1);
     };
+    // The grid shows a table of the open database or nothing: after a
+    // failed open, or once another database is open, it is emptied.
+    auto failed = [&](const std::exception& e) {
+        unselect();
+        ClearGrid();
+        ShowErrorBox(e);
+        // A file that needs a password: the login boxes are shown for it,
+        // and the next "Open" offers the same file.
+        auto* error = dynamic_cast<const ado::Error*>(&e);
+        if (error && error->number() == jet::kErrBadPassword && !chkPassword->isChecked()) {
+            chkPassword->setChecked(true);
+            chkPassword_Click();
+            txtPassword->setFocus();
+        }
+    };
+    const std::string shownConnect = strConnect;
     // After an open that failed, lngConnOpen still says 1 and the close
     // raises 3704: the work then resumes at the reopen point, once.
     bool reopen = false;
@@ -35,6 +53,7 @@ void frmViewDb::LoadTableList() {
             }
             lngConnOpen = 1;
             OpenConnection();
+            if (strConnect != shownConnect) ClearGrid();
 
             rsSchema = cnDb.OpenSchema(ado::adSchemaTables, {ado::Value(), ado::Value(), ado::Value(), std::string("TABLE")});
             while (!rsSchema->Eof()) {
@@ -54,12 +73,10 @@ void frmViewDb::LoadTableList() {
                 reopen = true;
                 continue;
             }
-            unselect();
-            ShowErrorBox(e);
+            failed(e);
             return;
         } catch (const std::exception& e) {
-            unselect();
-            ShowErrorBox(e);
+            failed(e);
             return;
         }
     }

@@ -1,8 +1,12 @@
 #include "frm_add_row.h"
 
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
+
+#include <algorithm>
 
 #include "cell_editor.h"
 #include "flexgrid/flex_grid.h"
@@ -10,7 +14,7 @@
 #include "forms/twips.h"
 #include "shared/bas_global.h"
 
-frmAddRow::frmAddRow(QWidget* owner)
+frmAddRow::frmAddRow(QWidget* owner, QPoint place)
     : QDialog(owner, Qt::Dialog | Qt::FramelessWindowHint) {
     setWindowTitle(QStringLiteral("Enter the new values"));
     setFont(forms::ProgramFont());
@@ -44,14 +48,18 @@ frmAddRow::frmAddRow(QWidget* owner)
         [this] { ctlTextList1_LostFocus(); });
     connect(cmdOK, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
     connect(cmdCancel, &QPushButton::clicked, this, [this] { cmdCancel_Click(); });
-    Form_Load(owner);
+    Form_Load(place);
 }
 
-void frmAddRow::Form_Load(QWidget* owner) {
+void frmAddRow::Form_Load(QPoint place) {
     // Until "Add" stores the values, the dialog stands cancelled.
     basGlobal::blnCancelled = true;
     MSFlexGrid1->SetCols(basGlobal::lngColumnCount);
-    if (owner) move(owner->pos());
+    for (int k = 1; k < basGlobal::lngColumnCount; ++k) MSFlexGrid1->SetTextMatrix(0, k, basGlobal::strColumnHeaders[k]);
+    // Below the main grid, unless that runs off the screen's bottom.
+    if (const QScreen* screen = QGuiApplication::screenAt(place))
+        place.setY(std::min(place.y(), screen->availableGeometry().bottom() - height()));
+    move(place);
 }
 
 void frmAddRow::cmdOK_Click() {

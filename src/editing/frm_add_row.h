@@ -1,9 +1,11 @@
-// frmAddRow: the one-row grid where the values of a new record are typed.
-// It reads the column count from basGlobal and hands the values back
-// there; any close but "Add" counts as "Cancel".
+// frmAddRow: the one-row grid where the values of a new record are typed,
+// under the field names. It reads the column count and the headings from
+// basGlobal and hands the values back there; any close but "Add" counts
+// as "Cancel".
 #pragma once
 
 #include <QDialog>
+#include <QPoint>
 
 class QLabel;
 class QLineEdit;
@@ -16,7 +18,8 @@ class FlexGrid;
 class frmAddRow : public QDialog {
     Q_OBJECT
 public:
-    explicit frmAddRow(QWidget* owner);
+    // Opens with its top-left corner at `place`, in screen coordinates.
+    frmAddRow(QWidget* owner, QPoint place);
 
     flexgrid::FlexGrid* MSFlexGrid1 = nullptr;
     QLineEdit* ctlTextList1 = nullptr;
@@ -28,7 +31,7 @@ public:
     void reject() override;
 
 private:
-    void Form_Load(QWidget* owner);
+    void Form_Load(QPoint place);
     void cmdOK_Click();
     void cmdCancel_Click();
     void MSFlexGrid1_EnterCell();

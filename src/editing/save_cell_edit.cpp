@@ -1,12 +1,13 @@
 // SaveCellEdit: stores the editor's text into the record the grid's current
 // row shows, through a recordset of its own that lives for this one write.
 //
-// The record is found by the identity the grid load kept for the row, never
-// by counting rows: in a later bunch, after an added row or under a query
-// result, counting reaches some other record. Whatever is not saved is put
+// The table is the one the grid load recorded, never the table list's text:
+// a statement run reloads the lists and leaves them blank while the grid
+// still shows its table. The record is found by the identity the grid load
+// kept for the row, never by counting rows: in a later bunch, after an added
+// row or under a query result, counting reaches some other record. Whatever is not saved is put
 // back in the cell and said in the message area; a message box here would
 // take the focus and start another save.
-#include <QComboBox>
 #include <QLineEdit>
 
 #include "ado/error.h"
@@ -16,8 +17,6 @@
 #include "shared/table_source.h"
 
 void frmViewDb::SaveCellEdit() {
-    const std::string table = cboTables->currentText().toStdString();
-    if (table.empty()) return;
     if (strOldCellText == kPictureMarker) return;
     // Against the text the table holds, not the grid's: after Enter, Home
     // or End the grid already shows the typing, and a change test against
@@ -25,6 +24,7 @@ void frmViewDb::SaveCellEdit() {
     if (strNewCellText == strStoredCellText) return;
 
     const int Row = MSFlexGrid1->Row(), Col = MSFlexGrid1->Col();
+    const std::string& table = strTable;
     const std::string source = basGlobal::TableSource(table);
     const std::string heading = MSFlexGrid1->TextMatrix(0, Col);
     const std::string cell = "Row " + std::to_string(Row) + ", column " +
@@ -36,7 +36,11 @@ void frmViewDb::SaveCellEdit() {
             if (c == '\r' || c == '\n') c = ' ';
         ShowMessage(cell + " was not saved: " + why);
     };
-    if (strGridSource != source || Row < 1 || size_t(Row) >= lngRowKeys.size()) {
+    if (strGridSource.empty() || strGridSource != source) {
+        notSaved("the grid shows no table, only a query's rows.");
+        return;
+    }
+    if (Row < 1 || size_t(Row) >= lngRowKeys.size()) {
         notSaved("the grid row shows no record of the table " + table + ".");
         return;
     }

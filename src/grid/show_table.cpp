@@ -18,7 +18,6 @@
 #include "mainwindow/frm_view_db.h"
 #include "queries/row_query.h"
 #include "shared/bas_global.h"
-#include "shared/number_text.h"
 #include "shared/table_source.h"
 
 namespace {
@@ -36,18 +35,32 @@ void frmViewDb::cboTables_Click() {
         ShowTable();
     } catch (const std::exception& e) {
         // Nothing half-loaded stays behind: the grid is empty and usable.
-        if (rsTable.State() == ado::adStateOpen) rsTable.Close();
-        lngRecPos = 0;
-        MSFlexGrid1->Clear();
-        MSFlexGrid1->SetRows(1);
-        txtTotalRec->clear();
+        ClearGrid();
         ShowErrorBox(e);
     }
     forms::SetMousePointer(this, forms::vbArrow);
 }
 
+void frmViewDb::ClearGrid() {
+    if (rsTable.State() == ado::adStateOpen) rsTable.Close();
+    lngRecPos = 0;
+    lngBunchFirst = 0;
+    strGridSource.clear();
+    lngRowKeys.assign(1, 0);
+    MSFlexGrid1->Clear();
+    MSFlexGrid1->SetRows(1);
+    MSFlexGrid1->SetCols(1);
+    txtTotalRec->clear();
+    ShowMessage("");
+    cmdFirstBunch->setEnabled(false);
+    cmdLastBunch->setEnabled(false);
+}
+
+// The box wraps and scrolls; its tool tip holds the whole text as well.
 void frmViewDb::ShowMessage(const std::string& text) {
-    txtMessages->setPlainText(QString::fromStdString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    const QString shown = QString::fromStdString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    txtMessages->setPlainText(shown);
+    txtMessages->setToolTip(shown);
 }
 
 void frmViewDb::WriteHeadings() {
@@ -110,9 +123,7 @@ void frmViewDb::ShowTable() {
             cmdLastBunch->setToolTip(QStringLiteral("Previous %1 Records").arg(lngRecPos));
             forms::SetMousePointer(this, forms::vbDefault);
             ProgressBar1->setValue(ProgressBar1->maximum());
-            std::string X = GeneralNumber(kCellBudget / F, ado::localeDecimalSeparator());
-            ShowMessage("The first " + X + " lines have been displayed." + "\r\n" +
-                        "Use the navigation buttons to move to the next " + X +
+            ShowMessage(BunchShown(1, lngRecPos - 1) +
                         (F > basGlobal::strColumnTypes.UBound ? "\r\n" + tooManyFields(F) : ""));
             return;
         }

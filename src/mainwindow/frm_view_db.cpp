@@ -1,6 +1,7 @@
 #include "frm_view_db.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
@@ -21,7 +22,8 @@
 frmViewDb::frmViewDb(seams::Seams services) : seams_(services), cdOpenDB(services.files, this) {
     CreateControls();
     setWindowIcon(ProgramIcon());
-    resize(forms::ToPixels(9420), forms::ToPixels(8115));
+    // Tall enough for an opened query panel, whole, with a margin below.
+    resize(forms::ToPixels(9420), fraQuery->geometry().bottom() + 1 + forms::ToPixels(120));
     setMouseTracking(true);
     ConnectEvents();
     Form_Load();
@@ -43,8 +45,20 @@ void frmViewDb::ConnectEvents() {
     connect(MSFlexGrid1, &flexgrid::FlexGrid::MouseMove, this,
             [this](int button, int shift, int x, int y) { MSFlexGrid1_MouseMove(button, shift, x, y); });
     connect(mnuGridCopy, &QAction::triggered, this, [this] { mnuGridCopy_Click(); });
-    connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
-    connect(Command3, &QPushButton::clicked, this, [this] { Command3_Click(); });
+    // The Add flyout closes once one of its buttons is used, and once the
+    // focus goes anywhere but to it or to "Add" (a dialog of its buttons
+    // takes it first, so the focus is not moved out from under the dialog).
+    connect(Command2, &QPushButton::clicked, this, [this] {
+        Command2_Click();
+        fraAddOps->setVisible(false);
+    });
+    connect(Command3, &QPushButton::clicked, this, [this] {
+        Command3_Click();
+        fraAddOps->setVisible(false);
+    });
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        if (fraAddOps->isVisible() && now != cmdSave && !fraAddOps->isAncestorOf(now)) fraAddOps->setVisible(false);
+    });
     ConnectCellEditor();
     ConnectQueryPanels();
 }

@@ -37,6 +37,10 @@ public:
     explicit frmViewDb(seams::Seams services);
     ~frmViewDb() override;
 
+    // Opens a database file as "Open" does once the file is chosen: the
+    // program's argument, given by the shell or the desktop.
+    void OpenFile(const std::string& path);
+
     // The controls, as the window design names them.
     QLabel* Label2 = nullptr;
     QComboBox* cboTables = nullptr;
@@ -122,16 +126,21 @@ private:
     void FillSourceTypes();
     void cmdOpen_Click();
     void SelectSource();
+    void OpenChosenSource();
     void OpenConnection();
     void LoadTableList();
 
     // Table grid (grid/).
     void cboTables_Click();
     void ShowTable();
+    // Empties the grid and what describes it, so nothing shown belongs to
+    // a database that is no longer open.
+    void ClearGrid();
     void ShowMessage(const std::string& text);
     void WriteHeadings();
     bool PlaceRecords(long first);
     void ShowBunch(long first);
+    std::string BunchShown(long first, long last);
     void cmdFirstBunch_Click();
     void cmdLastBunch_Click();
     void MSFlexGrid1_MouseUp(int button, int shift, int x, int y);

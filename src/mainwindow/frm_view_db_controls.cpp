@@ -69,13 +69,18 @@ QFrame* frame(QWidget* parent, int left, int top, int width, int height) {
 
 }  // namespace
 
+// The message area is three lines high, so a refused save's reason is read
+// whole; everything below it sits this much lower than in the design.
+constexpr int kMessagesHeight = 735;
+constexpr int kBelowMessages = kMessagesHeight - 375;
+
 void frmViewDb::CreateControls() {
     setWindowTitle(QStringLiteral("PellinorDB"));
     forms::SetBackColor(this, kWhite);
     setFont(forms::ProgramFont());
 
     hitWeb = seams_.web.Create(this);
-    forms::Place(hitWeb, 0, 6600, 9735, 1335);
+    forms::Place(hitWeb, 0, 6600 + kBelowMessages, 9735, 1335);
 
     Label2 = label(this, "Table List", 360, 240, 2415, 255);
     forms::SetForeColor(Label2, QColor(0x00, 0x00, 0xC0));
@@ -106,10 +111,10 @@ void frmViewDb::CreateControls() {
     ctlTextList1->hide();
 
     Label4 = label(this, "Database messages:", 360, 4680, 2055, 375);
-    txtMessages = add<QPlainTextEdit>(this, "", 2400, 4680, 4335, 375);
+    txtMessages = add<QPlainTextEdit>(this, "", 2400, 4680, 4335, kMessagesHeight);
     forms::SetBackColor(txtMessages, kWhite);
-    txtMessages->setLineWrapMode(QPlainTextEdit::NoWrap);
-    txtMessages->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    txtMessages->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    txtMessages->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     txtMessages->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     txtMessages->document()->setDocumentMargin(2);
     Label9 = label(this, "Navigation", 6840, 4680, 1215, 375);
@@ -119,27 +124,27 @@ void frmViewDb::CreateControls() {
     cmdFirstBunch = add<QPushButton>(this, ">>", 8520, 4680, 495, 375, 9.75);
     cmdFirstBunch->setEnabled(false);
 
-    Label3 = label(this, "Location", 360, 5160, 1095, 375);
-    txtFileName = textBox(this, 1440, 5160, 5415, 375, 9.75, QColor(0x00, 0x00, 0x80));
-    cmdOpen = add<QPushButton>(this, "Open", 6960, 5160, 855, 375, 12, true);
-    cmdSave = add<QPushButton>(this, "Add", 7800, 5160, 1095, 375, 12, true);
+    Label3 = label(this, "Location", 360, 5160 + kBelowMessages, 1095, 375);
+    txtFileName = textBox(this, 1440, 5160 + kBelowMessages, 5415, 375, 9.75, QColor(0x00, 0x00, 0x80));
+    cmdOpen = add<QPushButton>(this, "Open", 6960, 5160 + kBelowMessages, 855, 375, 12, true);
+    cmdSave = add<QPushButton>(this, "Add", 7800, 5160 + kBelowMessages, 1095, 375, 12, true);
 
-    ProgressBar1 = add<QProgressBar>(this, "", 360, 5520, 8895, 375);
+    ProgressBar1 = add<QProgressBar>(this, "", 360, 5520 + kBelowMessages, 8895, 375);
     ProgressBar1->setTextVisible(false);
-    cmdSimplQuery = add<QPushButton>(this, "SIMPLE QUERY", 360, 5880, 1335, 495, 8.25, true);
+    cmdSimplQuery = add<QPushButton>(this, "SIMPLE QUERY", 360, 5880 + kBelowMessages, 1335, 495, 8.25, true);
     cmdSimplQuery->setEnabled(false);
-    cmdQuery = add<QPushButton>(this, "ADVANCED\nQUERY", 1680, 5880, 1335, 495, 8.25, true);
+    cmdQuery = add<QPushButton>(this, "ADVANCED\nQUERY", 1680, 5880 + kBelowMessages, 1335, 495, 8.25, true);
     cmdQuery->setEnabled(false);
-    Label10 = label(this, "Type -currently ony MS Access is supported", 3480, 5880, 4095, 375);
+    Label10 = label(this, "Type -currently ony MS Access is supported", 3480, 5880 + kBelowMessages, 4095, 375);
     forms::SetFont(Label10, 9.75);
     forms::SetForeColor(Label10, QColor(0x00, 0x00, 0xFF));
     forms::SetBackColor(Label10, kWhite);
-    cboType = comboBox(this, 4200, 5880, 3615, 360);
+    cboType = comboBox(this, 4200, 5880 + kBelowMessages, 3615, 360);
     cboType->hide();
-    Command1 = add<QPushButton>(this, "About", 7800, 5880, 1455, 375, 12);
+    Command1 = add<QPushButton>(this, "About", 7800, 5880 + kBelowMessages, 1455, 375, 12);
 
     // The flyout opens over the progress bar and the About button.
-    fraAddOps = frame(this, 7800, 5520, 1095, 615);
+    fraAddOps = frame(this, 7800, 5520 + kBelowMessages, 1095, 615);
     forms::SetBackColor(fraAddOps, kWhite);
     fraAddOps->setFrameShape(QFrame::NoFrame);
     Command2 = add<QPushButton>(fraAddOps, "Row", 0, 120, 1095, 255);
@@ -147,7 +152,7 @@ void frmViewDb::CreateControls() {
 
     // The query panels cover the web pane when shown.
     const QColor paleYellow(0xFF, 0xFF, 0xC0);
-    fraQuery = frame(this, 360, 6480, 9135, 1695);
+    fraQuery = frame(this, 360, 6480 + kBelowMessages, 9135, 1695);
     forms::SetFont(fraQuery, 9.75);
     Label5 = label(fraQuery, "Expressions", 120, 240, 2175, 255);
     cboQuery1 = comboBox(fraQuery, 120, 600, 2175, 420, 12);
@@ -160,7 +165,7 @@ void frmViewDb::CreateControls() {
     cmdRunQuery = add<QPushButton>(fraQuery, "Run", 7200, 1080, 1335, 375, 12);
     forms::SetBackColor(cmdRunQuery, paleYellow);
 
-    fraSimpleQuery = frame(this, 360, 6480, 9015, 1695);
+    fraSimpleQuery = frame(this, 360, 6480 + kBelowMessages, 9015, 1695);
     Label8 = label(fraSimpleQuery, "Action", 240, 240, 2175, 375);
     cboSQuery1 = comboBox(fraSimpleQuery, 240, 600, 2175, 420, 12);
     lblTableName = label(fraSimpleQuery, "Table Name", 2760, 240, 1815, 255);

@@ -1,5 +1,8 @@
-// pellinordb: starting the program shows frmViewDb; closing it ends it.
+// pellinordb [FILE]: starting the program shows frmViewDb, with FILE open
+// when one is given; closing the window ends the program.
 #include <QApplication>
+#include <QFileInfo>
+#include <QTimer>
 
 #include "frm_view_db.h"
 #include "seams/seams.h"
@@ -11,5 +14,11 @@ int main(int argc, char** argv) {
     seams::QtSeams desktop;
     frmViewDb window(desktop.seams());
     window.show();
+    const QStringList arguments = QApplication::arguments();
+    if (arguments.size() > 1) {
+        // Once the window is on screen, so a message box has it to stand on.
+        const std::string path = QFileInfo(arguments.at(1)).absoluteFilePath().toStdString();
+        QTimer::singleShot(0, &window, [&window, path] { window.OpenFile(path); });
+    }
     return app.exec();
 }

@@ -29,6 +29,9 @@ protected:
             flexgrid::FlexGrid* g = dialog->MSFlexGrid1;
             EXPECT_EQ(g->Rows(), 2);
             EXPECT_EQ(g->Cols(), w->MSFlexGrid1->Cols());
+            for (int c = 1; c < g->Cols(); ++c) EXPECT_EQ(g->TextMatrix(0, c), cell(0, c)) << "heading " << c;
+            const QRect mainGrid(w->MSFlexGrid1->mapToGlobal(QPoint(0, 0)), w->MSFlexGrid1->size());
+            EXPECT_FALSE(dialog->frameGeometry().intersects(mainGrid)) << "the dialog hides the grid's headings";
             if (!values.empty()) {
                 clickGridCell(g, 1, 1);
                 EXPECT_TRUE(dialog->ctlTextList1->hasFocus())
@@ -78,6 +81,23 @@ TEST_F(AddRow, TextAndNumbersAreInsertedAndShownInTheNewLastRow) {
     w.reset();
     const std::string csv = exported("jobDB1");
     EXPECT_NE(csv.find("7,1200,2.5,\"Quay\",\"12\",\"new\""), std::string::npos) << csv;
+}
+
+TEST_F(AddRow, TheNumberAnAutoNumberFieldGotIsShownAndCounted) {
+    SKIP_WITHOUT_CORPUS();
+    openCopy("testV2003.mdb", "Table3");  // a: AutoNumber, b: text; no records
+    ASSERT_EQ(w->txtTotalRec->text(), "0");
+    addRow({"", "first"}, pressEnter);
+    addRow({"", "second"}, pressEnter);
+    EXPECT_TRUE(boxes().empty()) << boxes()[0];
+    ASSERT_EQ(w->MSFlexGrid1->Rows(), 3);
+    EXPECT_EQ(storedCount("Table3"), 2);
+    for (int row : {1, 2}) {
+        EXPECT_FALSE(cell(row, 1).empty());
+        EXPECT_EQ(cell(row, 1), stored("Table3", row, "a"));
+    }
+    EXPECT_EQ(cell(2, 2), "second");
+    EXPECT_EQ(w->txtTotalRec->text(), "2");
 }
 
 TEST_F(AddRow, CancelEscapeAndTheCloseBoxChangeNothing) {

@@ -16,7 +16,10 @@ namespace {
 
 using Budget = WindowTest;
 
-const char kNext33000[] = "Use the navigation buttons to move to the next 33000";
+std::string shown(long first, long last, long total) {
+    return "Records " + std::to_string(first) + " to " + std::to_string(last) + " of " + std::to_string(total) +
+           " are shown.";
+}
 
 TEST_F(Budget, TenFieldsAnd32999RecordsLoadWhole) {
     serve({Table("T", TextFields(10), 32999)});
@@ -34,7 +37,8 @@ TEST_F(Budget, TenFieldsAnd33000RecordsLeaveTheLastForTheNextBunch) {
     pick(w->cboTables, "T");
     EXPECT_EQ(w->MSFlexGrid1->Rows(), 33000);
     EXPECT_EQ(cell(32999, 1), "r32999c1");
-    EXPECT_EQ(messages(), std::string("The first 33000 lines have been displayed.\n") + kNext33000);
+    EXPECT_EQ(messages(), shown(1, 32999, 33000));
+    EXPECT_TRUE(messagesWhole());
     EXPECT_EQ(w->txtTotalRec->text(), "33000");
     EXPECT_EQ(w->cmdFirstBunch->toolTip(), "Next 33000 Records");
     EXPECT_EQ(w->cmdLastBunch->toolTip(), "Previous 33000 Records");
@@ -45,18 +49,33 @@ TEST_F(Budget, TenFieldsAnd33000RecordsLeaveTheLastForTheNextBunch) {
 
     click(w->cmdFirstBunch);
     EXPECT_EQ(cell(1, 1), "r33000c1");
+    EXPECT_EQ(cell(0, 10), "F10") << "every bunch has its headings";
     EXPECT_EQ(cell(2, 1), "");
-    EXPECT_EQ(messages(), std::string("The first 33000 lines have been displayed.\n") + kNext33000)
-        << "reaching the table's end shows no message";
+    EXPECT_EQ(messages(), shown(33000, 33000, 33000)) << "the last bunch says so too";
     EXPECT_TRUE(w->cmdLastBunch->isEnabled());
     click(w->cmdFirstBunch);  // at the end: harmless
     EXPECT_EQ(cell(1, 1), "r33000c1");
     click(w->cmdLastBunch);
     EXPECT_EQ(cell(1, 1), "r1c1");
+    EXPECT_EQ(cell(0, 1), "F1");
     EXPECT_EQ(cell(32999, 1), "r32999c1");
-    EXPECT_EQ(messages(), std::string("Records 1 to 32999 have been displayed.\n") + kNext33000);
+    EXPECT_EQ(messages(), shown(1, 32999, 33000));
     EXPECT_FALSE(w->cmdLastBunch->isEnabled());
     EXPECT_EQ(boxes(), std::vector<std::string>{});
+}
+
+TEST_F(Budget, TheHourglassShowsWhileEveryBunchIsPlaced) {
+    long readsWithoutHourglass = 0;
+    serve({Table("T", TextFields(10), 40000, [&](long row, size_t f) {
+        if (!hourglass()) ++readsWithoutHourglass;
+        return ado::Value("r" + std::to_string(row + 1) + "c" + std::to_string(f + 1));
+    })});
+    pick(w->cboTables, "T");
+    click(w->cmdFirstBunch);  // to the table's end
+    click(w->cmdLastBunch);
+    EXPECT_EQ(cell(1, 1), "r1c1");
+    EXPECT_EQ(readsWithoutHourglass, 0);
+    EXPECT_FALSE(hourglass()) << "and it goes once they are shown";
 }
 
 TEST_F(Budget, SevenFieldsAnd47142RecordsKeepTheBudgetArithmetic) {
@@ -67,8 +86,7 @@ TEST_F(Budget, SevenFieldsAnd47142RecordsKeepTheBudgetArithmetic) {
     EXPECT_EQ(w->MSFlexGrid1->Rows(), 47143);
     EXPECT_EQ(cell(47141, 7), "r47141c7");
     EXPECT_EQ(cell(47142, 1), "");
-    EXPECT_EQ(messages(), "The first 47142.8571428571 lines have been displayed.\n"
-                          "Use the navigation buttons to move to the next 47142.8571428571");
+    EXPECT_EQ(messages(), shown(1, 47141, 47142));
     click(w->cmdFirstBunch);
     EXPECT_EQ(cell(1, 1), "r47142c1");
     EXPECT_EQ(w->ProgressBar1->value(), w->ProgressBar1->maximum());
@@ -112,29 +130,32 @@ TEST_F(Bunches, PageThroughALargeTableForwardAndBack) {
     EXPECT_EQ(cell(0, 1), "ID");
     EXPECT_EQ(cell(1, 1), bigTableId(1));
     EXPECT_EQ(cell(32999, 1), bigTableId(32999));
-    EXPECT_EQ(messages(), std::string("The first 33000 lines have been displayed.\n") + kNext33000);
+    EXPECT_EQ(messages(), shown(1, 32999, 98969));
 
     click(w->cmdFirstBunch);
+    EXPECT_EQ(cell(0, 1), "ID");
+    EXPECT_EQ(cell(0, 10), "Code");
     EXPECT_EQ(cell(1, 1), bigTableId(33000));
     EXPECT_EQ(cell(32999, 1), bigTableId(65998));
-    EXPECT_EQ(messages(), std::string("Records 33000 to 65998 have been displayed.\n") + kNext33000);
+    EXPECT_EQ(messages(), shown(33000, 65998, 98969));
     EXPECT_TRUE(w->cmdLastBunch->isEnabled());
 
     click(w->cmdFirstBunch);  // the last 32971 records
     EXPECT_EQ(cell(1, 1), bigTableId(65999));
     EXPECT_EQ(cell(32971, 1), bigTableId(98969));
     EXPECT_EQ(cell(32972, 1), "");
-    EXPECT_EQ(messages(), std::string("Records 33000 to 65998 have been displayed.\n") + kNext33000);
+    EXPECT_EQ(messages(), shown(65999, 98969, 98969));
     EXPECT_EQ(w->ProgressBar1->value(), 98969);
     click(w->cmdFirstBunch);
     EXPECT_EQ(cell(1, 1), bigTableId(65999));
 
     click(w->cmdLastBunch);
     EXPECT_EQ(cell(1, 1), bigTableId(33000));
+    EXPECT_EQ(messages(), shown(33000, 65998, 98969));
     EXPECT_TRUE(w->cmdLastBunch->isEnabled());
     click(w->cmdLastBunch);
     EXPECT_EQ(cell(1, 1), bigTableId(1));
-    EXPECT_EQ(messages(), std::string("Records 1 to 32999 have been displayed.\n") + kNext33000);
+    EXPECT_EQ(messages(), shown(1, 32999, 98969));
     EXPECT_FALSE(w->cmdLastBunch->isEnabled());
     EXPECT_EQ(boxes(), std::vector<std::string>{});
 }

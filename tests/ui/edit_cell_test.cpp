@@ -156,6 +156,7 @@ TEST_F(CellEditor, AFailedWriteIsPutBackAndSaidInOneLine) {
     EXPECT_EQ(w->MSFlexGrid1->Col(), 3);
     EXPECT_EQ(messages().rfind("Row 1, column col2 was not saved: ", 0), 0u) << messages();
     EXPECT_EQ(messages().find('\n'), std::string::npos);
+    EXPECT_TRUE(messagesWhole()) << messages();
     EXPECT_TRUE(boxes().empty());
 
     // On focus loss too, the editor's text is put back before it is copied.

@@ -72,6 +72,12 @@ TEST_F(QueryFile, ASelectWithWhereAndOrderByIsShownAndTheNextRunOnlyExecutesIt) 
     EXPECT_EQ((Texts{cell(1, 1), cell(2, 1), cell(3, 1)}), (Texts{"13", "12", "11"}));
     EXPECT_EQ((Texts{cell(1, 2), cell(2, 2), cell(3, 2)}), (Texts{"bar13", "bar12", "bar11"}));
     EXPECT_EQ(w->txtTotalRec->text(), "3");
+    // A query's rows are no table's records: an edit is put back.
+    clickCell(1, 2);
+    type("edited");
+    press(Qt::Key_Down);
+    EXPECT_EQ(cell(1, 2), "bar13");
+    EXPECT_EQ(messages(), "Row 1, column data was not saved: the grid shows no table, only a query's rows.");
 
     // Another table in the grid; Run without a tick executes the text and
     // reloads the lists, and the grid keeps that table.
@@ -82,6 +88,12 @@ TEST_F(QueryFile, ASelectWithWhereAndOrderByIsShownAndTheNextRunOnlyExecutesIt) 
     EXPECT_EQ(cell(1, 2), "foo0");
     EXPECT_EQ(w->cboTables->currentIndex(), -1) << "the lists were not reloaded";
     EXPECT_EQ(items(w->cboTables), (Texts{"Table1", "Table2", "Table3"}));
+    // With the table list blank, an edit still goes to the table shown.
+    clickCell(1, 2);
+    type("foo0 edited");
+    press(Qt::Key_Down);
+    EXPECT_EQ(stored("Table2", 1, "data"), "foo0 edited") << messages();
+    EXPECT_EQ(cell(1, 2), "foo0 edited");
 }
 
 TEST_F(QueryFile, AnInsertIsWrittenAndAFailingStatementLeavesTheFileAsItWas) {

@@ -270,7 +270,7 @@ TEST_F(ServerWindows, ALargeTableComesInBunchesAndAnEditInALaterBunchFindsItsRow
     connectAndShow("srv_w_big");
     EXPECT_EQ(w->txtTotalRec->text(), "5200");
     EXPECT_EQ(cell(4999, 1), "9998");
-    EXPECT_EQ(messages(), "The first 5000 lines have been displayed.\nUse the navigation buttons to move to the next 5000");
+    EXPECT_EQ(messages(), "Records 1 to 4999 of 5200 are shown.");
     ASSERT_TRUE(w->cmdFirstBunch->isEnabled());
     EXPECT_FALSE(w->cmdLastBunch->isEnabled());
 

@@ -64,6 +64,17 @@ TEST_F(WindowStart, ResizingKeepsTheMinimumWidthAndStretchesTheGrid) {
     expectLayout(outer());
 }
 
+TEST_F(WindowStart, BothQueryPanelsFitWholeInTheWindowAtItsStartingSize) {
+    // On a 1280 x 800 screen, with a title bar.
+    EXPECT_LE(w->frameGeometry().width(), 1280);
+    EXPECT_LE(w->height() + 40, 800);
+    for (QFrame* panel : {w->fraQuery, w->fraSimpleQuery}) {
+        EXPECT_LT(panel->geometry().bottom(), w->height());
+        for (QWidget* control : panel->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            EXPECT_TRUE(panel->rect().contains(control->geometry())) << control->metaObject()->className();
+    }
+}
+
 TEST_F(WindowStart, RequirePasswordShowsTheLoginBoxesAndHidingKeepsTheirText) {
     QWidget* login[] = {w->lblUName, w->txtUName, w->lblPassword, w->txtPassword};
     for (QWidget* c : login) EXPECT_FALSE(c->isVisible());
@@ -78,7 +89,7 @@ TEST_F(WindowStart, RequirePasswordShowsTheLoginBoxesAndHidingKeepsTheirText) {
     EXPECT_EQ(w->txtPassword->text(), "secret");
 }
 
-TEST_F(WindowStart, AddOpensTheFlyoutAndBareBackgroundClosesIt) {
+TEST_F(WindowStart, AddOpensTheFlyoutAndItClosesOnUseFocusLossOrBareBackground) {
     click(w->cmdSave);
     ASSERT_TRUE(w->fraAddOps->isVisible());
     EXPECT_EQ(w->Command2->text(), "Row");
@@ -88,6 +99,17 @@ TEST_F(WindowStart, AddOpensTheFlyoutAndBareBackgroundClosesIt) {
     QTest::mouseMove(w.get(), w->fraAddOps->geometry().center());
     EXPECT_TRUE(w->fraAddOps->isVisible());
     QTest::mouseMove(w.get(), QPoint(5, 5));
+    EXPECT_FALSE(w->fraAddOps->isVisible());
+
+    // Using one of its buttons closes it, and so does the focus leaving it.
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    click(w->cmdSave);
+    click(w->Command2);  // no table shown: nothing to add a row to
+    EXPECT_FALSE(w->fraAddOps->isVisible());
+    click(w->cmdSave);
+    ASSERT_TRUE(w->fraAddOps->isVisible());
+    click(w->chkPassword);
     EXPECT_FALSE(w->fraAddOps->isVisible());
 }
 

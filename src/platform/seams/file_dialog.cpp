@@ -14,6 +14,7 @@ bool QtFileOpenDialog::ShowOpen(QWidget* owner, const std::string& filter, int f
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setNameFilters(filters);
     dialog.selectNameFilter(filters.value(std::max(filter_index, 1) - 1));
+    if (!file_name.empty()) dialog.selectFile(QString::fromStdString(file_name));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
     file_name = dialog.selectedFiles().front().toStdString();
     return true;

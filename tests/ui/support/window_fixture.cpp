@@ -7,6 +7,9 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QAbstractTextDocumentLayout>
 #include <QTest>
 
 #include "flexgrid/flex_grid.h"
@@ -67,6 +70,15 @@ std::vector<std::string> WindowTest::items(const QComboBox* combo) const {
 std::string WindowTest::cell(int row, int col) const { return w->MSFlexGrid1->TextMatrix(row, col); }
 
 std::string WindowTest::messages() const { return w->txtMessages->toPlainText().toStdString(); }
+
+bool WindowTest::messagesWhole() const {
+    QPlainTextEdit* box = w->txtMessages;
+    QCoreApplication::processEvents();
+    const QRectF laidOut = box->document()->documentLayout()->blockBoundingRect(box->document()->lastBlock());
+    const bool fits = box->verticalScrollBar()->maximum() == 0 && laidOut.bottom() <= box->viewport()->height() &&
+                      box->document()->size().width() <= box->viewport()->width() + 1;
+    return fits && box->toolTip() == box->toPlainText();
+}
 
 std::vector<std::string> WindowTest::boxes() const {
     std::vector<std::string> out;

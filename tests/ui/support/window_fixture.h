@@ -36,7 +36,10 @@ protected:
 
     std::vector<std::string> items(const QComboBox* combo) const;
     std::string cell(int row, int col) const;
-    std::string messages() const;  // what the message area shows
+    std::string messages() const;  // what the message area holds
+    // The message area shows all it holds, without scrolling, and its tool
+    // tip repeats it.
+    bool messagesWhole() const;
     // The texts of the message boxes shown so far; each must be a "Ravelin"
     // information box with an OK button.
     std::vector<std::string> boxes() const;
