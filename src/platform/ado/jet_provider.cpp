@@ -39,7 +39,9 @@ public:
 
     const std::vector<FieldInfo>& fields() const override { return fields_; }
 
+    // Each row is read whole, between other processes' commits.
     bool next(uint64_t& key, std::vector<Value>* values) override {
+        jet::Reading reading(db_);
         if (!scan_.next()) return false;
         key = keyOf(scan_.rowId());
         if (values) scan_.read(*values);
@@ -47,6 +49,7 @@ public:
     }
 
     void read(uint64_t key, std::vector<Value>& values) override {
+        jet::Reading reading(db_);
         std::optional<jet::Bytes> row = jet::readRow(db_.pager(), db_.format(), rowIdOf(key));
         if (!row) throw Error(kErrNoCurrentRecord, "The current row has been deleted.");
         reader_.decode(*row, values);
@@ -229,6 +232,7 @@ JetProvider::JetProvider(const std::string& path, const std::string& password)
     : db_(std::make_unique<jet::Database>(path, password)) {}
 
 std::vector<TableInfo> JetProvider::tables() {
+    jet::Reading reading(*db_);
     std::vector<TableInfo> out;
     for (const jet::CatalogEntry& e : db_->catalog()) {
         if (e.isTable()) out.push_back({e.name, e.isSystem() ? "SYSTEM TABLE" : "TABLE"});
@@ -243,6 +247,7 @@ std::vector<TableInfo> JetProvider::tables() {
 }
 
 std::unique_ptr<RowSource> JetProvider::openTable(const std::string& name) {
+    jet::Reading reading(*db_);
     return std::make_unique<JetRows>(*db_, name, in_use_);
 }
 
@@ -278,7 +283,10 @@ sql::Statement JetProvider::translated(const std::string& text) {
     return st;
 }
 
+// A statement is one read: it sees each commit of another process whole
+// or not at all.
 std::unique_ptr<RowSource> JetProvider::query(const std::string& text) {
+    jet::Reading reading(*db_);
     sql::Statement st = translated(text);
     if (st.kind != sql::StatementKind::Select) returnsNoRows();
     sql::StatementHandle plain = session().prepare(st.sqlite, st.tables);
@@ -345,6 +353,7 @@ std::unique_ptr<RowSource> JetProvider::keyedRows(const sql::Statement& st, sqli
 }
 
 long JetProvider::execute(const std::string& text) {
+    jet::Reading reading(*db_);
     sql::Statement st = translated(text);
     switch (st.kind) {
     case sql::StatementKind::Select: {

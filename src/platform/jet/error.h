@@ -32,6 +32,7 @@ enum ErrorNumber : long {
     kErrInRelationship = 3303,    // "Cannot delete or change a field that is part of a relationship."
     kErrDuplicateKey = 3022,      // a unique index or primary key would hold a value twice
     kErrNullKey = 3058,           // "Index or primary key cannot contain a Null value."
+    kErrTooLarge = 3001,          // "Invalid argument.": what Access says when a change would pass 2 GB
 };
 
 class Error : public std::runtime_error {
