@@ -7,7 +7,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <set>
 
 #include "jet/journal.h"
 #include "jet/pager.h"
@@ -266,6 +269,221 @@ TEST(Transaction, EncodedFilesAreNotWritten) {
     jet::Pager p(copy.path());
     p.configure(kPage, 0x1234);
     EXPECT_THROW(p.begin(), jet::Error);
+}
+
+// What another user or program may leave at the journal's path. None of it
+// is played back: a file that is provably not this database's journal is
+// left for the user to look at and writes are refused while it is there;
+// a stale journal of our own layout-before is discarded. The database (and
+// whatever a link points to) stays as it was.
+TEST(Transaction, AJournalThatIsNotTheFilesOwnIsNeverPlayedBack) {
+    SKIP_WITHOUT_CORPUS();
+    auto write = [](const std::string& path, const std::vector<uint8_t>& bytes) {
+        FILE* f = std::fopen(path.c_str(), "wb");
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
+        std::fclose(f);
+    };
+    auto planted = [&](const std::string& db, const std::string& journal, auto edit) {
+        jet::Journal j = journalOf(db);
+        edit(j);
+        writeJournalFile(journal, j);
+    };
+    struct Case {
+        const char* what;
+        std::function<void(const std::string& db, const std::string& journal)> plant;
+        bool refused;
+        bool after_begin;  // planted once the writer holds the lock
+    };
+    const Case cases[] = {
+        {"the 32-byte journal of the earlier layout: no records, an original length of 0",
+         [&](const std::string&, const std::string& journal) {
+             std::vector<uint8_t> b(32, 0);
+             std::memcpy(b.data(), "PLNJRNL1", 8);
+             uint32_t page = kPage;
+             std::memcpy(b.data() + 8, &page, 4);
+             uint64_t h = 1469598103934665603ull;
+             for (size_t i = 8; i < 24; ++i) h = (h ^ b[i]) * 1099511628211ull;
+             std::memcpy(b.data() + 24, &h, 8);
+             write(journal, b);
+         },
+         false, false},
+        {"a journal of another file",
+         [&](const std::string& db, const std::string& journal) { planted(db, journal, [](jet::Journal& j) { ++j.inode; }); },
+         true, false},
+        {"a journal saying the file was empty",
+         [&](const std::string& db, const std::string& journal) {
+             planted(db, journal, [](jet::Journal& j) { j.original_size = 0, j.records.clear(); });
+         },
+         true, false},
+        {"a journal other users may write to",
+         [&](const std::string& db, const std::string& journal) {
+             planted(db, journal, [](jet::Journal&) {});
+             ::chmod(journal.c_str(), 0666);
+         },
+         true, false},
+        {"another user's journal",
+         [&](const std::string& db, const std::string& journal) {
+             planted(db, journal, [](jet::Journal&) {});
+             EXPECT_EQ(::chown(journal.c_str(), 65534, 65534), 0);
+         },
+         true, false},
+        {"a symbolic link to another file",
+         [&](const std::string& db, const std::string& journal) { ::symlink((db + ".other").c_str(), journal.c_str()); },
+         true, false},
+        {"a symbolic link made while the writer holds the lock",
+         [&](const std::string& db, const std::string& journal) { ::symlink((db + ".other").c_str(), journal.c_str()); },
+         true, true},
+    };
+    for (const Case& c : cases) {
+        if (std::string(c.what) == "another user's journal" && ::geteuid() != 0) continue;  // only root gives files away
+        SCOPED_TRACE(c.what);
+        testdata::Copy copy("testV2000.mdb");
+        const std::string journal = copy.path() + "-journal", other = copy.path() + ".other";
+        const std::vector<uint8_t> other_bytes(100, 0x5A);
+        write(other, other_bytes);
+        const std::vector<unsigned char> before = copy.read();
+        if (!c.after_begin) c.plant(copy.path(), journal);
+        {
+            auto p = openPager(copy.path());  // reading is not refused
+            EXPECT_EQ(copy.read(), before);
+            try {
+                change(*p);
+                if (c.after_begin) c.plant(copy.path(), journal);
+                p->commit();
+                EXPECT_FALSE(c.refused) << "written beside a journal that is not the file's";
+            } catch (const jet::Error& e) {
+                EXPECT_TRUE(c.refused) << e.what();
+                EXPECT_EQ(e.number(), jet::kErrIo) << e.what();
+                p->rollback();
+            }
+        }
+        std::error_code ignored;
+        EXPECT_EQ(std::filesystem::is_symlink(journal) || std::filesystem::exists(journal, ignored), c.refused)
+            << "a foreign journal is left for the user; a stale one of ours is removed";
+        EXPECT_EQ(copy.read(), c.refused ? before : afterChange(before));
+        std::ifstream f(other, std::ios::binary);
+        EXPECT_EQ(std::vector<uint8_t>(std::istreambuf_iterator<char>(f), {}), other_bytes);
+    }
+}
+
+// Once the change stands, a failure to clear the journal is no failure of
+// the commit: the journal is taken away instead, so that nobody undoes the
+// change, and the pager goes on in step with the file.
+TEST(Transaction, FailingToClearTheJournalAfterTheChangeStandsIsNoFailure) {
+    SKIP_WITHOUT_CORPUS();
+    testdata::Copy copy("testV2000.mdb");
+    std::vector<unsigned char> expected = copy.read();
+    auto p = openPager(copy.path());
+    change(*p);
+    p->commit();  // makes the journal file
+    expected = afterChange(expected);
+    int points = 0;
+    jet::Pager::setIoHook([&](int) { ++points; });
+    change(*p);
+    p->commit();
+    expected = afterChange(expected);
+    const int last = points - 1;
+    for (int fail_at : {last - 1, last}) {  // the clearing write, its flush
+        int seen = 0;
+        jet::Pager::setIoHook([&](int) {
+            if (seen++ == fail_at) throw jet::Error(jet::kErrIo, "injected fault");
+        });
+        change(*p);
+        EXPECT_NO_THROW(p->commit()) << "point " << fail_at;
+        expected = afterChange(expected);
+        EXPECT_EQ(copy.read(), expected) << "point " << fail_at;
+        EXPECT_EQ(p->pageCount(), expected.size() / kPage);
+        EXPECT_FALSE(journalLive(copy.path()));
+    }
+    jet::Pager::setIoHook({});
+    p.reset();
+    { auto next = openPager(copy.path()); }
+    EXPECT_EQ(copy.read(), expected);
+}
+
+TEST(Transaction, AChangeThatWouldTakeTheFilePastTheLargestSizeIsRefused) {
+    SKIP_WITHOUT_CORPUS();
+    testdata::Copy copy("testV2000.mdb");
+    const std::vector<unsigned char> before = copy.read();
+    auto p = openPager(copy.path());
+    jet::Pager::setSizeLimit(before.size() + kPage);  // room for one page of the two the change adds
+    try {
+        change(*p);
+        ADD_FAILURE() << "the file grew past the limit";
+    } catch (const jet::Error& e) {
+        EXPECT_EQ(e.number(), jet::kErrTooLarge);
+    }
+    p->rollback();
+    jet::Pager::setSizeLimit(uint64_t(1) << 31);
+    EXPECT_EQ(copy.read(), before);
+}
+
+// A writer commits again and again while readers in other processes read:
+// each commit sets pages 1 to 12 and a page it adds to one byte, so a read
+// that sees any two of them differ, or misses the added page, saw half a
+// commit or missed the file's growth.
+TEST(Transaction, ReadersInOtherProcessesSeeEveryCommitWholeOrNotAtAll) {
+    SKIP_WITHOUT_CORPUS();
+    testdata::Copy copy("testV2000.mdb");
+    constexpr uint32_t kPages = 12;
+    constexpr int kReaders = 4, kReads = 250;
+    auto commit = [&](jet::Pager& p, int v) {
+        p.begin();
+        for (uint32_t n = 1; n <= kPages; ++n) std::memset(p.modify(n), v, kPage);
+        std::memset(p.modify(p.append()), v, kPage);
+        p.commit();
+    };
+    { auto p = openPager(copy.path()); commit(*p, 0); }
+    int stop[2];
+    ASSERT_EQ(::pipe(stop), 0);
+    pid_t writer = fork();
+    if (writer == 0) {
+        ::close(stop[1]);
+        ::fcntl(stop[0], F_SETFL, O_NONBLOCK);
+        auto p = openPager(copy.path());
+        char c;
+        for (int v = 1; ::read(stop[0], &c, 1) < 0; v = v % 250 + 1) {
+            commit(*p, v);
+            ::usleep(10000);  // readers come between commits, as well as during them
+        }
+        _exit(0);
+    }
+    ::close(stop[0]);
+    std::vector<pid_t> readers;
+    for (int r = 0; r < kReaders; ++r) {
+        pid_t reader = fork();
+        if (reader == 0) {
+            auto p = openPager(copy.path(), jet::Pager::Mode::ReadOnly);
+            int torn = 0;
+            std::set<int> seen;
+            std::vector<uint8_t> same(kPage);
+            // At least kReads reads, and over at least 5 commits.
+            for (int i = 0; (i < kReads || seen.size() < 5) && i < 100 * kReads; ++i) {
+                p->beginRead();
+                int v = p->page(1).u8(0);
+                std::memset(same.data(), v, kPage);
+                bool whole = std::memcmp(p->page(p->pageCount() - 1).data(), same.data(), kPage) == 0;
+                for (uint32_t n = 1; n <= kPages; ++n) whole = whole && std::memcmp(p->page(n).data(), same.data(), kPage) == 0;
+                p->endRead();
+                torn += !whole;
+                seen.insert(v);
+                ::usleep(100);
+            }
+            _exit(torn > 0 ? 100 + std::min(torn, 100) : seen.size() < 5 ? 1 : 0);
+        }
+        readers.push_back(reader);
+    }
+    for (pid_t reader : readers) {
+        int status = 0;
+        waitpid(reader, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_LT(WEXITSTATUS(status), 100) << WEXITSTATUS(status) - 100 << " reads (or more) were torn";
+        EXPECT_NE(WEXITSTATUS(status), 1) << "the reads did not overlap the commits";
+    }
+    ::close(stop[1]);
+    int status = 0;
+    waitpid(writer, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
 }  // namespace

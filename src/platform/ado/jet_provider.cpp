@@ -39,6 +39,9 @@ public:
 
     const std::vector<FieldInfo>& fields() const override { return fields_; }
 
+    void beginRead() override { db_.beginRead(); }
+    void endRead() override { db_.endRead(); }
+
     // Each row is read whole, between other processes' commits.
     bool next(uint64_t& key, std::vector<Value>* values) override {
         jet::Reading reading(db_);
@@ -123,6 +126,9 @@ public:
         values.resize(columns_.size());
         for (size_t i = 0; i < columns_.size(); ++i) values[i] = row_[columns_[i]];
     }
+
+    void beginRead() override { table_->beginRead(); }
+    void endRead() override { table_->endRead(); }
 
     bool updatable() const override { return true; }
     Value convert(size_t field, const Value& value) override { return table_->convert(columns_.at(field), value); }
