@@ -67,7 +67,7 @@ void syncDirectoryOf(const std::string& path) {
 }
 
 int openJournal(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0) ioError("create the journal", path);
     try {
         syncDirectoryOf(path);

@@ -141,10 +141,11 @@ void Pager::endRead() {
 void Pager::catchUp() {
     struct stat st {};
     if (::fstat(fd_, &st) != 0) ioError("read", path_);
-    if (size_t(st.st_size) == file_size_ && sameTime(st.st_mtim, seen_mtime_)) return;
+    bool changed = size_t(st.st_size) != file_size_ || !sameTime(st.st_mtim, seen_mtime_);
     file_size_ = size_t(st.st_size);
     seen_mtime_ = st.st_mtim;
     if (page_size_ != 0) page_count_ = committed_page_count_ = uint32_t(file_size_ / page_size_);
+    if (!changed) return;
     decoded_.clear();
     ++outside_changes_;
 }

@@ -115,8 +115,9 @@ public:
     // tests, which cannot write 2 GB.
     static void setSizeLimit(uint64_t bytes);
 
-    // For crash tests: called before every write, flush and removal the
-    // commit makes, with a running count; it may end the process there.
+    // For crash and fault tests: called before every write, flush and
+    // removal the commit makes, with a running count; it may end the
+    // process there, or throw a jet::Error as that step's failure.
     static void setIoHook(std::function<void(int)> hook);
 
 private:
