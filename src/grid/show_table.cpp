@@ -143,7 +143,9 @@ void frmViewDb::ShowTable() {
 
 // Fills rows 1, 2, ... from the current record of rsTable, which is
 // record number `first`; true when the budget stopped it before the end.
+// A bunch is one read: another program's change lands before or after it.
 bool frmViewDb::PlaceRecords(long first) {
+    ado::Recordset::Reading reading(rsTable);
     ado::Fields& fields = rsTable.GetFields();
     const char separator = ado::localeDecimalSeparator();
     lngRecPos = 0;

@@ -3,10 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <set>
 
 #include "jet/journal.h"
 #include "jet/pager.h"
@@ -42,6 +46,28 @@ std::vector<unsigned char> afterChange(std::vector<unsigned char> bytes) {
 
 bool journalExists(const std::string& path) { return std::filesystem::exists(path + "-journal"); }
 
+// True when the journal beside `path` would be played back.
+bool journalLive(const std::string& path) {
+    int fd = ::open((path + "-journal").c_str(), O_RDONLY);
+    if (fd < 0) return false;
+    bool live = jet::readJournal(fd).has_value();
+    ::close(fd);
+    return live;
+}
+
+// A journal of the database at `path` restoring page 2 to 0xEE bytes.
+jet::Journal journalOf(const std::string& path) {
+    struct stat st {};
+    EXPECT_EQ(::stat(path.c_str(), &st), 0);
+    jet::Journal j;
+    j.page_size = kPage;
+    j.original_size = uint64_t(st.st_size);
+    j.device = st.st_dev;
+    j.inode = st.st_ino;
+    j.records.push_back({2, std::vector<uint8_t>(kPage, 0xEE)});
+    return j;
+}
+
 // A journal as a writer that died would have left it.
 void writeJournalFile(const std::string& path, const jet::Journal& j) {
     int fd = jet::openJournal(path);
@@ -61,11 +87,11 @@ TEST(Transaction, CommitLandsAndReadsSeeChangesAtOnce) {
         EXPECT_EQ(p->pageCount(), pages + 2);
         EXPECT_EQ(copy.read(), before) << "nothing reaches the file before commit";
         p->commit();
-        EXPECT_FALSE(jet::readJournal(copy.path() + "-journal")) << "a commit leaves nothing to play back";
+        EXPECT_FALSE(journalLive(copy.path())) << "a commit leaves nothing to play back";
         EXPECT_EQ(p->page(pages + 1).u8(0), 0xB2);
         change(*p);
         p->commit();
-        EXPECT_FALSE(jet::readJournal(copy.path() + "-journal"));
+        EXPECT_FALSE(journalLive(copy.path()));
     }
     EXPECT_FALSE(journalExists(copy.path())) << "the journal goes when the writer closes";
     EXPECT_EQ(copy.read().size(), afterChange(before).size() + 2 * kPage);
@@ -85,7 +111,8 @@ TEST(Transaction, RollbackLeavesTheFileAsItWas) {
 }
 
 // A child process makes the change and dies at the k-th write, flush or
-// removal; the next opener must find the file exactly before or after.
+// removal; a pager open since before (as a window's is) must find the file
+// exactly before or after once it takes the lock to write.
 TEST(Transaction, ACrashAtAnyStepLeavesTheFileBeforeOrAfter) {
     SKIP_WITHOUT_CORPUS();
     testdata::Copy copy("testV2000.mdb");
@@ -95,6 +122,7 @@ TEST(Transaction, ACrashAtAnyStepLeavesTheFileBeforeOrAfter) {
     int befores = 0, afters = 0;
     for (int k = 0; !reached_end && k < 100; ++k) {
         copy.write(before);
+        auto early = openPager(copy.path());
         pid_t child = fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
@@ -111,9 +139,11 @@ TEST(Transaction, ACrashAtAnyStepLeavesTheFileBeforeOrAfter) {
         waitpid(child, &status, 0);
         ASSERT_TRUE(WIFEXITED(status));
         reached_end = WEXITSTATUS(status) == 0;
-        { auto recovered = openPager(copy.path()); }
+        early->begin();
         std::vector<unsigned char> now = copy.read();
         EXPECT_FALSE(journalExists(copy.path())) << "step " << k;
+        EXPECT_EQ(early->pageCount(), now.size() / kPage) << "step " << k;
+        early.reset();
         if (now == before) ++befores;
         else if (now == after) ++afters;
         else ADD_FAILURE() << "the file is neither before nor after when the writer died at step " << k;
@@ -180,10 +210,7 @@ TEST(Transaction, TornJournalIsDiscardedAndTheFileKept) {
     SKIP_WITHOUT_CORPUS();
     testdata::Copy copy("testV2000.mdb");
     std::vector<unsigned char> before = copy.read();
-    jet::Journal j;
-    j.page_size = kPage;
-    j.original_size = 1;  // would cut the file, were it played back
-    j.records.push_back({2, std::vector<uint8_t>(kPage, 0xEE)});
+    jet::Journal j = journalOf(copy.path());
     writeJournalFile(copy.path() + "-journal", j);
     std::filesystem::resize_file(copy.path() + "-journal", 32 + 4 + kPage - 10);
     { auto p = openPager(copy.path()); }
@@ -197,11 +224,7 @@ TEST(Transaction, JournalOfAWriterStillRunningIsNotPlayedBack) {
     std::vector<unsigned char> before = copy.read();
     auto writer = openPager(copy.path());
     writer->begin();  // takes the lock
-    jet::Journal j;
-    j.page_size = kPage;
-    j.original_size = before.size();
-    j.records.push_back({2, std::vector<uint8_t>(kPage, 0xEE)});
-    writeJournalFile(copy.path() + "-journal", j);
+    writeJournalFile(copy.path() + "-journal", journalOf(copy.path()));
     { auto reader = openPager(copy.path()); }
     EXPECT_EQ(copy.read(), before);
     EXPECT_TRUE(journalExists(copy.path()));
@@ -238,6 +261,221 @@ TEST(Transaction, SecondWriterGetsInUseAndReadOnlyRefusesWrites) {
     } catch (const jet::Error& e) {
         EXPECT_EQ(e.number(), jet::kErrReadOnly);
     }
+}
+
+// What another user or program may leave at the journal's path. None of it
+// is played back: a file that is provably not this database's journal is
+// left for the user to look at and writes are refused while it is there;
+// a stale journal of our own layout-before is discarded. The database (and
+// whatever a link points to) stays as it was.
+TEST(Transaction, AJournalThatIsNotTheFilesOwnIsNeverPlayedBack) {
+    SKIP_WITHOUT_CORPUS();
+    auto write = [](const std::string& path, const std::vector<uint8_t>& bytes) {
+        FILE* f = std::fopen(path.c_str(), "wb");
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
+        std::fclose(f);
+    };
+    auto planted = [&](const std::string& db, const std::string& journal, auto edit) {
+        jet::Journal j = journalOf(db);
+        edit(j);
+        writeJournalFile(journal, j);
+    };
+    struct Case {
+        const char* what;
+        std::function<void(const std::string& db, const std::string& journal)> plant;
+        bool refused;
+        bool after_begin;  // planted once the writer holds the lock
+    };
+    const Case cases[] = {
+        {"the 32-byte journal of the earlier layout: no records, an original length of 0",
+         [&](const std::string&, const std::string& journal) {
+             std::vector<uint8_t> b(32, 0);
+             std::memcpy(b.data(), "PLNJRNL1", 8);
+             uint32_t page = kPage;
+             std::memcpy(b.data() + 8, &page, 4);
+             uint64_t h = 1469598103934665603ull;
+             for (size_t i = 8; i < 24; ++i) h = (h ^ b[i]) * 1099511628211ull;
+             std::memcpy(b.data() + 24, &h, 8);
+             write(journal, b);
+         },
+         false, false},
+        {"a journal of another file",
+         [&](const std::string& db, const std::string& journal) { planted(db, journal, [](jet::Journal& j) { ++j.inode; }); },
+         true, false},
+        {"a journal saying the file was empty",
+         [&](const std::string& db, const std::string& journal) {
+             planted(db, journal, [](jet::Journal& j) { j.original_size = 0, j.records.clear(); });
+         },
+         true, false},
+        {"a journal other users may write to",
+         [&](const std::string& db, const std::string& journal) {
+             planted(db, journal, [](jet::Journal&) {});
+             ::chmod(journal.c_str(), 0666);
+         },
+         true, false},
+        {"another user's journal",
+         [&](const std::string& db, const std::string& journal) {
+             planted(db, journal, [](jet::Journal&) {});
+             EXPECT_EQ(::chown(journal.c_str(), 65534, 65534), 0);
+         },
+         true, false},
+        {"a symbolic link to another file",
+         [&](const std::string& db, const std::string& journal) { ::symlink((db + ".other").c_str(), journal.c_str()); },
+         true, false},
+        {"a symbolic link made while the writer holds the lock",
+         [&](const std::string& db, const std::string& journal) { ::symlink((db + ".other").c_str(), journal.c_str()); },
+         true, true},
+    };
+    for (const Case& c : cases) {
+        if (std::string(c.what) == "another user's journal" && ::geteuid() != 0) continue;  // only root gives files away
+        SCOPED_TRACE(c.what);
+        testdata::Copy copy("testV2000.mdb");
+        const std::string journal = copy.path() + "-journal", other = copy.path() + ".other";
+        const std::vector<uint8_t> other_bytes(100, 0x5A);
+        write(other, other_bytes);
+        const std::vector<unsigned char> before = copy.read();
+        if (!c.after_begin) c.plant(copy.path(), journal);
+        {
+            auto p = openPager(copy.path());  // reading is not refused
+            EXPECT_EQ(copy.read(), before);
+            try {
+                change(*p);
+                if (c.after_begin) c.plant(copy.path(), journal);
+                p->commit();
+                EXPECT_FALSE(c.refused) << "written beside a journal that is not the file's";
+            } catch (const jet::Error& e) {
+                EXPECT_TRUE(c.refused) << e.what();
+                EXPECT_EQ(e.number(), jet::kErrIo) << e.what();
+                p->rollback();
+            }
+        }
+        std::error_code ignored;
+        EXPECT_EQ(std::filesystem::is_symlink(journal) || std::filesystem::exists(journal, ignored), c.refused)
+            << "a foreign journal is left for the user; a stale one of ours is removed";
+        EXPECT_EQ(copy.read(), c.refused ? before : afterChange(before));
+        std::ifstream f(other, std::ios::binary);
+        EXPECT_EQ(std::vector<uint8_t>(std::istreambuf_iterator<char>(f), {}), other_bytes);
+    }
+}
+
+// Once the change stands, a failure to clear the journal is no failure of
+// the commit: the journal is taken away instead, so that nobody undoes the
+// change, and the pager goes on in step with the file.
+TEST(Transaction, FailingToClearTheJournalAfterTheChangeStandsIsNoFailure) {
+    SKIP_WITHOUT_CORPUS();
+    testdata::Copy copy("testV2000.mdb");
+    std::vector<unsigned char> expected = copy.read();
+    auto p = openPager(copy.path());
+    change(*p);
+    p->commit();  // makes the journal file
+    expected = afterChange(expected);
+    int points = 0;
+    jet::Pager::setIoHook([&](int) { ++points; });
+    change(*p);
+    p->commit();
+    expected = afterChange(expected);
+    const int last = points - 1;
+    for (int fail_at : {last - 1, last}) {  // the clearing write, its flush
+        int seen = 0;
+        jet::Pager::setIoHook([&](int) {
+            if (seen++ == fail_at) throw jet::Error(jet::kErrIo, "injected fault");
+        });
+        change(*p);
+        EXPECT_NO_THROW(p->commit()) << "point " << fail_at;
+        expected = afterChange(expected);
+        EXPECT_EQ(copy.read(), expected) << "point " << fail_at;
+        EXPECT_EQ(p->pageCount(), expected.size() / kPage);
+        EXPECT_FALSE(journalLive(copy.path()));
+    }
+    jet::Pager::setIoHook({});
+    p.reset();
+    { auto next = openPager(copy.path()); }
+    EXPECT_EQ(copy.read(), expected);
+}
+
+TEST(Transaction, AChangeThatWouldTakeTheFilePastTheLargestSizeIsRefused) {
+    SKIP_WITHOUT_CORPUS();
+    testdata::Copy copy("testV2000.mdb");
+    const std::vector<unsigned char> before = copy.read();
+    auto p = openPager(copy.path());
+    jet::Pager::setSizeLimit(before.size() + kPage);  // room for one page of the two the change adds
+    try {
+        change(*p);
+        ADD_FAILURE() << "the file grew past the limit";
+    } catch (const jet::Error& e) {
+        EXPECT_EQ(e.number(), jet::kErrTooLarge);
+    }
+    p->rollback();
+    jet::Pager::setSizeLimit(uint64_t(1) << 31);
+    EXPECT_EQ(copy.read(), before);
+}
+
+// A writer commits again and again while readers in other processes read:
+// each commit sets pages 1 to 12 and a page it adds to one byte, so a read
+// that sees any two of them differ, or misses the added page, saw half a
+// commit or missed the file's growth.
+TEST(Transaction, ReadersInOtherProcessesSeeEveryCommitWholeOrNotAtAll) {
+    SKIP_WITHOUT_CORPUS();
+    testdata::Copy copy("testV2000.mdb");
+    constexpr uint32_t kPages = 12;
+    constexpr int kReaders = 4, kReads = 250;
+    auto commit = [&](jet::Pager& p, int v) {
+        p.begin();
+        for (uint32_t n = 1; n <= kPages; ++n) std::memset(p.modify(n), v, kPage);
+        std::memset(p.modify(p.append()), v, kPage);
+        p.commit();
+    };
+    { auto p = openPager(copy.path()); commit(*p, 0); }
+    int stop[2];
+    ASSERT_EQ(::pipe(stop), 0);
+    pid_t writer = fork();
+    if (writer == 0) {
+        ::close(stop[1]);
+        ::fcntl(stop[0], F_SETFL, O_NONBLOCK);
+        auto p = openPager(copy.path());
+        char c;
+        for (int v = 1; ::read(stop[0], &c, 1) < 0; v = v % 250 + 1) {
+            commit(*p, v);
+            ::usleep(10000);  // readers come between commits, as well as during them
+        }
+        _exit(0);
+    }
+    ::close(stop[0]);
+    std::vector<pid_t> readers;
+    for (int r = 0; r < kReaders; ++r) {
+        pid_t reader = fork();
+        if (reader == 0) {
+            auto p = openPager(copy.path(), jet::Pager::Mode::ReadOnly);
+            int torn = 0;
+            std::set<int> seen;
+            std::vector<uint8_t> same(kPage);
+            // At least kReads reads, and over at least 5 commits.
+            for (int i = 0; (i < kReads || seen.size() < 5) && i < 100 * kReads; ++i) {
+                p->beginRead();
+                int v = p->page(1).u8(0);
+                std::memset(same.data(), v, kPage);
+                bool whole = std::memcmp(p->page(p->pageCount() - 1).data(), same.data(), kPage) == 0;
+                for (uint32_t n = 1; n <= kPages; ++n) whole = whole && std::memcmp(p->page(n).data(), same.data(), kPage) == 0;
+                p->endRead();
+                torn += !whole;
+                seen.insert(v);
+                ::usleep(100);
+            }
+            _exit(torn > 0 ? 100 + std::min(torn, 100) : seen.size() < 5 ? 1 : 0);
+        }
+        readers.push_back(reader);
+    }
+    for (pid_t reader : readers) {
+        int status = 0;
+        waitpid(reader, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_LT(WEXITSTATUS(status), 100) << WEXITSTATUS(status) - 100 << " reads (or more) were torn";
+        EXPECT_NE(WEXITSTATUS(status), 1) << "the reads did not overlap the commits";
+    }
+    ::close(stop[1]);
+    int status = 0;
+    waitpid(writer, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
 }  // namespace

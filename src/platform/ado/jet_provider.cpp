@@ -40,7 +40,12 @@ public:
 
     const std::vector<FieldInfo>& fields() const override { return fields_; }
 
+    void beginRead() override { db_.beginRead(); }
+    void endRead() override { db_.endRead(); }
+
+    // Each row is read whole, between other processes' commits.
     bool next(uint64_t& key, std::vector<Value>* values) override {
+        jet::Reading reading(db_);
         if (!scan_.next()) return false;
         key = keyOf(scan_.rowId());
         if (values) scan_.read(*values);
@@ -48,6 +53,7 @@ public:
     }
 
     void read(uint64_t key, std::vector<Value>& values) override {
+        jet::Reading reading(db_);
         std::optional<jet::Bytes> row = jet::readRow(db_.pager(), db_.format(), rowIdOf(key));
         if (!row) throw Error(kErrNoCurrentRecord, "The current row has been deleted.");
         reader_.decode(*row, values);
@@ -120,6 +126,9 @@ public:
         values.resize(columns_.size());
         for (size_t i = 0; i < columns_.size(); ++i) values[i] = row_[columns_[i]];
     }
+
+    void beginRead() override { table_->beginRead(); }
+    void endRead() override { table_->endRead(); }
 
     bool updatable() const override { return true; }
     Value convert(size_t field, const Value& value) override { return table_->convert(columns_.at(field), value); }
@@ -229,6 +238,7 @@ JetProvider::JetProvider(const std::string& path, const std::string& password)
     : db_(std::make_unique<jet::Database>(path, password)) {}
 
 std::vector<TableInfo> JetProvider::tables() {
+    jet::Reading reading(*db_);
     std::vector<TableInfo> out;
     for (const jet::CatalogEntry& e : db_->catalog()) {
         if (e.isTable()) out.push_back({e.name, e.isSystem() ? "SYSTEM TABLE" : "TABLE"});
@@ -246,6 +256,7 @@ std::vector<TableInfo> JetProvider::tables() {
 }
 
 std::unique_ptr<RowSource> JetProvider::openTable(const std::string& name) {
+    jet::Reading reading(*db_);
     return std::make_unique<JetRows>(*db_, name, in_use_);
 }
 
@@ -281,7 +292,10 @@ sql::Statement JetProvider::translated(const std::string& text) {
     return st;
 }
 
+// A statement is one read: it sees each commit of another process whole
+// or not at all.
 std::unique_ptr<RowSource> JetProvider::query(const std::string& text) {
+    jet::Reading reading(*db_);
     sql::Statement st = translated(text);
     if (st.kind != sql::StatementKind::Select) returnsNoRows();
     sql::StatementHandle plain = session().prepare(st.sqlite, st.tables);
@@ -361,6 +375,7 @@ std::unique_ptr<RowSource> JetProvider::keyedRows(const sql::Statement& st, sqli
 }
 
 long JetProvider::execute(const std::string& text) {
+    jet::Reading reading(*db_);
     sql::Statement st = translated(text);
     switch (st.kind) {
     case sql::StatementKind::Select: {

@@ -27,6 +27,11 @@ public:
     // The row with `key`, as `next` returned it; raises 3021 when the row
     // is no longer there.
     virtual void read(uint64_t key, std::vector<Value>& values) = 0;
+    // Bracket a run of next() and read() calls that is to see the rows as
+    // one read (a bunch): another process's change lands before or after
+    // it, never inside. They nest.
+    virtual void beginRead() {}
+    virtual void endRead() {}
 
     // Writing; a source that cannot write raises 3251 from each of these.
     // A change is one (field number, value) pair.

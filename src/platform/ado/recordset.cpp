@@ -68,7 +68,14 @@ void Recordset::OpenRows(std::unique_ptr<RowSource> rows, Connection& connection
     loaded_ = -1;
     if (cursor != adOpenForwardOnly) {
         uint64_t key;
-        while (rows->next(key, nullptr)) keys_.push_back(key);
+        rows->beginRead();
+        try {
+            while (rows->next(key, nullptr)) keys_.push_back(key);
+        } catch (...) {
+            rows->endRead();
+            throw;
+        }
+        rows->endRead();
     } else if (rows->next(streamed_key_, &values_)) {
         loaded_ = 0;
     } else {
@@ -215,6 +222,7 @@ long Recordset::RecordCount() const {
 std::vector<std::vector<Value>> Recordset::GetRows(long rows) {
     requireOpen();
     if (Eof()) noCurrentRecord();
+    Reading reading(*this);
     size_t field_count = rows_->fields().size();
     std::vector<std::vector<Value>> out(field_count);
     for (long n = 0; (rows < 0 || n < rows) && !Eof(); ++n) {

@@ -90,6 +90,23 @@ public:
 
     Fields& GetFields();
 
+    // Makes the reads of `rs` while it lives one read (see
+    // RowSource::beginRead): the rows a grid shows as a bunch.
+    class Reading {
+    public:
+        explicit Reading(Recordset& rs) : rows_(rs.rows_.get()) {
+            if (rows_) rows_->beginRead();
+        }
+        ~Reading() {
+            if (rows_) rows_->endRead();
+        }
+        Reading(const Reading&) = delete;
+        Reading& operator=(const Reading&) = delete;
+
+    private:
+        RowSource* rows_;
+    };
+
     void AddNew();
     void Update();
     void CancelUpdate();

@@ -18,11 +18,11 @@ Database::Database(const std::string& path, const std::string& password)
     : pager_(path), header_(Header::read(pager_.raw())), codec_(header_.format->jet3, header_.code_page) {
     header_.checkPassword(password);
     pager_.configure(header_.format->page_size, PageCodec::forFile(header_, pager_.raw(), password));
-    if (pager_.pageCount() <= kCatalogPage) corrupt("the file ends before its catalog");
-    readCatalog();
+    Reading reading(*this);  // reads the catalog
 }
 
 void Database::readCatalog() {
+    if (pager_.pageCount() <= kCatalogPage) corrupt("the file ends before its catalog");
     TableDef def = TableDef::read(pager_, format(), codec_, kCatalogPage);
     int id = def.findColumn("Id"), parent = def.findColumn("ParentId"), name = def.findColumn("Name"),
         type = def.findColumn("Type"), flags = def.findColumn("Flags");
@@ -45,10 +45,22 @@ void Database::readCatalog() {
     }
 }
 
+void Database::beginRead() {
+    pager_.beginRead();
+    try {
+        if (pager_.outsideChanges() != seen_changes_) rereadDefinitions();
+    } catch (...) {
+        pager_.endRead();
+        throw;
+    }
+}
+
+void Database::endRead() { pager_.endRead(); }
+
 void Database::begin() {
     bool first = !pager_.locked();
     pager_.begin();
-    if (first) {
+    if (first || pager_.outsideChanges() != seen_changes_) {
         try {
             rereadDefinitions();
         } catch (...) {
@@ -72,10 +84,13 @@ void Database::schemaChanged(uint32_t dropped_page) {
 }
 
 // In place, so that references to cached definitions stay valid; a table
-// created by a rolled-back transaction is forgotten, its page gone.
+// created by a rolled-back transaction or dropped by another process is
+// forgotten, its page gone.
 void Database::rereadDefinitions() {
+    seen_changes_ = pager_.outsideChanges();
     for (auto it = tables_.begin(); it != tables_.end();) {
         if (it->first >= pager_.pageCount() || pager_.page(it->first).u8(0) != 0x02) {
+            retired_.push_back(std::move(it->second));
             it = tables_.erase(it);
             continue;
         }

@@ -55,6 +55,13 @@ public:
     // The table named `name` (case-insensitive); throws kErrNoSuchTable.
     const TableDef& table(const std::string& name) const;
 
+    // A read (a statement, a fetch of rows) runs between beginRead() and
+    // endRead() (see Pager::beginRead), or within a Reading; where another
+    // process changed the file since the last read, the catalog and every
+    // cached definition are read again first.
+    void beginRead();
+    void endRead();
+
     // A change: begin() starts it (taking the write lock the first time,
     // when every cached definition is read again, for another process may
     // have written before), commit() makes it durable, rollback() drops it
@@ -77,6 +84,22 @@ private:
     TextCodec codec_;
     std::vector<CatalogEntry> catalog_;
     mutable std::map<uint32_t, std::unique_ptr<TableDef>> tables_;  // by definition page
+    // Definitions of tables another process dropped: kept, for a reader may
+    // still hold a reference to one.
+    std::vector<std::unique_ptr<TableDef>> retired_;
+    uint64_t seen_changes_ = ~uint64_t(0);  // the pager's outsideChanges() when last read; none yet
+};
+
+// A read of `db` for as long as it lives.
+class Reading {
+public:
+    explicit Reading(Database& db) : db_(db) { db_.beginRead(); }
+    ~Reading() { db_.endRead(); }
+    Reading(const Reading&) = delete;
+    Reading& operator=(const Reading&) = delete;
+
+private:
+    Database& db_;
 };
 
 // Runs `change` as one transaction of `db`: committed when it returns,

@@ -34,6 +34,7 @@ enum ErrorNumber : long {
     kErrNullKey = 3058,           // "Index or primary key cannot contain a Null value."
     kErrHasRelated = 3200,        // a delete or key change would leave rows of another table without theirs
     kErrRelatedRequired = 3201,   // a row names a row of another table that is not there
+    kErrTooLarge = 3001,          // "Invalid argument.": what Access says when a change would pass 2 GB
 };
 
 class Error : public std::runtime_error {

@@ -12,8 +12,9 @@ namespace jet {
 
 namespace {
 
-constexpr char kMagic[8] = {'P', 'L', 'N', 'J', 'R', 'N', 'L', '1'};
-constexpr size_t kHeaderSize = 32;
+constexpr char kMagic[8] = {'P', 'L', 'N', 'J', 'R', 'N', 'L', '2'};
+constexpr size_t kHeaderSize = 56;
+constexpr size_t kChecksumAt = 48;
 
 void put32(std::vector<uint8_t>& b, size_t at, uint32_t v) { std::memcpy(b.data() + at, &v, 4); }
 void put64(std::vector<uint8_t>& b, size_t at, uint64_t v) { std::memcpy(b.data() + at, &v, 8); }
@@ -34,7 +35,7 @@ uint64_t checksum(const std::vector<uint8_t>& b, size_t end) {
     auto mix = [&](size_t from, size_t to) {
         for (size_t i = from; i < to; ++i) h = (h ^ b[i]) * 1099511628211ull;
     };
-    mix(8, 24);
+    mix(8, kChecksumAt);
     mix(kHeaderSize, end);
     return h;
 }
@@ -66,7 +67,7 @@ void syncDirectoryOf(const std::string& path) {
 }
 
 int openJournal(const std::string& path) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0) ioError("create the journal", path);
     try {
         syncDirectoryOf(path);
@@ -85,6 +86,9 @@ void writeJournal(int fd, const std::string& path, const Journal& j, const std::
     put32(b, 8, j.page_size);
     put32(b, 12, uint32_t(j.records.size()));
     put64(b, 16, j.original_size);
+    put64(b, 24, j.device);
+    put64(b, 32, j.inode);
+    put64(b, 40, j.nonce);
     b.reserve(kHeaderSize + j.records.size() * (4 + j.page_size));
     for (const JournalRecord& r : j.records) {
         size_t at = b.size();
@@ -92,7 +96,7 @@ void writeJournal(int fd, const std::string& path, const Journal& j, const std::
         put32(b, at, r.page);
         b.insert(b.end(), r.image.begin(), r.image.end());
     }
-    put64(b, 24, checksum(b, b.size()));
+    put64(b, kChecksumAt, checksum(b, b.size()));
 
     io_point();
     writeAt(fd, b.data(), b.size(), path);
@@ -108,9 +112,7 @@ void clearJournal(int fd, const std::string& path, const std::function<void()>& 
     if (::fdatasync(fd) != 0) ioError("flush the journal", path);
 }
 
-std::optional<Journal> readJournal(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
+std::optional<Journal> readJournal(int fd) {
     struct stat st {};
     std::vector<uint8_t> b;
     if (::fstat(fd, &st) == 0 && st.st_size >= off_t(kHeaderSize)) {
@@ -118,20 +120,23 @@ std::optional<Journal> readJournal(const std::string& path) {
         size_t done = 0;
         while (done < b.size()) {
             ssize_t n = ::pread(fd, b.data() + done, b.size() - done, off_t(done));
+            if (n < 0 && errno == EINTR) continue;
             if (n <= 0) break;
             done += size_t(n);
         }
         b.resize(done);
     }
-    ::close(fd);
     if (b.size() < kHeaderSize || std::memcmp(b.data(), kMagic, 8) != 0) return std::nullopt;
     Journal j;
     j.page_size = get32(b, 8);
     uint32_t count = get32(b, 12);
     j.original_size = get64(b, 16);
+    j.device = get64(b, 24);
+    j.inode = get64(b, 32);
+    j.nonce = get64(b, 40);
     if (j.page_size == 0 || j.page_size > 65536) return std::nullopt;
     size_t end = kHeaderSize + size_t(count) * (4 + j.page_size);
-    if (b.size() < end || get64(b, 24) != checksum(b, end)) return std::nullopt;
+    if (b.size() < end || get64(b, kChecksumAt) != checksum(b, end)) return std::nullopt;
     size_t at = kHeaderSize;
     for (uint32_t i = 0; i < count; ++i) {
         JournalRecord r;
@@ -141,6 +146,42 @@ std::optional<Journal> readJournal(const std::string& path) {
         at += 4 + j.page_size;
     }
     return j;
+}
+
+// A crashed writer's journal is the only thing that should be here; who
+// made the file and what it names decide whether it is.
+FoundJournal findJournal(const std::string& path, const struct stat& db) {
+    FoundJournal f;
+    auto foreign = [&](const std::string& reason) {
+        f.kind = FoundJournal::Foreign;
+        f.reason = reason;
+    };
+    int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT) return f;
+        int error = errno;
+        ::lstat(path.c_str(), &f.where);
+        foreign(error == ELOOP ? "it is a symbolic link" : std::string("it cannot be read: ") + std::strerror(error));
+        return f;
+    }
+    ::fstat(fd, &f.where);
+    const struct stat& st = f.where;
+    std::optional<Journal> j;
+    if (!S_ISREG(st.st_mode)) foreign("it is not a regular file");
+    else if (st.st_uid != db.st_uid && st.st_uid != ::geteuid()) foreign("it belongs to another user");
+    else if (st.st_mode & (S_IWGRP | S_IWOTH)) foreign("other users may write to it");
+    else if (st.st_nlink != 1) foreign("it has other names as well");
+    else if (!(j = readJournal(fd))) f.kind = FoundJournal::Dead;
+    else if (j->device != uint64_t(db.st_dev) || j->inode != uint64_t(db.st_ino)) foreign("it was written for another file");
+    else if (j->original_size == 0 || j->original_size > uint64_t(db.st_size)) foreign("it gives a length the file never had");
+    else {
+        f.kind = FoundJournal::Hot;
+        for (const JournalRecord& r : j->records)
+            if ((uint64_t(r.page) + 1) * j->page_size > j->original_size) foreign("it holds pages past the length it gives");
+        if (f.kind == FoundJournal::Hot) f.journal = std::move(*j);
+    }
+    ::close(fd);
+    return f;
 }
 
 }  // namespace jet

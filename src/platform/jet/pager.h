@@ -13,24 +13,34 @@
 //   1. the original image of every changed page, with the file's original
 //      length, is written to the journal beside the file ("<file>-journal"),
 //      with a checksum, and flushed;
-//   2. the changed and new pages are written to the file, which is flushed;
-//   3. the journal is cleared, and that flushed.
+//   2. readers are held off, the changed and new pages written to the file
+//      and that flushed: from here on the change stands;
+//   3. the journal is cleared, and that flushed; readers come back.
 // A crash before 2 leaves the file as it was (a torn journal fails its
 // checksum and is discarded); a crash after it leaves a complete journal
-// that the next opener plays back. A journal is only played back by an
-// opener that can take the file's lock, so a commit in progress in another
-// process is never undone.
+// that the next reader or writer plays back, before it reads anything.
+// A failure is reported only where the change was undone: one after the
+// change stands (clearing the journal) removes the journal instead.
 //
 // The journal file is made (and its folder flushed) by the first commit and
 // kept, cleared, while the lock is held, then removed when the pager
 // closes: a commit then costs three flushes of file data and no change to
-// the folder.
+// the folder. What is found at the journal's path is played back only when
+// it is this file's own (see journal.h); anything else is left there and
+// writes are refused while it is.
 //
-// The write lock (flock, exclusive) is taken by the first transaction and
-// kept until the pager closes, so a second writer gets a clear "in use"
-// error instead of interleaving its pages with ours. Views returned by
-// page() are valid until the next modify(), append(), commit() or rollback(),
-// and, for an encoded file, until kDecodedPages other pages were decoded.
+// Locks (file_lock.h): the writer's lock is taken by the first transaction
+// and kept until the pager closes, so a second writer gets a clear "in
+// use" error instead of interleaving its pages with ours. Each read, from
+// beginRead() to endRead(), holds the readers' lock shared, which a commit
+// holds exclusive while it writes to the file: a read sees every commit
+// whole or not at all. A read starts by catching up with commits made by
+// other processes since the last one (their pages are in the shared
+// mapping already; the length is read again and decoded pages dropped),
+// which it learns of from the file's length and modification time, moved
+// by every commit. Views returned by page() are valid until the next
+// modify(), append(), commit(), rollback() or read, and, for an encoded
+// file, until kDecodedPages other pages were decoded.
 #pragma once
 
 #include <cstdint>
@@ -39,12 +49,16 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <sys/stat.h>
 #include <unordered_map>
 
 #include "bytes.h"
 #include "page_codec.h"
 
 namespace jet {
+
+struct Journal;
+struct FoundJournal;
 
 class Pager {
 public:
@@ -93,18 +107,43 @@ public:
     // True once this pager holds the write lock (taken by the first begin()).
     bool locked() const { return locked_; }
 
-    // For crash tests: called before every write, flush and removal the
-    // commit makes, with a running count; it may end the process there.
+    // Brackets a read (a statement, a fetch of rows); reads nest. Throws
+    // kErrInUse when a commit of another process does not finish in time,
+    // kErrReadOnly when a crashed writer's change must be undone first and
+    // this pager may not write.
+    void beginRead();
+    void endRead();
+    // How often the file was found changed by another process (or
+    // repaired): what was read from it before is stale when this moved.
+    uint64_t outsideChanges() const { return outside_changes_; }
+
+    // The largest the file may grow (Access's limit, 2^31 bytes); a seam for
+    // tests, which cannot write 2 GB.
+    static void setSizeLimit(uint64_t bytes);
+
+    // For crash and fault tests: called before every write, flush and
+    // removal the commit makes, with a running count; it may end the
+    // process there, or throw a jet::Error as that step's failure.
     static void setIoHook(std::function<void(int)> hook);
 
 private:
     void openFile(Mode mode);
     void mapFile();
+    void closeFile();
     void lockForWriting();
+    void catchUp();
+    bool journalToLookAt();
     void recoverJournal();
+    void repairFromJournal();
+    void refuse(const FoundJournal& found);
+    void holdOffReaders(const std::string& what);
+    void letReadersIn(bool reading);
+    void markChanged();
+    bool removeJournal();
+    void abandon(const Journal& j, bool file_touched);
+    bool undo(const Journal& j);
     void ioPoint();
     std::string journalPath() const { return path_ + "-journal"; }
-    void undoFromJournal();
     const uint8_t* committed(uint32_t n) const;
     const uint8_t* decoded(uint32_t n) const;
     const uint8_t* stored(uint32_t n, const uint8_t* page);
@@ -112,6 +151,14 @@ private:
 
     std::string path_;
     int fd_ = -1;
+    struct stat identity_ {};  // of the database file: device, inode, owner
+    timespec seen_mtime_ {};   // the file's modification time as last read
+    uint64_t outside_changes_ = 0;
+    uint64_t nonce_ = 0;       // marks this pager's journals
+    int read_depth_ = 0;
+    bool read_locked_ = false;  // holds the readers' lock shared
+    std::string journal_refusal_;  // while a foreign journal is there: why writes are refused
+    struct stat refused_journal_ {};  // which file that was
     bool fd_writable_ = false;
     bool locked_ = false;
     const uint8_t* map_ = nullptr;
