@@ -4,11 +4,14 @@
 // deletes, Table3 (otherfk2) cascades updates.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
 
 #include "ado/recordset.h"
+#include "jet/database.h"
 #include "jet/error.h"
 #include "jet/relationships.h"
+#include "jet/table_writer.h"
 #include "support/crash.h"
 #include "support/jet_check.h"
 #include "support/sql_fixture.h"
@@ -24,6 +27,32 @@ const char* const kFiles[] = {"indexTestV2000.mdb", "indexTestV2007.accdb", "ind
 const std::string kTable1 =
     "id,otherfk1,otherfk2,data,otherfk3\n"
     "0,0,10,\"baz0\",0\n1,1,11,\"baz11\",0\n2,1,11,\"baz11-2\",0\n3,2,13,\"baz13\",0\n";
+
+// The access layer refuses changes to system tables: relationship rows
+// are made and changed through the engine. `fields` by column name; an
+// existing row (`name` its szRelationship) keeps the fields not given.
+void writeRelationship(const std::string& path, const std::string& name, const std::map<std::string, jet::Value>& fields) {
+    jet::Database db(path, "");
+    jet::inTransaction(db, [&] {
+        jet::TableWriter w(db, "MSysRelationships");
+        const jet::TableDef& t = w.table();
+        auto fill = [&](std::vector<jet::Value>& row) {
+            for (const auto& [column, value] : fields) row[size_t(t.findColumn(column))] = value;
+        };
+        jet::TableScan scan(db, t);
+        std::vector<jet::Value> row;
+        while (scan.next()) {
+            scan.read(row);
+            if (row[size_t(t.findColumn("szRelationship"))] != jet::Value(name)) continue;
+            fill(row);
+            return w.update(scan.rowId(), row);
+        }
+        row.assign(t.columns.size(), jet::Value());
+        row[size_t(t.findColumn("szRelationship"))] = name;
+        fill(row);
+        w.insert(row);
+    });
+}
 
 struct Case {
     const char* statement;
@@ -92,9 +121,8 @@ TEST_F(Relationships, StatementsAreRefusedOrCascadedAsAccessDoes) {
 TEST_F(Relationships, CascadeToNullEmptiesTheReferringColumns) {
     SKIP_WITHOUT_CORPUS();
     testdata::Copy copy("indexTestV2010.accdb");
+    writeRelationship(copy.path(), "Table2Table1", {{"grbit", int32_t(jet::kRelationCascadeNull)}});
     open(copy.path());
-    execute("UPDATE MSysRelationships SET grbit=" + std::to_string(jet::kRelationCascadeNull) +
-            " WHERE szRelationship='Table2Table1'");
     EXPECT_EQ(execute("DELETE FROM Table2 WHERE id=1"), 1);
     cn.Close();
     EXPECT_EQ(exported(copy.path(), "Table1"),
@@ -127,11 +155,10 @@ TEST_F(Relationships, ATableThatRefersToItself) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.statement);
         testdata::Copy copy("indexTestV2000.mdb");
-        open(copy.path());
-        execute("INSERT INTO MSysRelationships (ccolumn, grbit, icolumn, szColumn, szObject, szReferencedColumn, "
-                "szReferencedObject, szRelationship) VALUES (1, " +
-                std::to_string(c.flags) + ", 0, 'otherfk3', 'Table1', 'id', 'Table1', 'Table1Table1')");
-        cn.Close();
+        writeRelationship(copy.path(), "Table1Table1",
+                          {{"ccolumn", int32_t(1)}, {"grbit", int32_t(c.flags)}, {"icolumn", int32_t(0)},
+                           {"szColumn", std::string("otherfk3")}, {"szObject", std::string("Table1")},
+                           {"szReferencedColumn", std::string("id")}, {"szReferencedObject", std::string("Table1")}});
         std::vector<unsigned char> before = copy.read();
         open(copy.path());
         EXPECT_EQ(failureOf([&] { execute(c.statement); }).number, c.error);

@@ -1008,7 +1008,6 @@ void fnDatepart(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (isNull(argv[1])) return;
     double d = 0;
     if (!needDate(ctx, argv[1], "DatePart", d)) return;
-    if (!inRange(d)) return invalidCall(ctx, "DatePart");
     CivilTime t = civilTime(d);
     std::string s = lowerCase(textOf(argv[0]));
     int r = 0;
