@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <map>
+
+#include "jet/relationships.h"
 
 namespace {
 
@@ -76,57 +77,15 @@ Row indexRow(const std::string& table, const jet::TableDef& def, const jet::Inde
             Value(), joined(columns), Value(), joined(options)};
 }
 
-struct Relationship {
-    std::string name, table, referenced_table;
-    int32_t flags = 0;
-    std::map<int32_t, std::pair<std::string, std::string>> columns;  // by position: own, referenced
-};
-
-std::string text(const jet::TableDef& def, const Row& row, const char* column) {
-    int i = def.findColumn(column);
-    return i >= 0 && row[size_t(i)].is<std::string>() ? row[size_t(i)].as<std::string>() : "";
-}
-
-int32_t number(const jet::TableDef& def, const Row& row, const char* column) {
-    int i = def.findColumn(column);
-    return i >= 0 && row[size_t(i)].is<int32_t>() ? row[size_t(i)].as<int32_t>() : 0;
-}
-
-// MSysRelationships holds one row for each column of each relationship.
-std::vector<Relationship> relationships(const jet::Database& db) {
-    std::vector<Relationship> found;
-    bool present = std::any_of(db.catalog().begin(), db.catalog().end(), [](const jet::CatalogEntry& e) {
-        return e.isTable() && e.name == "MSysRelationships";
-    });
-    if (!present) return found;
-    const jet::TableDef& def = db.table("MSysRelationships");
-    jet::TableScan scan(db, def);
-    Row row;
-    while (scan.next()) {
-        scan.read(row);
-        std::string name = text(def, row, "szRelationship");
-        auto r = std::find_if(found.begin(), found.end(), [&](const Relationship& x) { return x.name == name; });
-        if (r == found.end()) {
-            r = found.insert(found.end(), {name, text(def, row, "szObject"), text(def, row, "szReferencedObject"),
-                                           number(def, row, "grbit"), {}});
-        }
-        r->columns[number(def, row, "icolumn")] = {text(def, row, "szColumn"), text(def, row, "szReferencedColumn")};
-    }
-    return found;
-}
-
-Row relationshipRow(const Relationship& r) {
-    std::vector<std::string> own, referenced, options;
-    for (const auto& [position, pair] : r.columns) {
-        own.push_back(pair.first);
-        referenced.push_back(pair.second);
-    }
-    options.push_back(r.flags & 0x2 ? "not enforced" : "enforced");
-    if (r.flags & 0x100) options.push_back("cascade updates");
-    if (r.flags & 0x1000) options.push_back("cascade deletes");
-    if (r.flags & 0x2000) options.push_back("cascade to Null");
-    return {r.table, std::string("relationship"), r.name, std::string(r.flags & 0x1 ? "one-to-one" : "one-to-many"),
-            Value(), joined(own), r.referenced_table + " (" + joined(referenced) + ")", joined(options)};
+Row relationshipRow(const jet::Relationship& r) {
+    std::vector<std::string> options;
+    options.push_back(r.enforced() ? "enforced" : "not enforced");
+    if (r.flags & jet::kRelationCascadeUpdates) options.push_back("cascade updates");
+    if (r.flags & jet::kRelationCascadeDeletes) options.push_back("cascade deletes");
+    if (r.flags & jet::kRelationCascadeNull) options.push_back("cascade to Null");
+    return {r.table, std::string("relationship"), r.name,
+            std::string(r.flags & jet::kRelationOneToOne ? "one-to-one" : "one-to-many"), Value(), joined(r.columns),
+            r.referenced_table + " (" + joined(r.referenced_columns) + ")", joined(options)};
 }
 
 }  // namespace
@@ -138,13 +97,13 @@ SchemaListing listSchema(const jet::Database& db, const std::string& only) {
     for (const jet::CatalogEntry& e : db.catalog())
         if (!only.empty() && e.isTable() && jet::sameName(e.name, only)) tables.push_back(e.name);
     if (!only.empty() && tables.empty()) db.table(only);  // raises 3078
-    std::vector<Relationship> related = relationships(db);
+    std::vector<jet::Relationship> related = jet::readRelationships(db);
     for (const std::string& name : tables) {
         const jet::TableDef& def = db.table(name);
         for (const jet::Column& c : def.columns) listing.rows.push_back(fieldRow(name, c, db.format()));
         for (const jet::Index& index : def.indexes)
             if (!index.foreignKey()) listing.rows.push_back(indexRow(name, def, index));
-        for (const Relationship& r : related)
+        for (const jet::Relationship& r : related)
             if (jet::sameName(r.table, name) || (!only.empty() && jet::sameName(r.referenced_table, name)))
                 listing.rows.push_back(relationshipRow(r));
     }
