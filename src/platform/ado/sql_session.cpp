@@ -46,9 +46,9 @@ Session::Session(jet::Database& db) : db_(db) {
         sqlite3_close(sqlite_);
         throw Error(kErrCommandText, "The SQL engine could not be started.");
     }
-    // Sorts (GROUP BY, ORDER BY, DISTINCT) stay in memory rather than
-    // spilling to temporary files beyond SQLite's small default cache.
-    sqlite3_exec(sqlite_, "PRAGMA temp_store = MEMORY; PRAGMA cache_size = -32768", nullptr, nullptr, nullptr);
+    // Sorts (GROUP BY, ORDER BY, DISTINCT) stay in 32 MB of memory and go
+    // on in temporary files past that, so a sort of any size is bounded.
+    sqlite3_exec(sqlite_, "PRAGMA temp_store = FILE; PRAGMA cache_size = -32768", nullptr, nullptr, nullptr);
     registerFunctions(sqlite_);
     registerModule(sqlite_, context_);
 }
