@@ -6,6 +6,7 @@
 // (the usage on stderr).
 #include <cctype>
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <iterator>
@@ -161,12 +162,22 @@ void printQueries(const Options& o, RowOutput& out) {
         out.row({q.name, std::string(kKinds[int(q.kind)]), q.parameters + q.sql});
 }
 
+// Ctrl+C stops the running statement, which changes nothing then; a second
+// one ends the program at once (the file is whole either way).
+ado::Connection* interruptible = nullptr;
+
+void stopStatement(int) {
+    std::signal(SIGINT, SIG_DFL);
+    if (interruptible) interruptible->Cancel();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
     Options o;
     if (std::optional<int> status = readOptions(argc, argv, o)) return *status;
+    ado::Connection cn;
     try {
         if (o.statement == "-" && !o.schema) o.statement = standardInput();
         RowOutput out(o.output, o.form, o.iso_dates);
@@ -175,8 +186,9 @@ int main(int argc, char** argv) {
         } else if (o.queries) {
             printQueries(o, out);
         } else {
-            ado::Connection cn;
             cn.Open(ado::JetConnectionString(o.file, o.password), "", "", ado::adCmdUnspecified);
+            interruptible = &cn;
+            std::signal(SIGINT, stopStatement);
             if (o.tables) printTables(cn, out);
             else if (ado::sql::translate(o.statement).kind == ado::sql::StatementKind::Select) printRows(cn, o, out);
             else printChanged(cn, o, out);

@@ -245,4 +245,23 @@ TEST(SqlTool, ListsTheSavedQueries) {
     EXPECT_EQ(run(quote(testdata::file("nwind.mdb")) + " --queries --tables").status, 2);
 }
 
+// Ctrl+C stops a statement that would run for hours: the change is not
+// made, and the error says so.
+TEST(SqlTool, CtrlCStopsTheStatementAndLeavesTheFileAsItWas) {
+    SKIP_WITHOUT_CORPUS();
+    testdata::Copy copy(testdata::root() + "/large/big100k.mdb");
+    const std::vector<unsigned char> before = copy.read();
+    const std::string err = testing::TempDir() + "/sql_tool_interrupted." + std::to_string(getpid());
+    std::string cmd = std::string(PELLINORDB_SQL_TOOL) + " " + quote(copy.path()) +
+                      " 'UPDATE BigTable SET Amount = Amount + 1 WHERE "
+                      "(SELECT Count(*) FROM BigTable AS b WHERE b.Code < BigTable.Code) >= 0' 2>" + err +
+                      " & sleep 1; kill -INT $!; wait $!";
+    int status = std::system(("bash -c " + quote(cmd)).c_str());
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    std::ifstream in(err);
+    std::string message((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_NE(message.find("error 3712"), std::string::npos) << message;
+    EXPECT_EQ(copy.read(), before);
+}
+
 }  // namespace

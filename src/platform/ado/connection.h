@@ -46,6 +46,11 @@ public:
     // Runs one statement; rows it returns are dropped. `records_affected`,
     // when given, receives the number of rows the statement changed.
     void Execute(const std::string& statement, long* records_affected = nullptr, long options = adCmdUnspecified);
+    // Stops the statement that runs now (see Provider::cancel); safe from a
+    // signal handler. Nothing when closed or idle.
+    void Cancel() {
+        if (Provider* p = provider_.get()) p->cancel();
+    }
 
     // adSchemaTables; restrictions: catalog, schema, table name, table type,
     // each ignored when empty or Null.

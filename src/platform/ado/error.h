@@ -19,6 +19,7 @@ enum ErrorNumber : long {
     kErrObjectOpen = 3705,         // operation not allowed when the object is open
     kErrProviderNotFound = 3706,   // the provider named in the connection string is unknown
     kErrInvalidConnection = 3709,  // the connection cannot be used for this operation
+    kErrCancelled = 3712,          // "Operation has been cancelled by the user."
     kErrCommandText = -2147217900, // the statement cannot be run
     // Raised by server sources, from the driver's SQLSTATE.
     kErrProviderFailed = -2147467259,  // the server or the way to it failed

@@ -260,6 +260,10 @@ std::unique_ptr<RowSource> JetProvider::openTable(const std::string& name) {
     return std::make_unique<JetRows>(*db_, name, in_use_);
 }
 
+void JetProvider::cancel() {
+    if (sql::Session* s = session_.get()) s->interrupt();
+}
+
 sql::Session& JetProvider::session() {
     if (!session_) session_ = std::make_unique<sql::Session>(*db_);
     return *session_;

@@ -64,6 +64,9 @@ public:
     // Runs one statement and returns the number of rows it changed; this
     // default runs nothing and raises 3251.
     virtual long execute(const std::string& statement);
+    // Asks the statement running now, if any, to stop, from another thread
+    // or a signal handler: it ends with 3712 and changes nothing.
+    virtual void cancel() {}
 };
 
 // The table "SELECT * FROM [name]" or "SELECT * FROM name" reads; nothing

@@ -115,6 +115,8 @@ bool Session::step(sqlite3_stmt* stmt) {
     raise(rc);
 }
 
+void Session::interrupt() { sqlite3_interrupt(sqlite_); }
+
 long Session::changes() const { return long(sqlite3_changes64(sqlite_)); }
 
 void Session::forget(const std::string& table) {
@@ -144,6 +146,7 @@ void Session::raise(int rc) {
         throw Error(-2147217904, "No value given for one or more required parameters: the name '" + name +
                                      "' is not a field of the tables the statement reads.");
     if (rc == SQLITE_CONSTRAINT) throw Error(3022, "The changes were not successful: " + message + ".");
+    if (rc == SQLITE_INTERRUPT) throw Error(kErrCancelled, "Operation has been cancelled by the user; nothing was changed.");
     // Nesting the translator lets through that SQLite's parser cannot hold.
     if (message == "parser stack overflow" || message.rfind("Expression tree is too large", 0) == 0)
         throw Error(3360, "Query is too complex: " + message + ".");

@@ -42,6 +42,8 @@ public:
     // from the definition the engine had), before a statement changes or
     // removes that table; the next statement naming it declares it afresh.
     void forget(const std::string& table);
+    // Makes the statement running now end with 3712; from any thread.
+    void interrupt();
 
 private:
     void require(const std::string& table);
