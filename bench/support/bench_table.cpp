@@ -70,7 +70,8 @@ BenchTable MakeBenchTable(const std::string& path, long rows) {
         if (!refused_key.empty()) refused_table = tryCreate(db, false);
         if (refused_table.empty()) {
             fillOrders(db, rows);
-            BenchTable t{"Orders", refused_key.empty()};
+            BenchTable t;
+            t.name = "Orders", t.primary_key = refused_key.empty();
             t.how = refused_key.empty() ? "table Orders made by the engine, primary key ID"
                                         : "table Orders made by the engine WITHOUT a primary key (refused: " +
                                               refused_key + ")";
@@ -81,7 +82,8 @@ BenchTable MakeBenchTable(const std::string& path, long rows) {
         }
     }
     FillJobTable(path, rows);
-    BenchTable t{"jobDB1", false};
+    BenchTable t;
+    t.name = "jobDB1";
     t.how = "table jobDB1 of the corpus file, no primary key, no date or memo (creating a table was refused: " +
             refused_table + ")";
     t.number = "MainNumber", t.number_column = 1;

@@ -58,9 +58,9 @@ struct Case {
     const char* statement;
     long error;          // 0: it succeeds
     const char* named;   // the table the refusal names
-    std::string table1;  // Table1 after a change
-    const char* table;   // and the other table it changes, as it is after
-    std::string rows;
+    std::string table1 = {};       // Table1 after a change
+    const char* table = nullptr;   // and the other table it changes, as it is after
+    std::string rows = {};
 };
 
 const Case kCases[] = {

@@ -183,7 +183,9 @@ TEST(Password, EncodedFilesTakeAnEditAndReadItBack) {
             EXPECT_FALSE(std::search(journal.begin(), journal.end(), as_decoded.begin(), as_decoded.end()) != journal.end()) << n;
         }
         EXPECT_GT(changed_pages, 0u);
-        if (f.office) EXPECT_EQ(openError(copy.path(), ""), jet::kErrBadPassword);
+        if (f.office) {
+            EXPECT_EQ(openError(copy.path(), ""), jet::kErrBadPassword);
+        }
 
         testdata::StoredRows after = testdata::storedRows(copy.path(), f.table);
         ASSERT_EQ(after.rows.size(), before.rows.size() + 1);

@@ -320,10 +320,14 @@ TEST(Transaction, AJournalThatIsNotTheFilesOwnIsNeverPlayedBack) {
          },
          true, false},
         {"a symbolic link to another file",
-         [&](const std::string& db, const std::string& journal) { ::symlink((db + ".other").c_str(), journal.c_str()); },
+         [&](const std::string& db, const std::string& journal) {
+             EXPECT_EQ(::symlink((db + ".other").c_str(), journal.c_str()), 0);
+         },
          true, false},
         {"a symbolic link made while the writer holds the lock",
-         [&](const std::string& db, const std::string& journal) { ::symlink((db + ".other").c_str(), journal.c_str()); },
+         [&](const std::string& db, const std::string& journal) {
+             EXPECT_EQ(::symlink((db + ".other").c_str(), journal.c_str()), 0);
+         },
          true, true},
     };
     for (const Case& c : cases) {
