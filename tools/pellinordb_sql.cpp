@@ -4,6 +4,7 @@
 //
 // Exit status: 0 done, 1 an error (on stderr with its number), 2 wrong usage
 // (the usage on stderr).
+#include <algorithm>
 #include <cctype>
 #include <clocale>
 #include <cstdio>
@@ -18,6 +19,7 @@
 #include "ado/recordset.h"
 #include "ado/sql_dialect.h"
 #include "ado/value_text.h"
+#include "migrate_script.h"
 #include "row_output.h"
 #include "schema_listing.h"
 #include "shared/version.h"
@@ -28,6 +30,7 @@ const char kUsage[] =
     "usage: pellinordb-sql [OPTION]... FILE STATEMENT\n"
     "       pellinordb-sql [OPTION]... FILE --tables\n"
     "       pellinordb-sql [OPTION]... FILE --schema [TABLE]\n"
+    "       pellinordb-sql [OPTION]... FILE --migrate-sql TARGET [--tables T1,T2]\n"
     "Runs one SQL statement against an Access file (.mdb, .accdb) and prints the\n"
     "rows it returns, or for any other statement the number of rows it changed.\n"
     "A STATEMENT of - is read from standard input.\n"
@@ -35,6 +38,14 @@ const char kUsage[] =
     "  --tables          list the user tables, one a line\n"
     "  --schema [TABLE]  list the fields, indexes and relationships of every\n"
     "                    table, or of TABLE\n"
+    "  --migrate-sql TARGET\n"
+    "                    write the user tables as a SQL script for TARGET\n"
+    "                    (postgresql, sqlserver or sqlite): tables, keys,\n"
+    "                    indexes, foreign keys and rows; with it\n"
+    "  --tables T1,T2    only these tables\n"
+    "  --schema-only     no rows\n"
+    "  --data-only       only the rows, into tables made before\n"
+    "  --drop-existing   drop the tables first\n"
     "  --csv             rows as CSV, RFC 4180 (the default)\n"
     "  --tsv             rows as tab-separated values\n"
     "  --json            rows as a JSON array of objects\n"
@@ -53,7 +64,19 @@ struct Options {
     bool tables = false;
     bool schema = false;
     bool iso_dates = false;
+    bool migrate = false;
+    MigrationOptions migration;
 };
+
+// "T1,T2" as its names.
+std::vector<std::string> tableList(const std::string& list) {
+    std::vector<std::string> names;
+    for (size_t start = 0, comma; start <= list.size(); start = comma + 1) {
+        comma = std::min(list.find(',', start), list.size());
+        if (comma > start) names.push_back(list.substr(start, comma - start));
+    }
+    return names;
+}
 
 int usage(const std::string& complaint) {
     std::fprintf(stderr, "pellinordb-sql: %s\n%s", complaint.c_str(), kUsage);
@@ -65,6 +88,10 @@ int usage(const std::string& complaint) {
 std::optional<int> readOptions(int argc, char** argv, Options& o) {
     std::vector<std::string> operands;
     bool options_end = false;
+    // In a migration --tables names the tables to move.
+    for (int i = 1; i < argc; ++i)
+        if (std::string(argv[i]).starts_with("--migrate-sql")) o.migrate = true;
+    std::string target, tables;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         std::optional<std::string> value;
@@ -82,7 +109,13 @@ std::optional<int> readOptions(int argc, char** argv, Options& o) {
         else if (a == "--") options_end = true;
         else if (a == "--help") return std::fputs(kUsage, stdout) < 0 ? 1 : 0;
         else if (a == "--version") return std::printf("pellinordb-sql %s\n", kProgramVersion) < 0 ? 1 : 0;
-        else if (value && a != "--password" && a != "--output") return usage("option " + a + " takes no value");
+        else if (value && a != "--password" && a != "--output" && a != "--migrate-sql" && !(o.migrate && a == "--tables"))
+            return usage("option " + a + " takes no value");
+        else if (o.migrate && (a == "--migrate-sql" || a == "--tables")) {
+            if (!takeValue(a == "--tables" ? tables : target)) return usage("option " + a + " needs a value");
+        } else if (o.migrate && a == "--schema-only") o.migration.data = false;
+        else if (o.migrate && a == "--data-only") o.migration.schema = false;
+        else if (o.migrate && a == "--drop-existing") o.migration.drop_existing = true;
         else if (a == "--tables") o.tables = true;
         else if (a == "--schema") o.schema = true;
         else if (a == "--iso-dates") o.iso_dates = true;
@@ -94,11 +127,19 @@ std::optional<int> readOptions(int argc, char** argv, Options& o) {
         } else return usage("unknown option " + a);
     }
     if (o.tables && o.schema) return usage("--tables and --schema exclude each other");
+    if (o.migrate) {
+        if (!targetNamed(target)) return usage("--migrate-sql takes postgresql, sqlserver or sqlite");
+        if (o.schema) return usage("--migrate-sql and --schema exclude each other");
+        if (!o.migration.schema && !o.migration.data) return usage("--schema-only and --data-only exclude each other");
+        o.migration.target = *targetNamed(target);
+        o.migration.tables = tableList(tables);
+    }
     if (operands.empty()) return usage("no FILE given");
     o.file = operands[0];
     if (operands.size() > 2) return usage("too many operands, from " + operands[2]);
     if (operands.size() == 2) o.statement = operands[1];
-    if (!o.tables && !o.schema && o.statement.empty()) return usage("no STATEMENT given");
+    if (o.migrate && !o.statement.empty()) return usage("--migrate-sql takes no STATEMENT");
+    if (!o.tables && !o.schema && !o.migrate && o.statement.empty()) return usage("no STATEMENT given");
     if (o.tables && !o.statement.empty()) return usage("--tables takes no STATEMENT");
     return std::nullopt;
 }
@@ -157,6 +198,7 @@ int main(int argc, char** argv) {
     Options o;
     if (std::optional<int> status = readOptions(argc, argv, o)) return *status;
     try {
+        if (o.migrate) return writeMigrationScript(o.file, o.password, o.migration);
         if (o.statement == "-" && !o.schema) o.statement = standardInput();
         RowOutput out(o.output, o.form, o.iso_dates);
         if (o.schema) {

@@ -76,12 +76,6 @@ Row indexRow(const std::string& table, const jet::TableDef& def, const jet::Inde
             Value(), joined(columns), Value(), joined(options)};
 }
 
-struct Relationship {
-    std::string name, table, referenced_table;
-    int32_t flags = 0;
-    std::map<int32_t, std::pair<std::string, std::string>> columns;  // by position: own, referenced
-};
-
 std::string text(const jet::TableDef& def, const Row& row, const char* column) {
     int i = def.findColumn(column);
     return i >= 0 && row[size_t(i)].is<std::string>() ? row[size_t(i)].as<std::string>() : "";
@@ -92,8 +86,24 @@ int32_t number(const jet::TableDef& def, const Row& row, const char* column) {
     return i >= 0 && row[size_t(i)].is<int32_t>() ? row[size_t(i)].as<int32_t>() : 0;
 }
 
+Row relationshipRow(const Relationship& r) {
+    std::vector<std::string> own, referenced, options;
+    for (const auto& [position, pair] : r.columns) {
+        own.push_back(pair.first);
+        referenced.push_back(pair.second);
+    }
+    options.push_back(r.enforced() ? "enforced" : "not enforced");
+    if (r.cascadeUpdates()) options.push_back("cascade updates");
+    if (r.cascadeDeletes()) options.push_back("cascade deletes");
+    if (r.cascadeToNull()) options.push_back("cascade to Null");
+    return {r.table, std::string("relationship"), r.name, std::string(r.flags & 0x1 ? "one-to-one" : "one-to-many"),
+            Value(), joined(own), r.referenced_table + " (" + joined(referenced) + ")", joined(options)};
+}
+
+}  // namespace
+
 // MSysRelationships holds one row for each column of each relationship.
-std::vector<Relationship> relationships(const jet::Database& db) {
+std::vector<Relationship> readRelationships(const jet::Database& db) {
     std::vector<Relationship> found;
     bool present = std::any_of(db.catalog().begin(), db.catalog().end(), [](const jet::CatalogEntry& e) {
         return e.isTable() && e.name == "MSysRelationships";
@@ -115,22 +125,6 @@ std::vector<Relationship> relationships(const jet::Database& db) {
     return found;
 }
 
-Row relationshipRow(const Relationship& r) {
-    std::vector<std::string> own, referenced, options;
-    for (const auto& [position, pair] : r.columns) {
-        own.push_back(pair.first);
-        referenced.push_back(pair.second);
-    }
-    options.push_back(r.flags & 0x2 ? "not enforced" : "enforced");
-    if (r.flags & 0x100) options.push_back("cascade updates");
-    if (r.flags & 0x1000) options.push_back("cascade deletes");
-    if (r.flags & 0x2000) options.push_back("cascade to Null");
-    return {r.table, std::string("relationship"), r.name, std::string(r.flags & 0x1 ? "one-to-one" : "one-to-many"),
-            Value(), joined(own), r.referenced_table + " (" + joined(referenced) + ")", joined(options)};
-}
-
-}  // namespace
-
 SchemaListing listSchema(const jet::Database& db, const std::string& only) {
     SchemaListing listing{{"Table", "Item", "Name", "Type", "Size", "Columns", "References", "Options"}, {}};
     std::vector<std::string> tables;
@@ -138,7 +132,7 @@ SchemaListing listSchema(const jet::Database& db, const std::string& only) {
     for (const jet::CatalogEntry& e : db.catalog())
         if (!only.empty() && e.isTable() && jet::sameName(e.name, only)) tables.push_back(e.name);
     if (!only.empty() && tables.empty()) db.table(only);  // raises 3078
-    std::vector<Relationship> related = relationships(db);
+    std::vector<Relationship> related = readRelationships(db);
     for (const std::string& name : tables) {
         const jet::TableDef& def = db.table(name);
         for (const jet::Column& c : def.columns) listing.rows.push_back(fieldRow(name, c, db.format()));

@@ -15,6 +15,8 @@
 // MSysRelationships.
 #pragma once
 
+#include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -29,3 +31,19 @@ struct SchemaListing {
 // `table` empty: every user table. Otherwise that table alone, with the
 // relationships on either side of it; raises 3078 when there is none.
 SchemaListing listSchema(const jet::Database& db, const std::string& table);
+
+// One relationship as MSysRelationships holds it; `table` holds the foreign
+// key, `referenced_table` the key it points at.
+struct Relationship {
+    std::string name, table, referenced_table;
+    int32_t flags = 0;
+    std::map<int32_t, std::pair<std::string, std::string>> columns;  // by position: own, referenced
+
+    bool enforced() const { return !(flags & 0x2); }
+    bool cascadeUpdates() const { return flags & 0x100; }
+    bool cascadeDeletes() const { return flags & 0x1000; }
+    bool cascadeToNull() const { return flags & 0x2000; }
+};
+
+// Every relationship of the file, in the order of their first rows.
+std::vector<Relationship> readRelationships(const jet::Database& db);
