@@ -20,6 +20,7 @@
 #include "ado/sql_dialect.h"
 #include "ado/value_text.h"
 #include "migrate_script.h"
+#include "migrate_server.h"
 #include "row_output.h"
 #include "schema_listing.h"
 #include "shared/version.h"
@@ -31,6 +32,7 @@ const char kUsage[] =
     "       pellinordb-sql [OPTION]... FILE --tables\n"
     "       pellinordb-sql [OPTION]... FILE --schema [TABLE]\n"
     "       pellinordb-sql [OPTION]... FILE --migrate-sql TARGET [--tables T1,T2]\n"
+    "       pellinordb-sql [OPTION]... FILE --migrate TARGET CONNECTION [--tables T1,T2]\n"
     "Runs one SQL statement against an Access file (.mdb, .accdb) and prints the\n"
     "rows it returns, or for any other statement the number of rows it changed.\n"
     "A STATEMENT of - is read from standard input.\n"
@@ -41,7 +43,11 @@ const char kUsage[] =
     "  --migrate-sql TARGET\n"
     "                    write the user tables as a SQL script for TARGET\n"
     "                    (postgresql, sqlserver or sqlite): tables, keys,\n"
-    "                    indexes, foreign keys and rows; with it\n"
+    "                    indexes, foreign keys and rows\n"
+    "  --migrate TARGET CONNECTION\n"
+    "                    move them to the server (postgresql or sqlserver)\n"
+    "                    through ODBC, e.g. \"Data Source=host,5432;Initial\n"
+    "                    Catalog=db;User ID=me;Password=pw\"; with either\n"
     "  --tables T1,T2    only these tables\n"
     "  --schema-only     no rows\n"
     "  --data-only       only the rows, into tables made before\n"
@@ -66,6 +72,7 @@ struct Options {
     bool iso_dates = false;
     bool migrate = false;
     MigrationOptions migration;
+    std::string server;  // --migrate: the connection string; empty for --migrate-sql
 };
 
 // "T1,T2" as its names.
@@ -90,7 +97,7 @@ std::optional<int> readOptions(int argc, char** argv, Options& o) {
     bool options_end = false;
     // In a migration --tables names the tables to move.
     for (int i = 1; i < argc; ++i)
-        if (std::string(argv[i]).starts_with("--migrate-sql")) o.migrate = true;
+        if (std::string(argv[i]).starts_with("--migrate")) o.migrate = true;
     std::string target, tables;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
@@ -109,10 +116,13 @@ std::optional<int> readOptions(int argc, char** argv, Options& o) {
         else if (a == "--") options_end = true;
         else if (a == "--help") return std::fputs(kUsage, stdout) < 0 ? 1 : 0;
         else if (a == "--version") return std::printf("pellinordb-sql %s\n", kProgramVersion) < 0 ? 1 : 0;
-        else if (value && a != "--password" && a != "--output" && a != "--migrate-sql" && !(o.migrate && a == "--tables"))
+        else if (value && a != "--password" && a != "--output" && !a.starts_with("--migrate") &&
+                 !(o.migrate && a == "--tables"))
             return usage("option " + a + " takes no value");
-        else if (o.migrate && (a == "--migrate-sql" || a == "--tables")) {
+        else if (o.migrate && (a == "--migrate-sql" || a == "--migrate" || a == "--tables")) {
             if (!takeValue(a == "--tables" ? tables : target)) return usage("option " + a + " needs a value");
+            if (a == "--migrate" && (i + 1 == argc || (o.server = argv[++i]).empty()))
+                return usage("--migrate needs a CONNECTION");
         } else if (o.migrate && a == "--schema-only") o.migration.data = false;
         else if (o.migrate && a == "--data-only") o.migration.schema = false;
         else if (o.migrate && a == "--drop-existing") o.migration.drop_existing = true;
@@ -128,7 +138,9 @@ std::optional<int> readOptions(int argc, char** argv, Options& o) {
     }
     if (o.tables && o.schema) return usage("--tables and --schema exclude each other");
     if (o.migrate) {
-        if (!targetNamed(target)) return usage("--migrate-sql takes postgresql, sqlserver or sqlite");
+        if (!targetNamed(target) || (!o.server.empty() && target == "sqlite"))
+            return usage(o.server.empty() ? "--migrate-sql takes postgresql, sqlserver or sqlite"
+                                          : "--migrate takes postgresql or sqlserver");
         if (o.schema) return usage("--migrate-sql and --schema exclude each other");
         if (!o.migration.schema && !o.migration.data) return usage("--schema-only and --data-only exclude each other");
         o.migration.target = *targetNamed(target);
@@ -198,7 +210,9 @@ int main(int argc, char** argv) {
     Options o;
     if (std::optional<int> status = readOptions(argc, argv, o)) return *status;
     try {
-        if (o.migrate) return writeMigrationScript(o.file, o.password, o.migration);
+        if (o.migrate)
+            return o.server.empty() ? writeMigrationScript(o.file, o.password, o.migration)
+                                    : migrateToServer(o.file, o.password, o.migration, o.server);
         if (o.statement == "-" && !o.schema) o.statement = standardInput();
         RowOutput out(o.output, o.form, o.iso_dates);
         if (o.schema) {

@@ -6,9 +6,11 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "ado/connection.h"
@@ -31,13 +33,37 @@ std::string path(const std::string& name) {
     return name.starts_with("large/") ? testdata::root() + "/" + name : testdata::file(name);
 }
 
+std::string tempFile(const char* kind) { return testing::TempDir() + "/migrate." + std::to_string(getpid()) + kind; }
+
+std::string slurp(const std::string& file) {
+    std::ifstream in(file);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+}
+
+// Runs pellinordb-sql on the corpus file `name`; its exit status, and what
+// it wrote on standard error in `err`.
+int tool(const std::string& name, const std::string& args, std::string& err, const std::string& out = "/dev/null") {
+    std::string cmd = std::string(PELLINORDB_SQL_TOOL) + " " + quote(path(name)) + " " + args + " >" + out + " 2>" +
+                      tempFile(".err");
+    int status = std::system(cmd.c_str());
+    err = slurp(tempFile(".err"));
+    std::remove(tempFile(".err").c_str());
+    return WEXITSTATUS(status);
+}
+
 // The script, in a file of this test process's own.
 std::string script(const std::string& name, const std::string& target) {
-    std::string out = testing::TempDir() + "/migrate." + std::to_string(getpid()) + ".sql";
-    std::string cmd = std::string(PELLINORDB_SQL_TOOL) + " " + quote(path(name)) + " --migrate-sql " + target +
-                      " >" + out;
-    EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
+    std::string err, out = tempFile(".sql");
+    EXPECT_EQ(tool(name, "--migrate-sql " + target, err, out), 0) << err;
     return out;
+}
+
+// What --migrate takes to reach the test server. Its tables land in the
+// schema named after the login, which the tests make and drop.
+const std::string kServerSchema = testserver::kUser;
+std::string serverConnection() {
+    return quote("Data Source=" + testserver::kServer + ";Initial Catalog=" + testserver::kDatabase +
+                 ";User ID=" + testserver::kUser + ";Password=\"" + testserver::kPassword + "\"");
 }
 
 // One cell as both sides can show it: the text form, GUIDs without braces,
@@ -89,14 +115,21 @@ Rows serverRows(ado::Connection& cn, const std::string& schema, const std::strin
     return rows;
 }
 
+// Moves `name` to the server with --migrate.
+std::string migrateToServer(const std::string& name, const std::string& args = "") {
+    testserver::Run("DROP SCHEMA IF EXISTS " + kServerSchema + " CASCADE; CREATE SCHEMA " + kServerSchema);
+    std::string err;
+    EXPECT_EQ(tool(name, "--migrate postgresql " + serverConnection() + args, err), 0) << err;
+    return kServerSchema;
+}
+
 // Loads the PostgreSQL script of `name` into a schema of its own.
 std::string loadIntoServer(const std::string& name) {
     std::string schema = schemaOf(name);
     testserver::Run("DROP SCHEMA IF EXISTS " + schema + " CASCADE; CREATE SCHEMA " + schema);
-    setenv("PGPASSWORD", testserver::kPassword.c_str(), 1);
-    setenv("PGOPTIONS", ("-c search_path=" + schema + " -c client_min_messages=warning").c_str(), 1);
-    std::string cmd = "psql -q -X -v ON_ERROR_STOP=1 -h 127.0.0.1 -U " + testserver::kUser + " -d " +
-                      testserver::kDatabase + " -f " + script(name, "postgresql");
+    std::string cmd = "PGPASSWORD=" + quote(testserver::kPassword) + " PGOPTIONS='-c search_path=" + schema +
+                      " -c client_min_messages=warning' psql -q -X -v ON_ERROR_STOP=1 -h 127.0.0.1 -U " +
+                      testserver::kUser + " -d " + testserver::kDatabase + " -f " + script(name, "postgresql");
     EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
     return schema;
 }
@@ -107,19 +140,22 @@ TEST(Migrate, EveryRowArrivesInPostgreSqlAsTheFileHoldsIt) {
     SKIP_WITHOUT_CORPUS();
     SKIP_WITHOUT_SERVER();
     if (std::system("command -v psql >/dev/null") != 0) GTEST_SKIP() << "psql is not installed (scripts/setup does it)";
-    for (const char* name : kFiles) {
-        SCOPED_TRACE(name);
-        std::string schema = loadIntoServer(name);
-        jet::Database db(path(name), "");
-        ado::Connection cn;
-        cn.Open(testserver::ConnectionString());
-        for (const std::string& table : db.userTables()) {
-            SCOPED_TRACE(table);
-            Rows expected = fileRows(db, table), got = serverRows(cn, schema, table);
-            ASSERT_EQ(got.size(), expected.size());
-            for (size_t i = 0; i < got.size(); ++i) ASSERT_EQ(got[i], expected[i]);
+    // Through a script and psql, and straight through ODBC.
+    for (auto load : {loadIntoServer, +[](const std::string& name) { return migrateToServer(name); }}) {
+        for (const char* name : kFiles) {
+            SCOPED_TRACE(name);
+            std::string schema = load(name);
+            jet::Database db(path(name), "");
+            ado::Connection cn;
+            cn.Open(testserver::ConnectionString());
+            for (const std::string& table : db.userTables()) {
+                SCOPED_TRACE(table);
+                Rows expected = fileRows(db, table), got = serverRows(cn, schema, table);
+                ASSERT_EQ(got.size(), expected.size());
+                for (size_t i = 0; i < got.size(); ++i) ASSERT_EQ(got[i], expected[i]);
+            }
+            testserver::Run("DROP SCHEMA " + schema + " CASCADE");
         }
-        testserver::Run("DROP SCHEMA " + schema + " CASCADE");
     }
 }
 
@@ -127,7 +163,7 @@ TEST(Migrate, RelationshipsAndIdentitiesHoldInPostgreSql) {
     SKIP_WITHOUT_CORPUS();
     SKIP_WITHOUT_SERVER();
     if (std::system("command -v psql >/dev/null") != 0) GTEST_SKIP() << "psql is not installed (scripts/setup does it)";
-    std::string schema = loadIntoServer("nwind.mdb");
+    std::string schema = migrateToServer("nwind.mdb");
     ado::Connection cn;
     cn.Open(testserver::ConnectionString());
     auto refused = [&](const std::string& sql) {
@@ -153,12 +189,31 @@ TEST(Migrate, RelationshipsAndIdentitiesHoldInPostgreSql) {
     testserver::Run("DROP SCHEMA " + schema + " CASCADE");
 }
 
+TEST(Migrate, AFailureNamesWhereAndKeepsTheTablesMovedBefore) {
+    SKIP_WITHOUT_CORPUS();
+    SKIP_WITHOUT_SERVER();
+    std::string err;
+    EXPECT_EQ(tool("nwind.mdb", "--migrate postgresql 'Data Source=" + testserver::kNoServer + ";User ID=x'", err), 1);
+    EXPECT_NE(err.find("error "), std::string::npos) << err;
+    std::string schema = migrateToServer("nwind.mdb", " --tables Categories,Shippers --schema-only");
+    testserver::Run("ALTER TABLE " + schema + ".\"Shippers\" ADD CHECK (\"Phone\" NOT LIKE '(503) 555-3199')");
+    EXPECT_EQ(tool("nwind.mdb", "--migrate postgresql " + serverConnection() + " --tables Categories,Shippers --data-only",
+                   err),
+              1);
+    EXPECT_NE(err.find("Table Shippers, rows 1 to 3: "), std::string::npos) << err;
+    EXPECT_NE(err.find(" Moved before: Categories."), std::string::npos) << err;
+    ado::Connection cn;
+    cn.Open(testserver::ConnectionString());
+    EXPECT_EQ(serverRows(cn, schema, "Categories").size(), 8u);
+    EXPECT_EQ(serverRows(cn, schema, "Shippers").size(), 0u);
+    testserver::Run("DROP SCHEMA " + schema + " CASCADE");
+}
+
 TEST(Migrate, EveryRowArrivesInSqliteAsTheFileHoldsIt) {
     SKIP_WITHOUT_CORPUS();
     for (const char* name : {"nwind.mdb", "testV2000.mdb", "indexTestV2000.mdb"}) {
         SCOPED_TRACE(name);
-        std::ifstream in(script(name, "sqlite"));
-        std::string sql((std::istreambuf_iterator<char>(in)), {});
+        std::string sql = slurp(script(name, "sqlite"));
         sqlite3* raw = nullptr;
         ASSERT_EQ(sqlite3_open(":memory:", &raw), SQLITE_OK);
         std::unique_ptr<sqlite3, decltype(&sqlite3_close)> lite(raw, sqlite3_close);
@@ -211,8 +266,7 @@ TEST(Migrate, EveryRowArrivesInSqliteAsTheFileHoldsIt) {
 // the others (brackets, N'' text, bit, identity insert and reseed, GO).
 TEST(Migrate, WritesSqlServersDialect) {
     SKIP_WITHOUT_CORPUS();
-    std::ifstream in(script("nwind.mdb", "sqlserver"));
-    std::string sql((std::istreambuf_iterator<char>(in)), {});
+    std::string sql = slurp(script("nwind.mdb", "sqlserver"));
     for (const char* expected : {
              "CREATE TABLE [Shippers] (\n  [ShipperID] int IDENTITY(1,1),\n  [CompanyName] nvarchar(40),",
              "  [Discontinued] bit NOT NULL,\n",
