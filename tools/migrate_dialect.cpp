@@ -1,5 +1,6 @@
 #include "migrate_dialect.h"
 
+#include <cctype>
 #include <cstdio>
 
 #include "ado/value_text.h"
@@ -116,4 +117,57 @@ std::string literal(Target target, const ado::Value& value) {
     if (value.is<jet::Guid>()) return "'" + text.substr(1, text.size() - 2) + "'";
     if (target == Target::Sqlite && (value.is<jet::Currency>() || value.is<jet::Decimal>())) return "'" + text + "'";
     return text;
+}
+
+namespace {
+
+bool isNumber(const std::string& s) {
+    size_t i = s.starts_with('-') ? 1 : 0, digits = 0, points = 0;
+    for (; i < s.size(); ++i) {
+        if (std::isdigit(static_cast<unsigned char>(s[i]))) ++digits;
+        else if (s[i] == '.' && ++points == 1) continue;
+        else return false;
+    }
+    return digits > 0;
+}
+
+// "text" with "" inside, as Access writes a text literal; nullopt for any
+// other expression.
+std::optional<std::string> quotedLiteral(const std::string& s) {
+    if (s.size() < 2 || s.front() != '"' || s.back() != '"') return std::nullopt;
+    std::string text;
+    for (size_t i = 1; i + 1 < s.size(); ++i) {
+        if (s[i] == '"' && (i + 2 == s.size() || s[++i] != '"')) return std::nullopt;
+        text += s[i];
+    }
+    return text;
+}
+
+std::string lower(std::string s) {
+    for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+}  // namespace
+
+std::string defaultLiteral(Target target, const jet::Column& c, const std::string& expression) {
+    std::string e = expression;
+    while (!e.empty() && std::isspace(static_cast<unsigned char>(e.back()))) e.pop_back();
+    e.erase(0, std::min(e.find_first_not_of(" \t="), e.size()));
+    bool text = c.type == jet::kText || c.type == jet::kMemo;
+    if (c.type == jet::kBoolean) {
+        std::string word = lower(e);
+        if (word == "true" || word == "yes" || word == "on" || word == "-1") return literal(target, true);
+        if (word == "false" || word == "no" || word == "off" || word == "0") return literal(target, false);
+        return "";
+    }
+    if (text) {
+        if (std::optional<std::string> quoted = quotedLiteral(e)) return literal(target, *quoted);
+        return isNumber(e) ? literal(target, e) : "";
+    }
+    bool number = c.type == jet::kByte || c.type == jet::kInteger || c.type == jet::kLong || c.type == jet::kBigInt ||
+                  c.type == jet::kCurrency || c.type == jet::kNumeric || c.type == jet::kSingle ||
+                  c.type == jet::kDouble;
+    if (!number || !isNumber(e)) return "";
+    return target == Target::Sqlite && (c.type == jet::kCurrency || c.type == jet::kNumeric) ? "'" + e + "'" : e;
 }

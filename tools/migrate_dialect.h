@@ -47,6 +47,11 @@ std::string quotedName(Target target, const std::string& name);
 // for the kinds that do not move (attachments, multi-valued fields).
 std::string columnType(Target target, const jet::Column& column, const jet::Format& format);
 
+// An Access default value as the target's literal for `column`: numbers,
+// text in quotes, True/False/Yes/No; empty for any other expression (a
+// function, a date, arithmetic), which has no translation here.
+std::string defaultLiteral(Target target, const jet::Column& column, const std::string& expression);
+
 // `value` as a literal of the target, exact: text in its Unicode, numbers
 // with all their digits, dates to the second; NULL for Null.
 std::string literal(Target target, const ado::Value& value);

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "jet/error.h"
+#include "field_properties.h"
 #include "schema_listing.h"
 
 namespace {
@@ -62,7 +63,10 @@ private:
             TablePlan plan{n, &db_.table(n), {}, nullptr};
             for (const jet::Column& c : plan.def->columns) {
                 if (columnType(t_, c, db_.format()).empty()) {
-                    sink_.note("field " + n + "." + c.name + " is an attachment or multi-valued field: left out");
+                    sink_.note("field " + n + "." + c.name +
+                               (c.type == jet::kComplex ? " is an attachment or multi-valued field"
+                                                        : " is of a type unknown here (" + std::to_string(c.type) + ")") +
+                               ": left out");
                     continue;
                 }
                 plan.columns.push_back(&c);
@@ -146,12 +150,39 @@ private:
         return list;
     }
 
+    // Required and DefaultValue of each field; none, with a note, where
+    // the table's properties are damaged.
+    std::map<std::string, FieldProperties> properties(const TablePlan& t) {
+        try {
+            return readFieldProperties(db_, t.name);
+        } catch (const jet::Error& e) {
+            sink_.note("the field properties of " + t.name + " cannot be read (" + e.what() +
+                       "): no NOT NULL or default is set");
+            return {};
+        }
+    }
+
+    // The field's Required (as NOT NULL) and literal default.
+    std::string constraints(const TablePlan& t, const jet::Column& c,
+                            const std::map<std::string, FieldProperties>& properties) {
+        auto p = std::find_if(properties.begin(), properties.end(),
+                              [&](const auto& field) { return jet::sameName(field.first, c.name); });
+        // Yes/No is never Null in Access.
+        std::string sql = c.type == jet::kBoolean || (p != properties.end() && p->second.required) ? " NOT NULL" : "";
+        if (p == properties.end() || p->second.default_value.empty()) return sql;
+        std::string value = defaultLiteral(t_, c, p->second.default_value);
+        if (value.empty())
+            sink_.note("the default of " + t.name + "." + c.name + " (" + p->second.default_value +
+                       ") is no literal: left out");
+        return value.empty() ? sql : sql + " DEFAULT " + value;
+    }
+
     std::string createTable(const TablePlan& t) {
         std::string sql = "CREATE TABLE " + name(t.name) + " (";
         const char* separator = "\n  ";
+        std::map<std::string, FieldProperties> fields = properties(t);
         for (const jet::Column* c : t.columns) {
-            sql += separator + name(c->name) + " " + columnType(t_, *c, db_.format());
-            if (c->type == jet::kBoolean) sql += " NOT NULL";  // Yes/No is never Null in Access
+            sql += separator + name(c->name) + " " + columnType(t_, *c, db_.format()) + constraints(t, *c, fields);
             if (c->type == jet::kGuid && c->autoGuid() && t_ != Target::Sqlite)
                 sql += t_ == Target::PostgreSql ? " DEFAULT gen_random_uuid()" : " DEFAULT NEWID()";
             separator = ",\n  ";

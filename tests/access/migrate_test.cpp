@@ -159,7 +159,7 @@ TEST(Migrate, EveryRowArrivesInPostgreSqlAsTheFileHoldsIt) {
     }
 }
 
-TEST(Migrate, RelationshipsAndIdentitiesHoldInPostgreSql) {
+TEST(Migrate, KeysRequiredDefaultsAndIdentitiesHoldInPostgreSql) {
     SKIP_WITHOUT_CORPUS();
     SKIP_WITHOUT_SERVER();
     if (std::system("command -v psql >/dev/null") != 0) GTEST_SKIP() << "psql is not installed (scripts/setup does it)";
@@ -185,6 +185,13 @@ TEST(Migrate, RelationshipsAndIdentitiesHoldInPostgreSql) {
     rs.Open("INSERT INTO " + schema + ".\"Shippers\" (\"CompanyName\") VALUES ('New') RETURNING \"ShipperID\"", cn,
             ado::adOpenForwardOnly, ado::adLockReadOnly);
     EXPECT_EQ(cell(rs.GetFields()[0L].GetValue()), "4");
+    rs.Close();
+    EXPECT_TRUE(refused("INSERT INTO " + schema + ".\"Shippers\" (\"Phone\") VALUES ('1')"));  // CompanyName is Required
+    // Quantity's default is 1, Discount's 0.
+    rs.Open("INSERT INTO " + schema + ".\"Order Details\" (\"OrderID\", \"ProductID\") VALUES (10249, 1) " +
+                "RETURNING \"Quantity\", \"Discount\"",
+            cn, ado::adOpenForwardOnly, ado::adLockReadOnly);
+    EXPECT_EQ(cell(rs.GetFields()[0L].GetValue()) + " " + cell(rs.GetFields()[1L].GetValue()), "1 0");
     rs.Close();
     testserver::Run("DROP SCHEMA " + schema + " CASCADE");
 }
@@ -268,8 +275,8 @@ TEST(Migrate, WritesSqlServersDialect) {
     SKIP_WITHOUT_CORPUS();
     std::string sql = slurp(script("nwind.mdb", "sqlserver"));
     for (const char* expected : {
-             "CREATE TABLE [Shippers] (\n  [ShipperID] int IDENTITY(1,1),\n  [CompanyName] nvarchar(40),",
-             "  [Discontinued] bit NOT NULL,\n",
+             "CREATE TABLE [Shippers] (\n  [ShipperID] int IDENTITY(1,1),\n  [CompanyName] nvarchar(40) NOT NULL,",
+             "  [Discontinued] bit NOT NULL DEFAULT 0,\n",
              "SET IDENTITY_INSERT [Shippers] ON;\nGO\nBEGIN TRANSACTION;\nGO\nINSERT INTO [Shippers] ([ShipperID], "
              "[CompanyName], [Phone]) VALUES\n  (1, N'Speedy Express', N'(503) 555-9831'),",
              "COMMIT;\nGO\nSET IDENTITY_INSERT [Shippers] OFF;\nGO\nDBCC CHECKIDENT (N'[Shippers]', RESEED, 3);\nGO\n",
