@@ -5,6 +5,7 @@
 
 #include "jet/error.h"
 #include "field_properties.h"
+#include "migrate_views.h"
 #include "schema_listing.h"
 
 namespace {
@@ -38,6 +39,7 @@ public:
         if (t_ != Target::Sqlite)
             for (const Relationship& r : relationships_)
                 sink_.statement("ALTER TABLE " + name(r.table) + " ADD " + foreignKey(r));
+        createViews();
     }
 
 private:
@@ -98,6 +100,15 @@ private:
             });
             if (whole) relationships_.push_back(r);
             else sink_.note("relationship " + r.name + " is on a field left out: left out");
+        }
+    }
+
+    void createViews() {
+        std::vector<std::string> moved;
+        for (const TablePlan& t : tables_) moved.push_back(t.name);
+        for (const View& v : planViews(db_, t_, moved)) {
+            if (v.create.empty()) sink_.note("query " + v.name + " is no view: " + v.skipped);
+            else sink_.view(v.name, v.create);
         }
     }
 
@@ -288,6 +299,8 @@ void ScriptSink::rows(const std::string& insert, long) {
 }
 
 void ScriptSink::endRows(const std::string&, long) { write("COMMIT"); }
+
+void ScriptSink::view(const std::string&, const std::string& create) { write(create); }
 
 void ScriptSink::note(const std::string& text) { std::fprintf(stderr, "pellinordb-sql: %s\n", text.c_str()); }
 

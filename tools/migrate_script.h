@@ -7,6 +7,7 @@
 //      sink's beginRows and endRows (one transaction a table); after them
 //      an AutoNumber's identity continues from the file's next number
 //   4. the other indexes, then the enforced relationships as foreign keys
+//   5. the saved select queries that translate, as views (migrate_views)
 //
 // Indexes and foreign keys come after the rows: that loads faster and in
 // any table order. A sink writes the statements as a script or runs them.
@@ -34,6 +35,8 @@ public:
     // One INSERT of `count` rows of the table begun.
     virtual void rows(const std::string& insert, long count) = 0;
     virtual void endRows(const std::string& table, long total) = 0;
+    // A view; one the target refuses need not end the move.
+    virtual void view(const std::string& name, const std::string& create) = 0;
     // What did not move as it is (a renamed object, a skipped field).
     virtual void note(const std::string& text) = 0;
 };
@@ -55,6 +58,7 @@ public:
     void beginRows(const std::string& table) override;
     void rows(const std::string& insert, long count) override;
     void endRows(const std::string& table, long total) override;
+    void view(const std::string& name, const std::string& create) override;
     void note(const std::string& text) override;
     // Raises 3051 when standard output could not take it all.
     void finish();

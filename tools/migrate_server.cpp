@@ -39,6 +39,14 @@ public:
         table_.clear();
     }
 
+    void view(const std::string& name, const std::string& create) override {
+        try {
+            run(create);
+        } catch (const ado::Error& e) {
+            note("query " + name + " is no view: the server refuses it: " + e.description());
+        }
+    }
+
     void note(const std::string& text) override { std::fprintf(stderr, "pellinordb-sql: %s\n", text.c_str()); }
 
     // The error of a failed step, saying where it failed; the table's rows
