@@ -1,7 +1,6 @@
 #include "migrate_dialect.h"
 
 #include <cctype>
-#include <cstdio>
 
 #include "ado/value_text.h"
 
@@ -83,16 +82,6 @@ std::string quotedText(Target target, const std::string& text) {
     return q += '\'';
 }
 
-std::string hex(const jet::Binary& bytes) {
-    std::string out;
-    char two[3];
-    for (uint8_t b : bytes) {
-        std::snprintf(two, sizeof two, "%02X", b);
-        out += two;
-    }
-    return out;
-}
-
 }  // namespace
 
 std::string literal(Target target, const ado::Value& value) {
@@ -108,12 +97,11 @@ std::string literal(Target target, const ado::Value& value) {
         if (target == Target::SqlServer) iso[10] = 'T';  // the form datetime2 reads in every language
         return "'" + iso + "'";
     }
+    std::string text = ado::toText(value, '.');  // binary: its hexadecimal digits
     if (value.is<jet::Binary>()) {
-        const jet::Binary& b = value.as<jet::Binary>();
-        if (target == Target::PostgreSql) return "'\\x" + hex(b) + "'";
-        return target == Target::SqlServer ? "0x" + hex(b) : "X'" + hex(b) + "'";
+        if (target == Target::PostgreSql) return "'\\x" + text + "'";
+        return target == Target::SqlServer ? "0x" + text : "X'" + text + "'";
     }
-    std::string text = ado::toText(value, '.');
     if (value.is<jet::Guid>()) return "'" + text.substr(1, text.size() - 2) + "'";
     if (target == Target::Sqlite && (value.is<jet::Currency>() || value.is<jet::Decimal>())) return "'" + text + "'";
     return text;

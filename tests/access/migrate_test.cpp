@@ -21,6 +21,11 @@
 #include "support/test_server.h"
 #include "support/testdata.h"
 
+#define SKIP_WITHOUT_CORPUS_SERVER_OR_PSQL()                                                                  \
+    SKIP_WITHOUT_CORPUS();                                                                                      \
+    SKIP_WITHOUT_SERVER();                                                                                      \
+    if (std::system("command -v psql >/dev/null") != 0) GTEST_SKIP() << "psql is not installed (scripts/setup does it)"
+
 namespace {
 
 std::string quote(const std::string& s) {
@@ -140,9 +145,7 @@ std::string loadIntoServer(const std::string& name) {
 const char* const kFiles[] = {"nwind.mdb", "testV2000.mdb", "indexTestV2000.mdb", "large/big100k.mdb"};
 
 TEST(Migrate, EveryRowArrivesInPostgreSqlAsTheFileHoldsIt) {
-    SKIP_WITHOUT_CORPUS();
-    SKIP_WITHOUT_SERVER();
-    if (std::system("command -v psql >/dev/null") != 0) GTEST_SKIP() << "psql is not installed (scripts/setup does it)";
+    SKIP_WITHOUT_CORPUS_SERVER_OR_PSQL();
     // Through a script and psql, and straight through ODBC.
     for (auto load : {loadIntoServer, +[](const std::string& name) { return migrateToServer(name); }}) {
         for (const char* name : kFiles) {
@@ -165,7 +168,6 @@ TEST(Migrate, EveryRowArrivesInPostgreSqlAsTheFileHoldsIt) {
 TEST(Migrate, KeysRequiredDefaultsAndIdentitiesHoldInPostgreSql) {
     SKIP_WITHOUT_CORPUS();
     SKIP_WITHOUT_SERVER();
-    if (std::system("command -v psql >/dev/null") != 0) GTEST_SKIP() << "psql is not installed (scripts/setup does it)";
     std::string schema = migrateToServer("nwind.mdb");
     ado::Connection cn;
     cn.Open(testserver::ConnectionString());
@@ -200,9 +202,7 @@ TEST(Migrate, KeysRequiredDefaultsAndIdentitiesHoldInPostgreSql) {
 }
 
 TEST(Migrate, SavedQueriesBecomeViewsThatGiveTheirRows) {
-    SKIP_WITHOUT_CORPUS();
-    SKIP_WITHOUT_SERVER();
-    if (std::system("command -v psql >/dev/null") != 0) GTEST_SKIP() << "psql is not installed (scripts/setup does it)";
+    SKIP_WITHOUT_CORPUS_SERVER_OR_PSQL();
     std::string schema = loadIntoServer("nwind.mdb");
     ado::Connection server, file;
     server.Open(testserver::ConnectionString());
