@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "jet/error.h"
 #include "field_properties.h"
+#include "jet/error.h"
 #include "migrate_views.h"
 #include "schema_listing.h"
 
@@ -55,19 +55,20 @@ private:
     void planTables() {
         std::vector<std::string> names = db_.userTables();
         for (const std::string& wanted : o_.tables)
-            if (std::none_of(names.begin(), names.end(), [&](const std::string& n) { return jet::sameName(n, wanted); }))
+            if (std::none_of(names.begin(), names.end(),
+                             [&](const std::string& n) { return jet::sameName(n, wanted); }))
                 db_.table(wanted);  // raises 3078
         for (const std::string& n : names) {
-            if (!o_.tables.empty() && std::none_of(o_.tables.begin(), o_.tables.end(), [&](const std::string& w) {
-                    return jet::sameName(n, w);
-                }))
+            if (!o_.tables.empty() && std::none_of(o_.tables.begin(), o_.tables.end(),
+                                                   [&](const std::string& w) { return jet::sameName(n, w); }))
                 continue;
             TablePlan plan{n, &db_.table(n), {}, nullptr};
             for (const jet::Column& c : plan.def->columns) {
                 if (columnType(t_, c, db_.format()).empty()) {
                     sink_.note("field " + n + "." + c.name +
-                               (c.type == jet::kComplex ? " is an attachment or multi-valued field"
-                                                        : " is of a type unknown here (" + std::to_string(c.type) + ")") +
+                               (c.type == jet::kComplex
+                                    ? " is an attachment or multi-valued field"
+                                    : " is of a type unknown here (" + std::to_string(c.type) + ")") +
                                ": left out");
                     continue;
                 }
@@ -241,7 +242,8 @@ private:
                 batch += in_batch ? ",\n  (" : head + "\n  (";
                 for (size_t i = 0; i < t.columns.size(); ++i) {
                     const ado::Value& v = row[size_t(t.columns[i] - t.def->columns.data())];
-                    if (t.columns[i] == t.autonumber && v.is<int32_t>()) last = std::max<int64_t>(last, v.as<int32_t>());
+                    if (t.columns[i] == t.autonumber && v.is<int32_t>())
+                        last = std::max<int64_t>(last, v.as<int32_t>());
                     if (v.is<std::string>() && v.as<std::string>().find('\0') != std::string::npos)
                         throw jet::Error(jet::kErrConversion, "Row " + std::to_string(total + 1) + " of " + t.name +
                                                                   ", field " + t.columns[i]->name +
@@ -265,8 +267,7 @@ private:
         if (t_ == Target::PostgreSql)
             sink_.statement("ALTER TABLE " + name(t.name) + " ALTER COLUMN " + name(t.autonumber->name) +
                             " RESTART WITH " + std::to_string(last + 1));
-        else
-            sink_.statement("DBCC CHECKIDENT (N'" + name(t.name) + "', RESEED, " + std::to_string(last) + ")");
+        else sink_.statement("DBCC CHECKIDENT (N'" + name(t.name) + "', RESEED, " + std::to_string(last) + ")");
     }
 
     const jet::Database& db_;
@@ -289,23 +290,34 @@ void ScriptSink::write(const std::string& sql) {
     std::fputs(target_ == Target::SqlServer ? ";\nGO\n" : ";\n", stdout);
 }
 
-void ScriptSink::statement(const std::string& sql) { write(sql); }
+void ScriptSink::statement(const std::string& sql) {
+    write(sql);
+}
 
-void ScriptSink::beginRows(const std::string&) { write(target_ == Target::SqlServer ? "BEGIN TRANSACTION" : "BEGIN"); }
+void ScriptSink::beginRows(const std::string&) {
+    write(target_ == Target::SqlServer ? "BEGIN TRANSACTION" : "BEGIN");
+}
 
 void ScriptSink::rows(const std::string& insert, long) {
     std::fwrite(insert.data(), 1, insert.size(), stdout);
     std::fputs(";\n", stdout);
 }
 
-void ScriptSink::endRows(const std::string&, long) { write("COMMIT"); }
+void ScriptSink::endRows(const std::string&, long) {
+    write("COMMIT");
+}
 
-void ScriptSink::view(const std::string&, const std::string& create) { write(create); }
+void ScriptSink::view(const std::string&, const std::string& create) {
+    write(create);
+}
 
-void ScriptSink::note(const std::string& text) { std::fprintf(stderr, "pellinordb-sql: %s\n", text.c_str()); }
+void ScriptSink::note(const std::string& text) {
+    std::fprintf(stderr, "pellinordb-sql: %s\n", text.c_str());
+}
 
 void ScriptSink::finish() {
-    if (std::fflush(stdout) != 0 || std::ferror(stdout)) throw jet::Error(jet::kErrIo, "The script could not be written.");
+    if (std::fflush(stdout) != 0 || std::ferror(stdout))
+        throw jet::Error(jet::kErrIo, "The script could not be written.");
 }
 
 int writeMigrationScript(const std::string& file, const std::string& password, const MigrationOptions& options) {

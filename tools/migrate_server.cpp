@@ -1,8 +1,8 @@
 #include "migrate_server.h"
 
+#include <unistd.h>
 #include <chrono>
 #include <cstdio>
-#include <unistd.h>
 
 #include "ado/error.h"
 #include "ado/odbc_statement.h"
@@ -53,11 +53,13 @@ public:
     // so far are rolled back.
     ado::Error failed(const ado::Error& e) {
         if (in_transaction_) link_.Rollback();
-        std::string where = table_.empty() ? "" : "Table " + table_ + ", rows " + std::to_string(done_ + 1) + " to " +
-                                                      std::to_string(done_ + batch_) + ": ";
+        std::string where = table_.empty() ? ""
+                                           : "Table " + table_ + ", rows " + std::to_string(done_ + 1) + " to " +
+                                                 std::to_string(done_ + batch_) + ": ";
         std::string text = where + e.description();
         text += text.ends_with('.') ? " " : ". ";
-        return ado::Error(e.number(), text + (moved_.empty() ? "No table was moved." : "Moved before: " + moved_ + "."));
+        return ado::Error(e.number(),
+                          text + (moved_.empty() ? "No table was moved." : "Moved before: " + moved_ + "."));
     }
 
 private:

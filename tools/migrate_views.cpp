@@ -16,7 +16,9 @@ struct Token {
     std::string text;
 };
 
-bool isWordChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || (c & 0x80); }
+bool isWordChar(char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || (c & 0x80);
+}
 
 std::string upper(std::string s) {
     for (char& c : s) c = char(std::toupper(static_cast<unsigned char>(c)));
@@ -100,7 +102,8 @@ public:
         for (const Token& t : ts) {
             std::string word = t.kind == Token::Word ? upper(t.text) : "";
             if (word == "FROM") from = true;
-            if (word == "WHERE" || word == "GROUP" || word == "HAVING" || word == "ORDER" || word == "UNION") from = false;
+            if (word == "WHERE" || word == "GROUP" || word == "HAVING" || word == "ORDER" || word == "UNION")
+                from = false;
             joins = joins || word == "JOIN" || (from && t.kind == Token::Symbol && t.text == ",");
         }
         std::string out, previous;
@@ -127,7 +130,8 @@ public:
                     break;
                 case Token::Name: piece = name(t.text, reads); break;
                 case Token::Text:
-                    if (kComparisons.count(previous) || in_list || previous == "BETWEEN" || previous == "AND")
+                    if (kComparisons.count(previous) || in_list || previous == "BETWEEN" || previous == "AND" ||
+                        (i + 1 < ts.size() && ts[i + 1].kind == Token::Symbol && kComparisons.count(ts[i + 1].text)))
                         throw std::string("text compared with a literal");
                     piece = literal(target_, t.text);
                     break;
@@ -153,15 +157,23 @@ private:
     // Whether the first SELECT's fields come from each table of its FROM,
     // where DISTINCTROW is the same as none.
     static bool outputFromEverySource(const std::vector<Token>& ts) {
-        auto isWord = [&](size_t i, const char* w) { return i < ts.size() && ts[i].kind == Token::Word && upper(ts[i].text) == w; };
-        auto isSymbol = [&](size_t i, const char* s) { return i < ts.size() && ts[i].kind == Token::Symbol && ts[i].text == s; };
-        auto isName = [&](size_t i) { return i < ts.size() && (ts[i].kind == Token::Name || ts[i].kind == Token::Word); };
+        auto isWord = [&](size_t i, const char* w) {
+            return i < ts.size() && ts[i].kind == Token::Word && upper(ts[i].text) == w;
+        };
+        auto isSymbol = [&](size_t i, const char* s) {
+            return i < ts.size() && ts[i].kind == Token::Symbol && ts[i].text == s;
+        };
+        auto isName = [&](size_t i) {
+            return i < ts.size() && (ts[i].kind == Token::Name || ts[i].kind == Token::Word);
+        };
         std::vector<std::string> qualifiers, sources;
         size_t i = 0;
         for (; i < ts.size() && !isWord(i, "FROM"); ++i)
             if (isName(i) && isSymbol(i + 1, ".")) qualifiers.push_back(upper(ts[i].text));
         for (size_t from = i; i < ts.size(); ++i) {
-            if (isWord(i, "WHERE") || isWord(i, "GROUP") || isWord(i, "HAVING") || isWord(i, "ORDER") || isWord(i, "UNION")) break;
+            if (isWord(i, "WHERE") || isWord(i, "GROUP") || isWord(i, "HAVING") || isWord(i, "ORDER") ||
+                isWord(i, "UNION"))
+                break;
             bool after = i == from + 1 || isWord(i - 1, "JOIN") || isSymbol(i - 1, ",") || isSymbol(i - 1, "(");
             if (i > from && after && isName(i) && !isSymbol(i + 1, ".") && !isWord(i, "SELECT"))
                 sources.push_back(upper(isWord(i + 1, "AS") && isName(i + 2) ? ts[i + 2].text : ts[i].text));
@@ -188,7 +200,8 @@ private:
             }
         for (const std::string& table : db_.userTables())
             if (jet::sameName(table, n)) {
-                if (std::none_of(tables_.begin(), tables_.end(), [&](const std::string& m) { return jet::sameName(m, n); }))
+                if (std::none_of(tables_.begin(), tables_.end(),
+                                 [&](const std::string& m) { return jet::sameName(m, n); }))
                     throw "the table " + table + ", which does not move";
                 return quotedName(target_, table);
             }
@@ -239,7 +252,8 @@ std::vector<View> planViews(const jet::Database& db, Target target, const std::v
         for (Pending& p : pending) {
             if (created.count(p.view.name)) continue;
             if (!p.view.create.empty()) {
-                if (std::any_of(p.reads.begin(), p.reads.end(), [&](const std::string& r) { return !created.count(r); }))
+                if (std::any_of(p.reads.begin(), p.reads.end(),
+                                [&](const std::string& r) { return !created.count(r); }))
                     continue;
                 for (const std::string& r : p.reads)
                     if (!created[r]) {

@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,10 +20,10 @@
 #include "support/test_server.h"
 #include "support/testdata.h"
 
-#define SKIP_WITHOUT_CORPUS_SERVER_OR_PSQL()                                                                  \
-    SKIP_WITHOUT_CORPUS();                                                                                      \
-    SKIP_WITHOUT_SERVER();                                                                                      \
-    if (std::system("command -v psql >/dev/null") != 0) GTEST_SKIP() << "psql is not installed (scripts/setup does it)"
+#define SKIP_WITHOUT_CORPUS_SERVER_OR_PSQL()                                                                         \
+    SKIP_WITHOUT_CORPUS();                                                                                           \
+    SKIP_WITHOUT_SERVER();                                                                                           \
+    if (std::system("command -v psql >/dev/null") != 0) GTEST_SKIP() << "psql is not installed (scripts/setup)"
 
 namespace {
 
@@ -38,7 +37,9 @@ std::string path(const std::string& name) {
     return name.starts_with("large/") ? testdata::root() + "/" + name : testdata::file(name);
 }
 
-std::string tempFile(const char* kind) { return testing::TempDir() + "/migrate." + std::to_string(getpid()) + kind; }
+std::string tempFile(const char* kind) {
+    return testing::TempDir() + "/migrate." + std::to_string(getpid()) + kind;
+}
 
 std::string slurp(const std::string& file) {
     std::ifstream in(file);
@@ -48,8 +49,8 @@ std::string slurp(const std::string& file) {
 // Runs pellinordb-sql on the corpus file `name`; its exit status, and what
 // it wrote on standard error in `err`.
 int tool(const std::string& name, const std::string& args, std::string& err, const std::string& out = "/dev/null") {
-    std::string cmd = std::string(PELLINORDB_SQL_TOOL) + " " + quote(path(name)) + " " + args + " >" + out + " 2>" +
-                      tempFile(".err");
+    std::string cmd =
+        std::string(PELLINORDB_SQL_TOOL) + " " + quote(path(name)) + " " + args + " >" + out + " 2>" + tempFile(".err");
     int status = std::system(cmd.c_str());
     err = slurp(tempFile(".err"));
     std::remove(tempFile(".err").c_str());
@@ -191,7 +192,8 @@ TEST(Migrate, KeysRequiredDefaultsAndIdentitiesHoldInPostgreSql) {
             ado::adOpenForwardOnly, ado::adLockReadOnly);
     EXPECT_EQ(cell(rs.GetFields()[0L].GetValue()), "4");
     rs.Close();
-    EXPECT_TRUE(refused("INSERT INTO " + schema + ".\"Shippers\" (\"Phone\") VALUES ('1')"));  // CompanyName is Required
+    // CompanyName is Required.
+    EXPECT_TRUE(refused("INSERT INTO " + schema + ".\"Shippers\" (\"Phone\") VALUES ('1')"));
     // Quantity's default is 1, Discount's 0.
     rs.Open("INSERT INTO " + schema + ".\"Order Details\" (\"OrderID\", \"ProductID\") VALUES (10249, 1) " +
                 "RETURNING \"Quantity\", \"Discount\"",
@@ -228,8 +230,8 @@ TEST(Migrate, AFailureNamesWhereAndKeepsTheTablesMovedBefore) {
     EXPECT_NE(err.find("error "), std::string::npos) << err;
     std::string schema = migrateToServer("nwind.mdb", " --tables Categories,Shippers --schema-only");
     testserver::Run("ALTER TABLE " + schema + ".\"Shippers\" ADD CHECK (\"Phone\" NOT LIKE '(503) 555-3199')");
-    EXPECT_EQ(tool("nwind.mdb", "--migrate postgresql " + serverConnection() + " --tables Categories,Shippers --data-only",
-                   err),
+    EXPECT_EQ(tool("nwind.mdb",
+                   "--migrate postgresql " + serverConnection() + " --tables Categories,Shippers --data-only", err),
               1);
     EXPECT_NE(err.find("Table Shippers, rows 1 to 3: "), std::string::npos) << err;
     EXPECT_NE(err.find(" Moved before: Categories."), std::string::npos) << err;
@@ -278,7 +280,8 @@ TEST(Migrate, EveryRowArrivesInSqliteAsTheFileHoldsIt) {
                     int type = sqlite3_column_type(raw_stmt, i);
                     double real = sqlite3_column_double(raw_stmt, i);
                     // A Single's shortest digits, read back as a double.
-                    if (type == SQLITE_FLOAT) line += def.columns[size_t(i)].type == jet::kSingle ? cell(float(real)) : cell(real);
+                    if (type == SQLITE_FLOAT)
+                        line += def.columns[size_t(i)].type == jet::kSingle ? cell(float(real)) : cell(real);
                     else if (type != SQLITE_NULL)
                         line.append(static_cast<const char*>(sqlite3_column_blob(raw_stmt, i)),
                                     size_t(sqlite3_column_bytes(raw_stmt, i)));
@@ -304,7 +307,8 @@ TEST(Migrate, WritesSqlServersDialect) {
              "SET IDENTITY_INSERT [Shippers] ON;\nGO\nBEGIN TRANSACTION;\nGO\nINSERT INTO [Shippers] ([ShipperID], "
              "[CompanyName], [Phone]) VALUES\n  (1, N'Speedy Express', N'(503) 555-9831'),",
              "COMMIT;\nGO\nSET IDENTITY_INSERT [Shippers] OFF;\nGO\nDBCC CHECKIDENT (N'[Shippers]', RESEED, 3);\nGO\n",
-             "(10331, N'BONAP', 9, '1994-11-16T00:00:00', '1994-12-28T00:00:00', '1994-11-21T00:00:00', 1, 10.19, N'Bon app''', ",
+             "(10331, N'BONAP', 9, '1994-11-16T00:00:00', '1994-12-28T00:00:00', '1994-11-21T00:00:00', 1, 10.19, "
+             "N'Bon app''', ",
              "ALTER TABLE [Order Details] ADD CONSTRAINT [OrdersOrder Details] FOREIGN KEY ([OrderID]) REFERENCES "
              "[Orders] ([OrderID]) ON DELETE CASCADE;\nGO\n",
          })
