@@ -230,13 +230,14 @@ private:
         std::string head = "INSERT INTO " + name(t.name) + " (" + columnList(names) + ") VALUES";
         bool explicit_identity = t.autonumber && t_ == Target::SqlServer;
         int64_t last = t.def->next_autonumber;
+        long total = 0;
         if (o_.data) {
             if (explicit_identity) sink_.statement("SET IDENTITY_INSERT " + name(t.name) + " ON");
             sink_.beginRows(t.name);
             jet::TableScan scan(db_, *t.def);
             std::vector<ado::Value> row;
             std::string batch;
-            long in_batch = 0, total = 0;
+            long in_batch = 0;
             while (scan.next()) {
                 scan.read(row);
                 batch += in_batch ? ",\n  (" : head + "\n  (";
@@ -267,7 +268,9 @@ private:
         if (t_ == Target::PostgreSql)
             sink_.statement("ALTER TABLE " + name(t.name) + " ALTER COLUMN " + name(t.autonumber->name) +
                             " RESTART WITH " + std::to_string(last + 1));
-        else sink_.statement("DBCC CHECKIDENT (N'" + name(t.name) + "', RESEED, " + std::to_string(last) + ")");
+        else  // a table that never had a row starts at the seed itself, others after it
+            sink_.statement("DBCC CHECKIDENT (N'" + name(t.name) + "', RESEED, " +
+                            std::to_string(total ? last : last + 1) + ")");
     }
 
     const jet::Database& db_;

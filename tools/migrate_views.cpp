@@ -34,13 +34,13 @@ std::vector<Token> tokens(const std::string& sql) {
             ++i;
         } else if (c == '[' || c == '#') {
             size_t end = sql.find(c == '[' ? ']' : '#', i + 1);
-            if (end == std::string::npos) throw std::string("an unclosed ") + c;
+            if (end == std::string::npos) throw std::string("its SQL has an unclosed ") + c;
             out.push_back({c == '[' ? Token::Name : Token::Date, sql.substr(i + 1, end - i - 1)});
             i = end + 1;
         } else if (c == '"' || c == '\'') {
             std::string text;
             for (++i;; ++i) {
-                if (i >= sql.size()) throw std::string("an unclosed text");
+                if (i >= sql.size()) throw std::string("its SQL has an unclosed text");
                 if (sql[i] == c && (i + 1 >= sql.size() || sql[i + 1] != c)) break;
                 if (sql[i] == c) ++i;
                 text += sql[i];
@@ -74,7 +74,7 @@ std::string isoDate(const std::string& access) {
     char rest = 0;
     if (std::sscanf(access.c_str(), "%d/%d/%d%c", &month, &day, &year, &rest) != 3 || month < 1 || month > 12 ||
         day < 1 || day > 31)
-        throw "the date #" + access + "#";
+        throw "the date #" + access + "# has no translation";
     if (access.substr(access.rfind('/') + 1).size() <= 2) year += year < 30 ? 2000 : 1900;
     char iso[32];
     std::snprintf(iso, sizeof iso, "'%04d-%02d-%02d 00:00:00'", year, month, day);
@@ -115,16 +115,16 @@ public:
             switch (t.kind) {
                 case Token::Word:
                     if (word == "DISTINCTROW") {
-                        if (joins && !outputFromEverySource(ts)) throw std::string("DISTINCTROW over a join");
+                        if (joins && !outputFromEverySource(ts)) throw std::string("DISTINCTROW over a join has no translation");
                         continue;  // it changes nothing then
                     }
-                    if (word == "ORDER" && target_ == Target::SqlServer) throw std::string("ORDER BY in a view");
+                    if (word == "ORDER" && target_ == Target::SqlServer) throw std::string("SQL Server takes no ORDER BY in a view");
                     if (word == "TRUE" || word == "YES") piece = literal(target_, true);
                     else if (word == "FALSE" || word == "NO") piece = literal(target_, false);
-                    else if (isReserved(word)) throw "the word " + t.text;
+                    else if (isReserved(word)) throw "the word " + t.text + " has no translation";
                     else if (kKeywords.count(word)) piece = word;
                     else if (call && kAggregates.count(word)) piece = word;
-                    else if (call) throw "the function " + t.text;
+                    else if (call) throw "the function " + t.text + " has no translation";
                     else piece = name(t.text, reads);
                     if (word == "IN" && call) in_list = depth + 1;
                     break;
@@ -132,7 +132,7 @@ public:
                 case Token::Text:
                     if (kComparisons.count(previous) || in_list || previous == "BETWEEN" || previous == "AND" ||
                         (i + 1 < ts.size() && ts[i + 1].kind == Token::Symbol && kComparisons.count(ts[i + 1].text)))
-                        throw std::string("text compared with a literal");
+                        throw std::string("text compared with a literal has no translation");
                     piece = literal(target_, t.text);
                     break;
                 case Token::Date: piece = isoDate(t.text); break;
@@ -141,7 +141,7 @@ public:
                     if (t.text == "(") ++depth;
                     if (t.text == ")" && depth-- == in_list) in_list = 0;
                     if (t.text == "&" || t.text == "/" || t.text == "!" || t.text == "?" || t.text == ";")
-                        throw "the operator " + t.text;
+                        throw "the operator " + t.text + " has no translation";
                     piece = t.text;
                     break;
             }
@@ -202,7 +202,7 @@ private:
             if (jet::sameName(table, n)) {
                 if (std::none_of(tables_.begin(), tables_.end(),
                                  [&](const std::string& m) { return jet::sameName(m, n); }))
-                    throw "the table " + table + ", which does not move";
+                    throw "it reads the table " + table + ", which does not move";
                 return quotedName(target_, table);
             }
         for (const std::string& table : tables_)
@@ -239,7 +239,7 @@ std::vector<View> planViews(const jet::Database& db, Target target, const std::v
                 p.view.create = "CREATE VIEW " + quotedName(target, q.name) + " AS " +
                                 Translation(db, target, moved_tables, names).select(q.sql, p.reads);
             } catch (const std::string& reason) {
-                p.view.skipped = reason + " has no translation";
+                p.view.skipped = reason;
             }
         }
         pending.push_back(p);
