@@ -4,6 +4,7 @@
 //
 // Exit status: 0 done, 1 an error (on stderr with its number), 2 wrong usage
 // (the usage on stderr).
+#include <algorithm>
 #include <cctype>
 #include <clocale>
 #include <csignal>
@@ -21,6 +22,8 @@
 #include "ado/sql_dialect.h"
 #include "ado/sql_saved_query.h"
 #include "ado/value_text.h"
+#include "migrate_script.h"
+#include "migrate_server.h"
 #include "row_output.h"
 #include "schema_listing.h"
 #include "shared/version.h"
@@ -32,6 +35,8 @@ const char kUsage[] =
     "       pellinordb-sql [OPTION]... FILE --tables\n"
     "       pellinordb-sql [OPTION]... FILE --schema [TABLE]\n"
     "       pellinordb-sql [OPTION]... FILE --queries\n"
+    "       pellinordb-sql [OPTION]... FILE --migrate-sql TARGET [--tables T1,T2]\n"
+    "       pellinordb-sql [OPTION]... FILE --migrate TARGET CONNECTION [--tables T1,T2]\n"
     "Runs one SQL statement against an Access file (.mdb, .accdb) and prints the\n"
     "rows it returns, or for any other statement the number of rows it changed.\n"
     "A STATEMENT of - is read from standard input.\n"
@@ -40,6 +45,18 @@ const char kUsage[] =
     "  --schema [TABLE]  list the fields, indexes and relationships of every\n"
     "                    table, or of TABLE\n"
     "  --queries         list the saved queries with their kinds and SQL\n"
+    "  --migrate-sql TARGET\n"
+    "                    write the user tables as a SQL script for TARGET\n"
+    "                    (postgresql, sqlserver or sqlite): tables, keys,\n"
+    "                    indexes, foreign keys and rows\n"
+    "  --migrate TARGET CONNECTION\n"
+    "                    move them to the server (postgresql or sqlserver)\n"
+    "                    through ODBC, e.g. \"Data Source=host,5432;Initial\n"
+    "                    Catalog=db;User ID=me;Password=pw\"; with either\n"
+    "  --tables T1,T2    only these tables\n"
+    "  --schema-only     no rows\n"
+    "  --data-only       only the rows, into tables made before\n"
+    "  --drop-existing   drop the tables first\n"
     "  --csv             rows as CSV, RFC 4180 (the default)\n"
     "  --tsv             rows as tab-separated values\n"
     "  --json            rows as a JSON array of objects\n"
@@ -59,7 +76,20 @@ struct Options {
     bool schema = false;
     bool queries = false;
     bool iso_dates = false;
+    bool migrate = false;
+    MigrationOptions migration;
+    std::string server;  // --migrate: the connection string; empty for --migrate-sql
 };
+
+// "T1,T2" as its names.
+std::vector<std::string> tableList(const std::string& list) {
+    std::vector<std::string> names;
+    for (size_t start = 0, comma; start <= list.size(); start = comma + 1) {
+        comma = std::min(list.find(',', start), list.size());
+        if (comma > start) names.push_back(list.substr(start, comma - start));
+    }
+    return names;
+}
 
 int usage(const std::string& complaint) {
     std::fprintf(stderr, "pellinordb-sql: %s\n%s", complaint.c_str(), kUsage);
@@ -71,6 +101,10 @@ int usage(const std::string& complaint) {
 std::optional<int> readOptions(int argc, char** argv, Options& o) {
     std::vector<std::string> operands;
     bool options_end = false;
+    // In a migration --tables names the tables to move.
+    for (int i = 1; i < argc; ++i)
+        if (std::string(argv[i]).starts_with("--migrate")) o.migrate = true;
+    std::string target, tables;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         std::optional<std::string> value;
@@ -88,7 +122,16 @@ std::optional<int> readOptions(int argc, char** argv, Options& o) {
         else if (a == "--") options_end = true;
         else if (a == "--help") return std::fputs(kUsage, stdout) < 0 ? 1 : 0;
         else if (a == "--version") return std::printf("pellinordb-sql %s\n", kProgramVersion) < 0 ? 1 : 0;
-        else if (value && a != "--password" && a != "--output") return usage("option " + a + " takes no value");
+        else if (value && a != "--password" && a != "--output" && !a.starts_with("--migrate") &&
+                 !(o.migrate && a == "--tables"))
+            return usage("option " + a + " takes no value");
+        else if (o.migrate && (a == "--migrate-sql" || a == "--migrate" || a == "--tables")) {
+            if (!takeValue(a == "--tables" ? tables : target)) return usage("option " + a + " needs a value");
+            if (a == "--migrate" && (i + 1 == argc || (o.server = argv[++i]).empty()))
+                return usage("--migrate needs a CONNECTION");
+        } else if (o.migrate && a == "--schema-only") o.migration.data = false;
+        else if (o.migrate && a == "--data-only") o.migration.schema = false;
+        else if (o.migrate && a == "--drop-existing") o.migration.drop_existing = true;
         else if (a == "--tables") o.tables = true;
         else if (a == "--schema") o.schema = true;
         else if (a == "--queries") o.queries = true;
@@ -100,14 +143,23 @@ std::optional<int> readOptions(int argc, char** argv, Options& o) {
             if (!takeValue(a == "--password" ? o.password : o.output)) return usage("option " + a + " needs a value");
         } else return usage("unknown option " + a);
     }
-    if (int(o.tables) + int(o.schema) + int(o.queries) > 1)
-        return usage("--tables, --schema and --queries exclude each other");
+    if (int(o.tables) + int(o.schema) + int(o.queries) + int(o.migrate) > 1)
+        return usage("--tables, --schema, --queries and --migrate exclude each other");
+    if (o.migrate) {
+        if (!targetNamed(target) || (!o.server.empty() && target == "sqlite"))
+            return usage(o.server.empty() ? "--migrate-sql takes postgresql, sqlserver or sqlite"
+                                          : "--migrate takes postgresql or sqlserver");
+        if (!o.migration.schema && !o.migration.data) return usage("--schema-only and --data-only exclude each other");
+        o.migration.target = *targetNamed(target);
+        o.migration.tables = tableList(tables);
+    }
     if (operands.empty()) return usage("no FILE given");
     o.file = operands[0];
     if (operands.size() > 2) return usage("too many operands, from " + operands[2]);
     if (operands.size() == 2) o.statement = operands[1];
-    if (!o.tables && !o.schema && !o.queries && o.statement.empty()) return usage("no STATEMENT given");
-    if ((o.tables || o.queries) && !o.statement.empty()) return usage("--tables and --queries take no STATEMENT");
+    if (!o.tables && !o.schema && !o.queries && !o.migrate && o.statement.empty()) return usage("no STATEMENT given");
+    if ((o.tables || o.queries || o.migrate) && !o.statement.empty())
+        return usage("--tables, --queries and --migrate take no STATEMENT");
     return std::nullopt;
 }
 
@@ -179,6 +231,9 @@ int main(int argc, char** argv) {
     if (std::optional<int> status = readOptions(argc, argv, o)) return *status;
     ado::Connection cn;
     try {
+        if (o.migrate)
+            return o.server.empty() ? writeMigrationScript(o.file, o.password, o.migration)
+                                    : migrateToServer(o.file, o.password, o.migration, o.server);
         if (o.statement == "-" && !o.schema) o.statement = standardInput();
         RowOutput out(o.output, o.form, o.iso_dates);
         if (o.schema) {

@@ -12,7 +12,7 @@
 // empty for Memo, OLE Object and attachments. Foreign-key indexes are left
 // out: the relationship rows say the same.
 // Read straight from the file's catalog, table definitions and
-// MSysRelationships.
+// relationships.
 #pragma once
 
 #include <string>

@@ -1,0 +1,99 @@
+#include "migrate_server.h"
+
+#include <unistd.h>
+#include <chrono>
+#include <cstdio>
+
+#include "ado/error.h"
+#include "ado/odbc_statement.h"
+#include "ado/server_connection_string.h"
+
+namespace {
+
+class ServerSink : public MigrationSink {
+public:
+    explicit ServerSink(ado::odbc::Link& link) : link_(link) {}
+
+    void statement(const std::string& sql) override { run(sql); }
+
+    void beginRows(const std::string& table) override {
+        table_ = table;
+        done_ = 0;
+        start_ = std::chrono::steady_clock::now();
+        link_.Begin();
+        in_transaction_ = true;
+    }
+
+    void rows(const std::string& insert, long count) override {
+        batch_ = count;
+        run(insert);
+        done_ += count;
+        if (isatty(STDERR_FILENO)) progress("\r");
+    }
+
+    void endRows(const std::string& table, long) override {
+        link_.Commit();
+        in_transaction_ = false;
+        moved_ += (moved_.empty() ? "" : ", ") + table;
+        progress("\n");
+        table_.clear();
+    }
+
+    void view(const std::string& name, const std::string& create) override {
+        try {
+            run(create);
+        } catch (const ado::Error& e) {
+            note("query " + name + " is no view: the server refuses it: " + e.description());
+        }
+    }
+
+    void note(const std::string& text) override { std::fprintf(stderr, "pellinordb-sql: %s\n", text.c_str()); }
+
+    // The error of a failed step, saying where it failed; the table's rows
+    // so far are rolled back.
+    ado::Error failed(const ado::Error& e) {
+        if (in_transaction_) link_.Rollback();
+        std::string where = table_.empty() ? ""
+                                           : "Table " + table_ + ", rows " + std::to_string(done_ + 1) + " to " +
+                                                 std::to_string(done_ + batch_) + ": ";
+        std::string text = where + e.description();
+        text += text.ends_with('.') ? " " : ". ";
+        return ado::Error(e.number(),
+                          text + (moved_.empty() ? "No table was moved." : "Moved before: " + moved_ + "."));
+    }
+
+private:
+    void run(const std::string& sql) {
+        ado::odbc::Statement statement(link_);
+        statement.Run(sql);
+    }
+
+    void progress(const char* end) {
+        double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+        long rate = seconds > 0 ? long(double(done_) / seconds) : 0;
+        std::fprintf(stderr, "%s: %ld rows, %ld rows/s%s", table_.c_str(), done_, rate, end);
+    }
+
+    ado::odbc::Link& link_;
+    std::string table_, moved_;
+    long done_ = 0, batch_ = 0;
+    bool in_transaction_ = false;
+    std::chrono::steady_clock::time_point start_;
+};
+
+}  // namespace
+
+int migrateToServer(const std::string& file, const std::string& password, const MigrationOptions& options,
+                    const std::string& connection) {
+    jet::Database db(file, password);
+    ado::ConnectionString source(connection);
+    std::string driver = options.target == Target::PostgreSql ? "PostgreSQL Unicode" : ado::ServerDriver();
+    ado::odbc::Link link(ado::DriverConnectionString(source, driver), ado::LoginTimeout(source));
+    ServerSink sink(link);
+    try {
+        migrate(db, options, sink);
+    } catch (const ado::Error& e) {
+        throw sink.failed(e);
+    }
+    return 0;
+}

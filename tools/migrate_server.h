@@ -1,0 +1,18 @@
+// pellinordb-sql --migrate: the statements of migrate_script run on a
+// server through its ODBC driver (PostgreSQL's, or the server source's
+// for SQL Server), reached with the server source's connection string:
+// "Data Source=host,port;Initial Catalog=db;User ID=me;Password=...".
+//
+// Each table's rows go in one transaction, so a failure leaves the tables
+// moved before it whole and the failing one empty; the error names the
+// table, the rows of the batch and the tables already moved. A progress
+// line on standard error counts each table's rows and their rate.
+#pragma once
+
+#include <string>
+
+#include "migrate_script.h"
+
+// Returns the exit status; raises the server's error, with where it came.
+int migrateToServer(const std::string& file, const std::string& password, const MigrationOptions& options,
+                    const std::string& connection);
