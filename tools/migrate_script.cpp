@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "field_properties.h"
 #include "jet/error.h"
+#include "jet/field_properties.h"
 #include "jet/relationships.h"
 #include "migrate_views.h"
 #include "schema_listing.h"
@@ -160,9 +160,9 @@ private:
 
     // Required and DefaultValue of each field; none, with a note, where
     // the table's properties are damaged.
-    std::map<std::string, FieldProperties> properties(const TablePlan& t) {
+    std::map<std::string, jet::FieldProperties> properties(const TablePlan& t) {
         try {
-            return readFieldProperties(db_, t.name);
+            return jet::readFieldProperties(db_, t.name);
         } catch (const jet::Error& e) {
             sink_.note("the field properties of " + t.name + " cannot be read (" + e.what() +
                        "): no NOT NULL or default is set");
@@ -172,7 +172,7 @@ private:
 
     // The field's Required (as NOT NULL) and literal default.
     std::string constraints(const TablePlan& t, const jet::Column& c,
-                            const std::map<std::string, FieldProperties>& properties) {
+                            const std::map<std::string, jet::FieldProperties>& properties) {
         auto p = std::find_if(properties.begin(), properties.end(),
                               [&](const auto& field) { return jet::sameName(field.first, c.name); });
         // Yes/No is never Null in Access.
@@ -188,7 +188,7 @@ private:
     std::string createTable(const TablePlan& t) {
         std::string sql = "CREATE TABLE " + name(t.name) + " (";
         const char* separator = "\n  ";
-        std::map<std::string, FieldProperties> fields = properties(t);
+        std::map<std::string, jet::FieldProperties> fields = properties(t);
         for (const jet::Column* c : t.columns) {
             sql += separator + name(c->name) + " " + columnType(t_, *c, db_.format()) + constraints(t, *c, fields);
             if (c->type == jet::kGuid && c->autoGuid() && t_ != Target::Sqlite)

@@ -144,6 +144,22 @@ TEST_F(RecordsetTest, ComplexFieldsShowTheirValuesAndRefuseWrites) {
     }
 }
 
+// Calculated fields read as their results, of the kind their properties
+// name (values as Jackcess reads them from the same file).
+TEST_F(RecordsetTest, CalculatedFieldsReadAsTheirResults) {
+    SKIP_WITHOUT_CORPUS();
+    open("calcFieldTestV2010.accdb");
+    rs.Open("SELECT * FROM Table1 WHERE ID = 1", cn, ado::adOpenStatic, ado::adLockReadOnly);
+    const std::pair<const char*, const char*> expected[] = {
+        {"LastFirst", "Wayne, Bruce"},     {"LastFirstLen", "12"},          {"MonthlySalary", "83333.3333"},
+        {"IsRich", "True"},                {"AllNames", "Wayne, Bruce=Wayne, Bruce"},
+        {"WeeklySalary", "19230.7692307692"}, {"SalaryTest", "1000000"},    {"BoolTest", "True"},
+        {"DecimalTest", "50.325"},         {"FloatTest", "2583.2092"},
+        {"BigNumTest", "56505085819.42479129657228018"},
+    };
+    for (const auto& [field, value] : expected) EXPECT_EQ(text(field), value) << field;
+}
+
 TEST_F(RecordsetTest, EmptyTableIsAtBofAndEofAtOnce) {
     SKIP_WITHOUT_CORPUS();
     open("bigIndexTestV2000.mdb");

@@ -1,9 +1,11 @@
 #include "row_reader.h"
 
 #include <algorithm>
+#include <map>
 
 #include "complex_values.h"
 #include "database.h"
+#include "field_properties.h"
 #include "long_value.h"
 
 namespace jet {
@@ -36,6 +38,20 @@ RowReader::RowReader(const Database& db, const TableDef& table)
     : RowReader(db.pager(), db.format(), db.codec(), table) {
     if (std::any_of(table.columns.begin(), table.columns.end(), [](const Column& c) { return c.type == kComplex; }))
         complex_ = std::make_shared<ComplexValues>(db, table);
+    if (std::none_of(table.columns.begin(), table.columns.end(), [](const Column& c) { return c.calculated(); })) return;
+    std::map<std::string, FieldProperties> properties;
+    for (const CatalogEntry& e : db.catalog())
+        if (e.isTable() && e.definitionPage() == table.page) {
+            try {
+                properties = readFieldProperties(db, e.name);
+            } catch (const Error&) {
+                // damaged properties: the descriptors' types stand
+            }
+        }
+    result_types_.assign(table.columns.size(), 0);
+    for (size_t i = 0; i < table.columns.size(); ++i)
+        if (auto p = properties.find(table.columns[i].name); p != properties.end())
+            result_types_[i] = p->second.result_type;
 }
 
 void RowReader::crack(Bytes row, Layout& l) const {
@@ -115,9 +131,7 @@ std::optional<Bytes> RowReader::stored(Bytes row, size_t index) const {
 }
 
 Value RowReader::decodeStored(const Column& c, Bytes d) const {
-    // Of calculated columns (ACE) only text is read: the other kinds wrap
-    // their results in layouts of their own, which read as Null here.
-    if (c.calculated()) return c.type == kText ? Value(codec_.decode(unwrapCalculated(d))) : Value();
+    if (c.calculated()) return decodeCalculated(c, d);
     switch (c.type) {
     case kByte: return d.u8(0);
     case kInteger: return int16_t(d.u16(0));
@@ -142,6 +156,43 @@ Value RowReader::decodeStored(const Column& c, Bytes d) const {
     }
     case kOle: return readLongValue(pager_, format_, d);
     case kComplex: return complex_ ? complex_->value(c, int32_t(d.u32(0))) : Value();
+    default: return Value();  // a kind this engine does not read
+    }
+}
+
+// A calculated value is wrapped (unwrapCalculated) and encoded as its result
+// type: Yes/No in a byte, Decimal as Windows keeps one (scale at byte 2,
+// sign at 3, then the high, low and middle 32 bits), the rest as a column
+// of that type would store it. A long text result is a long value holding
+// the wrapper.
+Value RowReader::decodeCalculated(const Column& c, Bytes d) const {
+    size_t i = size_t(&c - table_.columns.data());
+    uint8_t type = i < result_types_.size() && result_types_[i] ? result_types_[i] : c.type;
+    Binary whole;
+    if ((type == kText || type == kMemo) && c.length == 0) {
+        whole = readLongValue(pager_, format_, d);
+        d = Bytes(whole.data(), whole.size());
+    }
+    Bytes v = unwrapCalculated(d);
+    switch (type) {
+    case kBoolean: return v.size() ? Value(v.u8(0) != 0) : Value();
+    case kText: case kMemo: return codec_.decode(v);
+    case kNumeric: {
+        if (v.size() < 16) return Value();
+        Decimal x;
+        x.scale = v.u8(2);
+        x.negative = v.u8(3) & 0x80;
+        x.magnitude = (unsigned __int128)v.u32(4) << 64 | (unsigned __int128)v.u32(12) << 32 | v.u32(8);
+        return x;
+    }
+    case kByte: case kInteger: case kLong: case kBigInt: case kCurrency: case kSingle: case kDouble: case kDateTime:
+    case kGuid: {
+        if (v.size() < naturalSize(type)) return Value();
+        Column plain = c;
+        plain.type = type;
+        plain.ext_flags = 0;
+        return decodeStored(plain, v);
+    }
     default: return Value();  // a kind this engine does not read
     }
 }

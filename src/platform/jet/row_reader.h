@@ -29,7 +29,9 @@ class RowReader {
 public:
     RowReader(const Pager& pager, const Format& format, const TextCodec& codec, const TableDef& table);
     // A reader that also shows the values of complex columns, which live in
-    // other tables of `db`; without it they read as Null.
+    // other tables of `db`, and reads calculated columns by the kind of
+    // result their properties name; without it complex columns read as
+    // Null and calculated ones by their descriptor's type.
     RowReader(const Database& db, const TableDef& table);
 
     // `values` gets one entry per column of the table, in the order of the table's columns.
@@ -56,12 +58,14 @@ private:
     std::optional<Bytes> locate(const Column& column, const Layout& layout) const;
     Value columnValue(const Column& column, const Layout& layout) const;
     Value decodeStored(const Column& column, Bytes data) const;
+    Value decodeCalculated(const Column& column, Bytes data) const;
 
     const Pager& pager_;
     const Format& format_;
     const TextCodec& codec_;
     const TableDef& table_;
     std::shared_ptr<const ComplexValues> complex_;
+    std::vector<uint8_t> result_types_;  // per column: a calculated one's result type, 0 unknown
     mutable Layout layout_;  // reused between rows to spare allocations
 };
 

@@ -7,19 +7,26 @@
 // length, u8 flag, u8 type (a column type), u16 index into the names,
 // u16 value length and the value, stored as a column of that type.
 //
-// Only what a move needs is read: Required and DefaultValue.
+// Read: Required, DefaultValue, and ResultType (the kind of value a
+// calculated field holds, which its descriptor's type does not always say).
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <string>
 
-#include "jet/database.h"
+namespace jet {
+
+class Database;
 
 struct FieldProperties {
     bool required = false;
     std::string default_value;  // the expression as Access keeps it; empty: none
+    uint8_t result_type = 0;    // a column type; 0: none given
 };
 
 // By field name, as the blob spells it; empty when the table has none.
 // Throws kErrCorrupt when the blob is damaged.
-std::map<std::string, FieldProperties> readFieldProperties(const jet::Database& db, const std::string& table);
+std::map<std::string, FieldProperties> readFieldProperties(const Database& db, const std::string& table);
+
+}  // namespace jet
