@@ -25,6 +25,7 @@ struct MigrationOptions {
     bool schema = true;
     bool data = true;
     bool drop_existing = false;
+    bool single_transaction = false;  // --migrate: the whole move one transaction
 };
 
 class MigrationSink {

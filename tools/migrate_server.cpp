@@ -12,7 +12,15 @@ namespace {
 
 class ServerSink : public MigrationSink {
 public:
-    explicit ServerSink(ado::odbc::Link& link) : link_(link) {}
+    // `single`: the whole move is one transaction, begun here and committed
+    // by finish(); else one a table's rows.
+    ServerSink(ado::odbc::Link& link, bool single, Target target) : link_(link), single_(single), target_(target) {
+        if (single_) begin();
+    }
+
+    void finish() {
+        if (single_) commit();
+    }
 
     void statement(const std::string& sql) override { run(sql); }
 
@@ -20,8 +28,7 @@ public:
         table_ = table;
         done_ = 0;
         start_ = std::chrono::steady_clock::now();
-        link_.Begin();
-        in_transaction_ = true;
+        if (!single_) begin();
     }
 
     void rows(const std::string& insert, long count) override {
@@ -32,17 +39,21 @@ public:
     }
 
     void endRows(const std::string& table, long) override {
-        link_.Commit();
-        in_transaction_ = false;
+        if (!single_) commit();
         moved_ += (moved_.empty() ? "" : ", ") + table;
         progress("\n");
         table_.clear();
     }
 
+    // A refused view ends nothing; inside the one transaction a savepoint
+    // keeps the refusal from spoiling it.
     void view(const std::string& name, const std::string& create) override {
+        bool sqlserver = target_ == Target::SqlServer;
+        if (single_) run(sqlserver ? "SAVE TRANSACTION pellinordb_view" : "SAVEPOINT pellinordb_view");
         try {
             run(create);
         } catch (const ado::Error& e) {
+            if (single_) run(sqlserver ? "ROLLBACK TRANSACTION pellinordb_view" : "ROLLBACK TO SAVEPOINT pellinordb_view");
             note("query " + name + " is no view: the server refuses it: " + e.description());
         }
     }
@@ -58,11 +69,20 @@ public:
                                                  std::to_string(done_ + batch_) + ": ";
         std::string text = where + e.description();
         text += text.ends_with('.') ? " " : ". ";
+        if (single_) return ado::Error(e.number(), text + "Nothing was moved.");
         return ado::Error(e.number(),
                           text + (moved_.empty() ? "No table was moved." : "Moved before: " + moved_ + "."));
     }
 
 private:
+    void begin() {
+        link_.Begin();
+        in_transaction_ = true;
+    }
+    void commit() {
+        link_.Commit();
+        in_transaction_ = false;
+    }
     void run(const std::string& sql) {
         ado::odbc::Statement statement(link_);
         statement.Run(sql);
@@ -75,6 +95,8 @@ private:
     }
 
     ado::odbc::Link& link_;
+    bool single_;
+    Target target_;
     std::string table_, moved_;
     long done_ = 0, batch_ = 0;
     bool in_transaction_ = false;
@@ -89,9 +111,10 @@ int migrateToServer(const std::string& file, const std::string& password, const 
     ado::ConnectionString source(connection);
     std::string driver = options.target == Target::PostgreSql ? "PostgreSQL Unicode" : ado::ServerDriver();
     ado::odbc::Link link(ado::DriverConnectionString(source, driver), ado::LoginTimeout(source));
-    ServerSink sink(link);
+    ServerSink sink(link, options.single_transaction, options.target);
     try {
         migrate(db, options, sink);
+        sink.finish();
     } catch (const ado::Error& e) {
         throw sink.failed(e);
     }

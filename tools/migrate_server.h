@@ -5,7 +5,8 @@
 //
 // Each table's rows go in one transaction, so a failure leaves the tables
 // moved before it whole and the failing one empty; the error names the
-// table, the rows of the batch and the tables already moved. A progress
+// table, the rows of the batch and the tables already moved. With
+// single_transaction the whole move is one: a failure leaves nothing. A progress
 // line on standard error counts each table's rows and their rate.
 #pragma once
 

@@ -57,6 +57,8 @@ const char kUsage[] =
     "  --schema-only     no rows\n"
     "  --data-only       only the rows, into tables made before\n"
     "  --drop-existing   drop the tables first\n"
+    "  --single-transaction\n"
+    "                    with --migrate: the whole move one transaction\n"
     "  --csv             rows as CSV, RFC 4180 (the default)\n"
     "  --tsv             rows as tab-separated values\n"
     "  --json            rows as a JSON array of objects\n"
@@ -132,6 +134,7 @@ std::optional<int> readOptions(int argc, char** argv, Options& o) {
         } else if (o.migrate && a == "--schema-only") o.migration.data = false;
         else if (o.migrate && a == "--data-only") o.migration.schema = false;
         else if (o.migrate && a == "--drop-existing") o.migration.drop_existing = true;
+        else if (o.migrate && a == "--single-transaction") o.migration.single_transaction = true;
         else if (a == "--tables") o.tables = true;
         else if (a == "--schema") o.schema = true;
         else if (a == "--queries") o.queries = true;

@@ -239,6 +239,16 @@ TEST(Migrate, AFailureNamesWhereAndKeepsTheTablesMovedBefore) {
     cn.Open(testserver::ConnectionString());
     EXPECT_EQ(rowsOf(cn, schema, "Categories").size(), 8u);
     EXPECT_EQ(rowsOf(cn, schema, "Shippers").size(), 0u);
+    // As one transaction, the same failure leaves nothing moved.
+    testserver::Run("DELETE FROM " + schema + ".\"Categories\"");
+    EXPECT_EQ(tool("nwind.mdb",
+                   "--migrate postgresql " + serverConnection() +
+                       " --tables Categories,Shippers --data-only --single-transaction",
+                   err),
+              1);
+    EXPECT_NE(err.find("Table Shippers, rows 1 to 3: "), std::string::npos) << err;
+    EXPECT_NE(err.find(" Nothing was moved."), std::string::npos) << err;
+    EXPECT_EQ(rowsOf(cn, schema, "Categories").size(), 0u);
     testserver::Run("DROP SCHEMA " + schema + " CASCADE");
 }
 
