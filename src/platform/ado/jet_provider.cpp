@@ -289,6 +289,7 @@ sql::Statement JetProvider::translated(const std::string& text) {
         }
         return false;
     });
+    session().pivot(st);
     return st;
 }
 

@@ -43,6 +43,7 @@ enum ErrNo : long {
     kErrDrop = 3295,           // DROP TABLE
     kErrAlter = 3293,          // ALTER TABLE
     kErrUnion = 3319,          // UNION
+    kErrCrosstab = 3130,       // TRANSFORM ... PIVOT
     kErrNotSupported = 3251,   // valid Access SQL the engine cannot carry out
     kErrTooComplex = 3360,     // "Query is too complex."
 };
@@ -202,8 +203,8 @@ bool reserved(const std::string& word) {
         "CONSTRAINT", "CREATE", "DELETE", "DESC",  "DISTINCT", "DISTINCTROW", "DROP", "EQV",   "EXISTS",
         "FALSE",    "FROM",   "FULL",   "GROUP",   "HAVING", "IMP",        "IN",      "INNER", "INSERT",
         "INTO",     "IS",     "JOIN",   "KEY",     "LEFT",  "LIKE",        "MOD",     "NOT",   "NULL",
-        "ON",       "OR",     "ORDER",  "OUTER",   "PERCENT", "PRIMARY",   "RIGHT",   "SELECT", "SET",
-        "TABLE",    "TOP",    "TRUE",   "UNION",   "UNIQUE", "UPDATE",     "VALUES",  "WHERE", "XOR"};
+        "ON",       "OR",     "ORDER",  "OUTER",   "PERCENT", "PIVOT", "PRIMARY",   "RIGHT",   "SELECT", "SET",
+        "TABLE",    "TOP",    "TRANSFORM", "TRUE",   "UNION",   "UNIQUE", "UPDATE",     "VALUES",  "WHERE", "XOR"};
     std::string u = upper(word);
     for (const char* w : words)
         if (u == w) return true;
@@ -281,6 +282,18 @@ const std::map<std::string, const char*>& aggregates() {
     return table;
 }
 
+// Items [b, e) joined by `op` (" OR ", " AND ") in parentheses: flat while
+// short, else as a flat list of such lists.
+std::string joined(const std::vector<std::string>& items, size_t b, size_t e, const char* op) {
+    size_t n = e - b, step = n <= kFlatList ? 1 : (n + kFlatList - 1) / kFlatList;
+    std::string out = "(";
+    for (size_t i = b; i < e; i += step) {
+        if (i > b) out += op;
+        out += step == 1 ? items[i] : joined(items, i, std::min(i + step, e), op);
+    }
+    return out + ")";
+}
+
 struct SelectCore;
 
 class Parser {
@@ -300,6 +313,9 @@ private:
     int select_depth_ = 0;
     int expr_count_ = 0;
     int nesting_ = 0;
+    bool pivot_cells_ = false;  // aggregates are filtered on the pivot heading
+    bool crosstab_ = false;
+    int aggregates_ = 0;        // aggregate calls parsed so far
 
     // Held while a nested part is parsed: parentheses, a call's arguments,
     // a subquery.
@@ -386,16 +402,19 @@ private:
     }
 
     void select();
+    void crosstab();
     std::string selectBody(bool top_level, std::vector<bool>* dates);
     // What a TOP needs to take the rows tied with its last one: the clauses
     // after the select list, and what the list names and does.
     struct CoreShape {
         std::string from_on;
+        std::string from_where;
         bool distinct = false;
         std::vector<std::string> aliases;  // upper case
     };
     std::string selectCore(bool top_level, std::vector<bool>* dates, std::string& limit, CoreShape* shape = nullptr);
     std::string fromClause();
+    std::string crosstabWhere(size_t where, std::vector<std::string>& having);
     std::string joinExpr();
     std::string tablePrimary();
     // `columns`, where given, gets each term's field, upper case, or is
@@ -433,6 +452,8 @@ Statement Parser::statement() {
     if (peek().kind == Tok::End) fail(ado::kErrCommandText, "The statement is empty.");
     if (isWord("SELECT")) {
         select();
+    } else if (acceptWord("TRANSFORM")) {
+        crosstab();
     } else if (acceptWord("INSERT")) {
         insert();
     } else if (acceptWord("UPDATE")) {
@@ -463,6 +484,7 @@ void Parser::select() {
 std::string Parser::selectBody(bool top_level, std::vector<bool>* dates) {
     Nested nested(*this);
     ++select_depth_;
+    const int aggregates = aggregates_;  // a subquery's are its own
     std::string limit;
     CoreShape shape;
     std::string out = selectCore(top_level, dates, limit, &shape);
@@ -497,6 +519,7 @@ std::string Parser::selectBody(bool top_level, std::vector<bool>* dates) {
         out += order;
     }
     --select_depth_;
+    aggregates_ = aggregates;
     return out;
 }
 
@@ -573,7 +596,15 @@ std::string Parser::selectCore(bool top_level, std::vector<bool>* dates, std::st
     }
     size_t from_on = out.size();
     if (acceptWord("FROM")) out += " FROM " + fromClause();
-    if (acceptWord("WHERE")) out += " WHERE " + expr().sql;
+    std::vector<std::string> having;
+    if (acceptWord("WHERE")) {
+        size_t where = at_;
+        int aggregates = aggregates_;
+        std::string condition = expr().sql;
+        if (aggregates_ != aggregates) condition = crosstabWhere(where, having);
+        out += " WHERE " + condition;
+    }
+    shape->from_where = out.substr(from_on);
     if (isWord("GROUP")) {
         ++at_;
         expectWord("BY", kErrSelect, "BY expected after GROUP.");
@@ -585,9 +616,91 @@ std::string Parser::selectCore(bool top_level, std::vector<bool>* dates, std::st
             out += e.column ? e.sql : e.value() + " COLLATE ACCESSTEXT";
         }
     }
-    if (acceptWord("HAVING")) out += " HAVING " + expr().sql;
+    if (acceptWord("HAVING")) having.push_back(expr().sql);
+    if (!having.empty()) out += " HAVING " + joined(having, 0, having.size(), " AND ");
     shape->from_on = out.substr(from_on);
     return out;
+}
+
+// A saved crosstab keeps the criteria of its row headings, summaries too,
+// in its WHERE: the terms of that conjunction that hold an aggregate are
+// the HAVING Access means. Anywhere else an aggregate there is an error.
+std::string Parser::crosstabWhere(size_t where, std::vector<std::string>& having) {
+    size_t end = at_;
+    auto refused = [&] {
+        fail(3096, "Cannot have aggregate function in WHERE clause (" + text_.substr(toks_[where].begin, toks_[end].begin - toks_[where].begin) + ").");
+    };
+    if (!crosstab_) refused();
+    at_ = where;
+    // Parentheses around the whole conjunction.
+    size_t wrapped = 0;
+    while (isOp("(")) {
+        int depth = 0;
+        size_t i = at_;
+        for (; i < end; ++i) {
+            if (toks_[i].kind != Tok::Op) continue;
+            if (toks_[i].text == "(") ++depth;
+            else if (toks_[i].text == ")" && --depth == 0) break;
+        }
+        if (i + 1 + wrapped != end) break;
+        ++at_, ++wrapped;
+    }
+    std::vector<std::string> terms;
+    do {
+        int aggregates = aggregates_;
+        Expr term = notExpr();
+        (aggregates_ != aggregates ? having : terms).push_back(term.sql);
+    } while (acceptWord("AND"));
+    while (wrapped && acceptOp(")")) --wrapped;
+    if (wrapped || at_ != end) refused();
+    return terms.empty() ? "1" : joined(terms, 0, terms.size(), " AND ");
+}
+
+// TRANSFORM value SELECT row headings ... GROUP BY ... PIVOT expression
+// [IN (heading, ...)]: each heading a column of the value over its rows.
+void Parser::crosstab() {
+    st_.kind = StatementKind::Select;
+    Crosstab x;
+    pivot_cells_ = true;
+    Expr cell = expr();
+    pivot_cells_ = false;
+    if (acceptWord("AS")) name(kErrCrosstab, "A name is expected after AS.");  // the columns are named by heading
+    if (!isWord("SELECT")) fail(kErrCrosstab, "Syntax error in TRANSFORM statement: SELECT expected.");
+    std::string limit;
+    CoreShape shape;
+    crosstab_ = true;
+    std::string core = selectCore(true, &st_.date_results, limit, &shape);
+    crosstab_ = false;
+    if (!limit.empty() || shape.distinct) fail(kErrNotSupported, "TOP and DISTINCT in a crosstab are not supported.");
+    if (core.find(" GROUP BY ") == std::string::npos)
+        fail(kErrCrosstab, "Syntax error in TRANSFORM statement: a crosstab needs GROUP BY.");
+    std::string order = orderBy();
+    expectWord("PIVOT", kErrCrosstab, "Syntax error in TRANSFORM statement: PIVOT expected.");
+    Expr pivot = concat();  // not a comparison: IN follows
+    x.head = core.substr(0, core.size() - shape.from_on.size());
+    x.rest = shape.from_on + order;
+    x.cell = cell.value();
+    x.cell_date = cell.date;
+    x.pivot = pivot.value();
+    x.key = pivot.date ? "jet_format(" + x.pivot + ", NULL, 1)" : "jet_concat('', " + x.pivot + ")";
+    x.key = "(CASE WHEN " + x.pivot + " IS NULL THEN NULL ELSE " + x.key + " END)";
+    if (acceptWord("IN")) {
+        expectOp("(", kErrCrosstab, "Syntax error in PIVOT: '(' expected after IN.");
+        for (bool first = true;; first = false) {
+            if (!first && !acceptOp(",")) break;
+            const Token& t = peek();
+            if (t.kind != Tok::Text && t.kind != Tok::Number && t.kind != Tok::Date)
+                fail(kErrCrosstab, "Syntax error in PIVOT: the IN list holds constants only.");
+            std::string heading = t.kind == Tok::Date ? t.text.substr(1, t.text.size() - 2) : t.text;
+            x.listed.emplace_back(heading, "(" + x.pivot + " = " + primary().value() + " COLLATE ACCESSTEXT)");
+        }
+        expectOp(")", kErrCrosstab, "Syntax error in PIVOT: ')' expected.");
+    } else {
+        x.headings = "SELECT " + x.key + " AS jet_heading, min(" + x.pivot + " COLLATE ACCESSTEXT) AS jet_order" +
+                     shape.from_where + " GROUP BY jet_heading COLLATE ACCESSTEXT ORDER BY jet_order COLLATE ACCESSTEXT";
+    }
+    endOfStatement(kErrCrosstab, "Syntax error in TRANSFORM statement");
+    st_.crosstab = std::move(x);
 }
 
 std::string Parser::orderBy(std::vector<std::string>* columns) {
@@ -910,18 +1023,6 @@ void Parser::alterTable() {
 
 // ------------------------------------------------------------ expressions
 // From the loosest operator to the tightest, as Access binds them.
-
-// Items [b, e) joined by `op` (" OR ", " AND ") in parentheses: flat while
-// short, else as a flat list of such lists.
-std::string joined(const std::vector<std::string>& items, size_t b, size_t e, const char* op) {
-    size_t n = e - b, step = n <= kFlatList ? 1 : (n + kFlatList - 1) / kFlatList;
-    std::string out = "(";
-    for (size_t i = b; i < e; i += step) {
-        if (i > b) out += op;
-        out += step == 1 ? items[i] : joined(items, i, std::min(i + step, e), op);
-    }
-    return out + ")";
-}
 
 // `function` folding `terms` left to right: one call while they fit it,
 // else the call's result leads the next call.
@@ -1279,6 +1380,7 @@ Expr Parser::call(const Token& fn) {
     auto agg = aggregates().find(u);
     if (agg != aggregates().end()) {
         Expr e;
+        ++aggregates_;
         if (u == "COUNT" && acceptOp("*")) {
             e.sql = "count(*)";
         } else {
@@ -1287,6 +1389,7 @@ Expr Parser::call(const Token& fn) {
             e.date = (u == "MIN" || u == "MAX" || u == "FIRST" || u == "LAST") && arg.date;
         }
         expectOp(")", kErrExpression, "Syntax error in query expression '" + span(start) + "': ')' expected.");
+        if (pivot_cells_) e.sql += std::string(" FILTER (WHERE ") + kPivotCondition + ")";
         return e;
     }
     std::vector<Expr> args;
@@ -1355,6 +1458,28 @@ Expr Parser::call(const Token& fn) {
 Statement translate(const std::string& access_sql, const DateColumn& is_date) {
     Parser parser(access_sql, is_date);
     return parser.statement();
+}
+
+void pivotColumns(Statement& st, const std::vector<std::optional<std::string>>* found) {
+    const Crosstab& x = *st.crosstab;
+    std::vector<std::pair<std::string, std::string>> columns = x.listed;
+    if (found) {
+        columns.clear();
+        for (const std::optional<std::string>& h : *found)
+            columns.emplace_back(h ? *h : "<>", h ? "(" + x.key + " = " + quoteText(*h) + " COLLATE ACCESSTEXT)"
+                                                  : "(" + x.pivot + " IS NULL)");
+    }
+    // A heading's cell is Null where no row of the group has that heading,
+    // a count included, as Access leaves such a cell empty.
+    std::string out = x.head;
+    for (const auto& [heading, condition] : columns) {
+        std::string cell = x.cell;
+        for (size_t at = 0; (at = cell.find(kPivotCondition, at)) != std::string::npos; at += condition.size())
+            cell.replace(at, std::strlen(kPivotCondition), condition);
+        out += ", (CASE WHEN count(*) FILTER (WHERE " + condition + ") THEN " + cell + " END) AS " + quoteName(heading);
+        st.date_results.push_back(x.cell_date);
+    }
+    st.sqlite = out + x.rest;
 }
 
 bool readsWholeTable(const Statement& st) {

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,23 @@ struct ColumnDecl {
     bool primary_key = false;
 };
 
+// A crosstab (TRANSFORM ... PIVOT) has a column per pivot value, known
+// only from the rows unless PIVOT ... IN lists them: its parts wait for the
+// headings, and pivotColumns() writes the SQLite text once they are known.
+struct Crosstab {
+    std::string head;  // "SELECT" and the row headings
+    std::string rest;  // FROM to ORDER BY
+    std::string cell;  // the TRANSFORM value, each aggregate filtered on kPivotCondition
+    std::string pivot;  // the PIVOT expression
+    std::string key;   // a row's heading as text, Null for a Null pivot value
+    // The headings in Access's order, one text (or Null) a row, where no IN
+    // list gave them; else the IN list's headings and the values they match.
+    std::string headings;
+    std::vector<std::pair<std::string, std::string>> listed;
+    bool cell_date = false;
+};
+inline constexpr const char* kPivotCondition = "\x01";
+
 struct Statement {
     StatementKind kind = StatementKind::Select;
     // The SQLite text: the whole statement for row statements, the SELECT
@@ -51,6 +69,7 @@ struct Statement {
     // (a #date# literal, Now(), Date(), DateSerial ...), so the result can
     // be typed Date/Time though SQLite hands back a real.
     std::vector<bool> date_results;
+    std::optional<Crosstab> crosstab;  // set for a crosstab, whose `sqlite` pivotColumns() writes
 };
 
 // Raises ado::Error: 3000-range Jet numbers as Access gives them where one
@@ -62,6 +81,11 @@ struct Statement {
 // computed from one (Max, a date plus days, IIf ...) are typed as dates.
 using DateColumn = std::function<bool(const std::string& qualifier, const std::string& field)>;
 Statement translate(const std::string& access_sql, const DateColumn& is_date = {});
+
+// Writes the SQLite text of the crosstab `st` with a column per heading
+// (Null for the rows whose pivot value is Null, named "<>" as Access does),
+// or with the IN list's columns where `found` is not given.
+void pivotColumns(Statement& st, const std::vector<std::optional<std::string>>* found);
 
 // Whether the SQLite text of `st` (a Select or SelectInto) is the whole of
 // its one table, "SELECT * FROM t" with nothing more, which the engine

@@ -82,6 +82,7 @@ void Session::requireQuery(const jet::CatalogEntry& entry) {
         throw Error(jet::kErrUnsupported, "The query '" + entry.name + "' changes data and cannot be read as a table.");
     Statement st = translate(query.sql);
     for (const std::string& t : st.tables) require(t);
+    pivot(st);
     declare("CREATE TEMP VIEW " + quotedName(entry.name) + " AS " + st.sqlite, entry.name);
 }
 
@@ -113,6 +114,19 @@ bool Session::step(sqlite3_stmt* stmt) {
     if (rc == SQLITE_ROW) return true;
     if (rc == SQLITE_DONE) return false;
     raise(rc);
+}
+
+void Session::pivot(Statement& st) {
+    if (!st.crosstab) return;
+    if (st.crosstab->headings.empty()) return pivotColumns(st, nullptr);
+    std::vector<std::optional<std::string>> found;
+    StatementHandle stmt = prepare(st.crosstab->headings, st.tables);
+    while (step(stmt.get())) {
+        const unsigned char* text = sqlite3_column_text(stmt.get(), 0);
+        if (text) found.emplace_back(reinterpret_cast<const char*>(text));
+        else found.emplace_back();
+    }
+    pivotColumns(st, &found);
 }
 
 long Session::changes() const { return long(sqlite3_changes64(sqlite_)); }

@@ -38,6 +38,9 @@ public:
     // the engine failed, else SQLite's.
     bool step(sqlite3_stmt* stmt);
     long changes() const;
+    // Writes the SQLite text of a crosstab, its headings read from the rows
+    // where no IN list gave them; other statements are left as they are.
+    void pivot(Statement& st);
     // Drops what the session knows of `table` (its virtual table, declared
     // from the definition the engine had), before a statement changes or
     // removes that table; the next statement naming it declares it afresh.
