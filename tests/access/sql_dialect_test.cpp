@@ -193,6 +193,15 @@ TEST_F(Dialect, JoinsAsAccessParenthesisesThem) {
                    "LEFT JOIN Table3 ON Table1.otherfk2 = Table3.id)"),
               "4");
     EXPECT_EQ(rows("SELECT Count(*) FROM Table2, Table3"), "12");
+    // DISTINCTROW gives each row of the tables whose fields are selected once.
+    EXPECT_EQ(rows("SELECT DISTINCTROW Table2.data FROM Table1 INNER JOIN Table2 ON Table1.otherfk1 = Table2.id "
+                   "ORDER BY Table2.data"),
+              "foo0; foo1; foo2");
+    EXPECT_EQ(rows("SELECT DISTINCTROW t2.* FROM Table1, Table2 AS t2 WHERE Table1.otherfk1 = t2.id AND t2.id > 0"),
+              "1|foo1; 2|foo2");
+    EXPECT_EQ(rows("SELECT DISTINCTROW Table2.data, Table1.id FROM Table1 INNER JOIN Table2 ON Table1.otherfk1 = Table2.id "
+                   "WHERE Table2.data = 'foo1'"),
+              "foo1|1; foo1|2");
     // Two columns of one name are told apart by their tables.
     std::vector<std::string> n = names("SELECT t1.data, t2.data FROM Table1 AS t1 INNER JOIN Table2 AS t2 ON t1.otherfk1 = t2.id");
     EXPECT_EQ(n, (std::vector<std::string>{"t1.data", "t2.data"}));

@@ -40,6 +40,7 @@ TEST_F(SavedQuery, EachReadsByNameWithTheRowsItsTablesGive) {
         {"SELECT * FROM [Summary of Sales by Year]", 809},
         {"SELECT * FROM [Sales by Category]", 77},  // nested: reads Order Details Extended
         {"SELECT * FROM [Quarterly Orders by Product]", 914},  // products by customers ordering them in 1995
+        {"SELECT * FROM [Quarterly Orders]", 84},  // DISTINCTROW: customers of 1995's 391 orders
         {"SELECT o.OrderID FROM Orders AS o INNER JOIN [Order Subtotals] AS s ON o.OrderID = s.OrderID "
          "WHERE s.Subtotal > 2500",
          130},

@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <utility>
 #include <vector>
 
 #include "error.h"
@@ -316,6 +317,11 @@ private:
     bool pivot_cells_ = false;  // aggregates are filtered on the pivot heading
     bool crosstab_ = false;
     int aggregates_ = 0;        // aggregate calls parsed so far
+    // For DISTINCTROW: the qualifiers of the fields a select list names
+    // ("" unqualified), and the FROM's tables by the names that qualify them
+    // ("" for a subquery, which has no rows of its own to tell apart).
+    std::vector<std::string>* qualifiers_ = nullptr;
+    std::vector<std::pair<std::string, std::string>> from_items_;
 
     // Held while a nested part is parsed: parentheses, a call's arguments,
     // a subquery.
@@ -415,6 +421,7 @@ private:
     std::string selectCore(bool top_level, std::vector<bool>* dates, std::string& limit, CoreShape* shape = nullptr);
     std::string fromClause();
     std::string crosstabWhere(size_t where, std::vector<std::string>& having);
+    std::string distinctRows(const std::vector<std::string>& qualifiers, bool star, size_t items) const;
     std::string joinExpr();
     std::string tablePrimary();
     // `columns`, where given, gets each term's field, upper case, or is
@@ -485,6 +492,7 @@ std::string Parser::selectBody(bool top_level, std::vector<bool>* dates) {
     Nested nested(*this);
     ++select_depth_;
     const int aggregates = aggregates_;  // a subquery's are its own
+    std::vector<std::string>* qualifiers = std::exchange(qualifiers_, nullptr);
     std::string limit;
     CoreShape shape;
     std::string out = selectCore(top_level, dates, limit, &shape);
@@ -520,6 +528,7 @@ std::string Parser::selectBody(bool top_level, std::vector<bool>* dates) {
     }
     --select_depth_;
     aggregates_ = aggregates;
+    qualifiers_ = qualifiers;
     return out;
 }
 
@@ -528,8 +537,12 @@ std::string Parser::selectCore(bool top_level, std::vector<bool>* dates, std::st
     std::string out = "SELECT ";
     CoreShape ignored;
     if (!shape) shape = &ignored;
+    bool distinct_row = false;
     if (acceptWord("DISTINCT")) out += "DISTINCT ", shape->distinct = true;
-    else if (!acceptWord("ALL")) acceptWord("DISTINCTROW");  // rows of one table are distinct already
+    else if (!acceptWord("ALL")) distinct_row = acceptWord("DISTINCTROW");
+    std::vector<std::string> qualifiers;
+    const int aggregates = aggregates_;
+    qualifiers_ = &qualifiers;
     if (acceptWord("TOP")) {
         const Token& n = take();
         if (n.kind != Tok::Number || n.text.find_first_not_of("0123456789") != std::string::npos || n.text == "0")
@@ -547,11 +560,13 @@ std::string Parser::selectCore(bool top_level, std::vector<bool>* dates, std::st
     for (bool first = true;; first = false) {
         if (!first && !acceptOp(",")) break;
         if (acceptOp("*")) {
+            qualifiers.emplace_back();
             items.push_back({"*", "", ""});
             after_star = true;
             continue;
         }
         if (atName() && isOp(".", 1) && (isOp("*", 2))) {
+            qualifiers.push_back(peek().text);
             items.push_back({quoteName(take().text) + ".*", "", ""});
             at_ += 2;
             after_star = true;
@@ -577,6 +592,8 @@ std::string Parser::selectCore(bool top_level, std::vector<bool>* dates, std::st
             missingOperator(item);
         if (dates && !after_star) dates->push_back(e.date);
     }
+    qualifiers_ = nullptr;
+    distinct_row &= aggregates_ == aggregates;  // one row anyway
     for (size_t i = 0; i < items.size(); ++i) {
         Item& it = items[i];
         bool twice = false;
@@ -595,6 +612,7 @@ std::string Parser::selectCore(bool top_level, std::vector<bool>* dates, std::st
                                  "'. A name with blanks must be put in square brackets.");
     }
     size_t from_on = out.size();
+    auto outer_from = std::exchange(from_items_, {});
     if (acceptWord("FROM")) out += " FROM " + fromClause();
     std::vector<std::string> having;
     if (acceptWord("WHERE")) {
@@ -605,6 +623,9 @@ std::string Parser::selectCore(bool top_level, std::vector<bool>* dates, std::st
         out += " WHERE " + condition;
     }
     shape->from_where = out.substr(from_on);
+    if (distinct_row && !isWord("GROUP"))
+        out += distinctRows(qualifiers, after_star, items.size());
+    from_items_ = std::move(outer_from);
     if (isWord("GROUP")) {
         ++at_;
         expectWord("BY", kErrSelect, "BY expected after GROUP.");
@@ -619,6 +640,27 @@ std::string Parser::selectCore(bool top_level, std::vector<bool>* dates, std::st
     if (acceptWord("HAVING")) having.push_back(expr().sql);
     if (!having.empty()) out += " HAVING " + joined(having, 0, having.size(), " AND ");
     shape->from_on = out.substr(from_on);
+    return out;
+}
+
+// DISTINCTROW: each combination of rows of the tables whose fields are
+// selected once, as a GROUP BY their row ids; the list's own values join
+// the key, which changes nothing for a table, so that a saved query, whose
+// rows have no ids, is read as DISTINCT. Where the list selects from every
+// table, or a subquery's fields, nothing is to be done.
+std::string Parser::distinctRows(const std::vector<std::string>& qualifiers, bool star, size_t items) const {
+    std::vector<std::string> keys;
+    for (const auto& [name, table] : from_items_) {
+        bool selected = std::any_of(qualifiers.begin(), qualifiers.end(),
+                                    [&](const std::string& q) { return q.empty() || upper(q) == upper(name); });
+        if (!selected) continue;
+        if (table.empty()) return "";
+        keys.push_back(quoteName(name) + ".rowid");
+    }
+    if (keys.size() == from_items_.size()) return "";
+    for (size_t i = 1; i <= items && !star; ++i) keys.push_back(std::to_string(i));
+    std::string out = " GROUP BY ";
+    for (size_t i = 0; i < keys.size(); ++i) out += (i ? ", " : "") + keys[i];
     return out;
 }
 
@@ -759,6 +801,7 @@ std::string Parser::tablePrimary() {
     if (acceptOp("(")) {
         if (isWord("SELECT")) {
             out = "(" + selectBody(false, nullptr) + ")";
+            from_items_.emplace_back("", "");
         } else {
             out = "(" + joinExpr() + ")";
         }
@@ -767,12 +810,15 @@ std::string Parser::tablePrimary() {
         std::string table = tableName(kErrFrom, "FROM clause");
         noteTable(table);
         out = quoteName(table);
+        from_items_.emplace_back(table, table);
     }
     // An alias, with AS or, as Access also takes it, without: "FROM Order
     // Details" reads as the table Order under the alias Details.
     bool as = acceptWord("AS");
     if (as && !atName()) fail(kErrFrom, "Syntax error in FROM clause: an alias is expected after AS.");
     if (atName()) {
+        if (!from_items_.empty() && !from_items_.back().second.empty() && out.back() == '"')
+            from_items_.back().first = peek().text;
         out += " AS " + quoteName(take().text);
         if (atName())
             fail(kErrFrom, "Syntax error in FROM clause near '" + peek().text +
@@ -1357,6 +1403,7 @@ Expr Parser::primary() {
             e.field = part;
             e.sql += "." + quoteName(part);
         }
+        if (qualifiers_) qualifiers_->push_back(qualifier);
         e.column = true;
         e.date = is_date_ && is_date_(qualifier, e.field);
         return e;
