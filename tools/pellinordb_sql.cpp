@@ -44,6 +44,8 @@ const char kUsage[] =
     "  --json            rows as a JSON array of objects\n"
     "  --output FILE     write to FILE, which is replaced only once complete\n"
     "  --password PW     the database password\n"
+    "  --param NAME=VALUE  the value of the parameter NAME of the statement or\n"
+    "                    of a saved query it reads; repeatable\n"
     "  --iso-dates       dates as 2020-01-15 15:04:05 (always so in JSON)\n"
     "  --help            show this help and exit\n"
     "  --version         show the version and exit\n";
@@ -58,6 +60,7 @@ struct Options {
     bool schema = false;
     bool queries = false;
     bool iso_dates = false;
+    std::vector<std::pair<std::string, std::string>> parameters;
 };
 
 int usage(const std::string& complaint) {
@@ -87,7 +90,7 @@ std::optional<int> readOptions(int argc, char** argv, Options& o) {
         else if (a == "--") options_end = true;
         else if (a == "--help") return std::fputs(kUsage, stdout) < 0 ? 1 : 0;
         else if (a == "--version") return std::printf("pellinordb-sql %s\n", kProgramVersion) < 0 ? 1 : 0;
-        else if (value && a != "--password" && a != "--output") return usage("option " + a + " takes no value");
+        else if (value && a != "--password" && a != "--output" && a != "--param") return usage("option " + a + " takes no value");
         else if (a == "--tables") o.tables = true;
         else if (a == "--schema") o.schema = true;
         else if (a == "--queries") o.queries = true;
@@ -97,6 +100,11 @@ std::optional<int> readOptions(int argc, char** argv, Options& o) {
         else if (a == "--json") o.form = RowForm::Json;
         else if (a == "--password" || a == "--output") {
             if (!takeValue(a == "--password" ? o.password : o.output)) return usage("option " + a + " needs a value");
+        } else if (a == "--param") {
+            std::string given;
+            if (!takeValue(given) || given.find('=') == std::string::npos || given.front() == '=')
+                return usage("option --param needs NAME=VALUE");
+            o.parameters.emplace_back(given.substr(0, given.find('=')), given.substr(given.find('=') + 1));
         } else return usage("unknown option " + a);
     }
     if (int(o.tables) + int(o.schema) + int(o.queries) > 1)
@@ -177,8 +185,9 @@ int main(int argc, char** argv) {
         } else {
             ado::Connection cn;
             cn.Open(ado::JetConnectionString(o.file, o.password), "", "", ado::adCmdUnspecified);
+            if (!o.parameters.empty()) cn.SetParameters(o.parameters);
             if (o.tables) printTables(cn, out);
-            else if (ado::sql::translate(o.statement).kind == ado::sql::StatementKind::Select) printRows(cn, o, out);
+            else if (ado::sql::translate(o.statement, {}, o.parameters).kind == ado::sql::StatementKind::Select) printRows(cn, o, out);
             else printChanged(cn, o, out);
         }
         out.finish();

@@ -63,8 +63,17 @@ TEST_F(SavedQuery, EachReadsByNameWithTheRowsItsTablesGive) {
         row += rs.GetFields()[i].Name() + "=" + ado::toText(rs.GetFields()[i].GetValue(), '.') + " ";
     EXPECT_EQ(row, "OrderYear=1995 q1=1123.2 Qtr 2= Qtr 3= Qtr 4=296.4 ");
 
-    // Parameters without values fail as Access says.
+    // Parameters without values fail as Access says; given, they are read
+    // as declared (92 orders shipped in 1995's first quarter), or, where
+    // not, as what they look like.
     EXPECT_EQ(failureOf([&] { count("SELECT * FROM [Employee Sales by Country]"); }).number, -2147217904);
+    cn.SetParameters({{"Beginning Date", "1/1/95"}, {"ending date", "3/31/95"}});
+    EXPECT_EQ(count("SELECT * FROM [Employee Sales by Country]"), 92);
+    cn.SetParameters({{"Beginning Date", "soon"}, {"Ending Date", "3/31/95"}});
+    EXPECT_EQ(failureOf([&] { count("SELECT * FROM [Employee Sales by Country]"); }).number, 3464);
+    cn.SetParameters({{"Who", "alfki"}, {"Below", "10700"}});
+    EXPECT_EQ(count("SELECT * FROM Orders WHERE CustomerID = [Who] AND OrderID < [Below]"), 2);
+    cn.SetParameters({});
     EXPECT_EQ(failureOf([&] { count("SELECT * FROM [No Such Query]"); }).number, jet::kErrNoSuchTable);
 }
 

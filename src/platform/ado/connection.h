@@ -46,6 +46,11 @@ public:
     // Runs one statement; rows it returns are dropped. `records_affected`,
     // when given, receives the number of rows the statement changed.
     void Execute(const std::string& statement, long* records_affected = nullptr, long options = adCmdUnspecified);
+    // Values, by name, for the parameters of the statements run after, and
+    // of the saved queries they read (3251 where the provider takes none).
+    void SetParameters(const std::vector<std::pair<std::string, std::string>>& values) {
+        provider().setParameters(values);
+    }
 
     // adSchemaTables; restrictions: catalog, schema, table name, table type,
     // each ignored when empty or Null.

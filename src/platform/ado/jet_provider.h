@@ -24,6 +24,9 @@ public:
     // Schema statements (jet_schema.h) are refused with 3211 for a table a
     // row source of this provider still has open.
     long execute(const std::string& statement) override;
+    void setParameters(const std::vector<std::pair<std::string, std::string>>& values) override {
+        session().setParameters(values);
+    }
 
     // ADO's type code for a Jet column type.
     static DataType fieldType(uint8_t column_type);

@@ -64,6 +64,9 @@ public:
     // Runs one statement and returns the number of rows it changed; this
     // default runs nothing and raises 3251.
     virtual long execute(const std::string& statement);
+    // Values for the parameters of the statements that follow, by name
+    // (value as typed); this default takes none and raises 3251.
+    virtual void setParameters(const std::vector<std::pair<std::string, std::string>>& values);
 };
 
 // The table "SELECT * FROM [name]" or "SELECT * FROM name" reads; nothing

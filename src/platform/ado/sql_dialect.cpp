@@ -299,15 +299,22 @@ struct SelectCore;
 
 class Parser {
 public:
-    Parser(const std::string& text, const DateColumn& is_date)
-        : text_(text), toks_(tokenize(text)), is_date_(is_date) {}
+    Parser(const std::string& text, const DateColumn& is_date, const ParameterValues& values)
+        : text_(text), toks_(tokenize(text)), is_date_(is_date), values_(values) {}
 
     Statement statement();
+    // The declarations of a PARAMETERS clause, the text after that word:
+    // each name with its type, upper case.
+    using Declarations = std::vector<std::pair<std::string, std::string>>;
+    Declarations declarations();
+    void declare(Declarations parameters) { declared_ = std::move(parameters); }
 
 private:
     const std::string& text_;
     std::vector<Token> toks_;
     const DateColumn& is_date_;
+    const ParameterValues& values_;
+    Declarations declared_;
     size_t at_ = 0;
     Statement st_;
     long clause_error_ = kErrSelect;
@@ -453,6 +460,7 @@ private:
     Expr primary();
     Expr call(const Token& fn);
     Expr subquery();
+    bool parameter(const std::string& name, Expr& e) const;
 };
 
 Statement Parser::statement() {
@@ -1394,15 +1402,18 @@ Expr Parser::primary() {
         std::string qualifier;
         e.field = take().text;
         e.sql = quoteName(e.field);
+        std::string whole = e.field;  // as a parameter's name: "Forms!Dialog!Start"
         while (isOp(".") || isOp("!")) {
             if (isOp("*", 1)) break;
-            ++at_;
+            whole += take().text;
             std::string part = name(kErrExpression, "Syntax error in query expression '" + span(start) + "'.");
+            whole += part;
             e.qualified = e.field + "." + part;
             qualifier = e.field;
             e.field = part;
             e.sql += "." + quoteName(part);
         }
+        if (parameter(whole, e)) return e;
         if (qualifiers_) qualifiers_->push_back(qualifier);
         e.column = true;
         e.date = is_date_ && is_date_(qualifier, e.field);
@@ -1500,10 +1511,86 @@ Expr Parser::call(const Token& fn) {
     return e;
 }
 
+Parser::Declarations Parser::declarations() {
+    for (bool first = true;; first = false) {
+        if (!first && !acceptOp(",")) break;
+        std::string parameter = name(kErrStatement, "Syntax error in PARAMETERS declaration: a name is expected.");
+        if (peek().kind != Tok::Name) fail(kErrStatement, "Syntax error in PARAMETERS declaration: a type is expected.");
+        declared_.emplace_back(parameter, upper(take().text));
+        if (acceptOp("(")) {
+            take();
+            expectOp(")", kErrStatement, "Syntax error in PARAMETERS declaration: ')' expected.");
+        }
+    }
+    endOfStatement(kErrStatement, "Syntax error in PARAMETERS declaration");
+    return declared_;
+}
+
+// Whether `name` is a parameter, then `e` its value as a literal.
+bool Parser::parameter(const std::string& name, Expr& e) const {
+    auto named = [&](const auto& p) { return upper(p.first) == upper(name); };
+    auto declared = std::find_if(declared_.begin(), declared_.end(), named);
+    auto given = std::find_if(values_.begin(), values_.end(), named);
+    if (given == values_.end()) {
+        if (declared == declared_.end()) return false;
+        fail(-2147217904, "No value given for one or more required parameters.");
+    }
+    const std::string type = declared == declared_.end() ? "" : declared->second;
+    const std::string& value = given->second;
+    auto mismatch = [&] { fail(3464, "Data type mismatch: '" + value + "' is no value of the parameter [" + name + "]."); };
+    e = Expr();
+    char* end = nullptr;
+    double number = std::strtod(value.c_str(), &end);
+    bool numeric = !value.empty() && !std::isspace(static_cast<unsigned char>(value[0])) && *end == '\0';
+    double date = 0;
+    static const char* const kNumbers[] = {"BYTE", "SHORT", "LONG", "CURRENCY", "IEEESINGLE", "IEEEDOUBLE",
+                                           "SINGLE", "DOUBLE", "INTEGER", "DECIMAL"};
+    bool number_type = std::any_of(std::begin(kNumbers), std::end(kNumbers), [&](const char* t) { return type == t; });
+    char buf[40];
+    if (type == "BIT" || type == "YESNO") {
+        std::string v = upper(value);
+        if (v == "TRUE" || v == "YES" || v == "ON" || v == "-1") e.sql = "-1";
+        else if (v == "FALSE" || v == "NO" || v == "OFF" || v == "0") e.sql = "0";
+        else mismatch();
+    } else if (number_type || (type.empty() && numeric)) {
+        if (!numeric) mismatch();
+        std::snprintf(buf, sizeof buf, "%.17g", number);
+        e.sql = buf;
+        e.number = true;
+    } else if (type == "DATETIME" || (type.empty() && parseDateText(value, date))) {
+        if (!parseDateText(value, date)) mismatch();
+        std::snprintf(buf, sizeof buf, "%.17g", date);
+        e.sql = std::string(buf) + (std::strpbrk(buf, ".e") ? "" : ".0");
+        e.date = true;
+    } else {
+        e.sql = quoteText(value);
+    }
+    return true;
+}
+
 }  // namespace
 
-Statement translate(const std::string& access_sql, const DateColumn& is_date) {
-    Parser parser(access_sql, is_date);
+Statement translate(const std::string& access_sql, const DateColumn& is_date, const ParameterValues& parameters) {
+    // PARAMETERS ...; ends at its semicolon, outside brackets and quotes.
+    size_t lead = access_sql.find_first_not_of(" \t\r\n");
+    if (lead == std::string::npos || upper(access_sql.substr(lead, 11)) != "PARAMETERS " ) {
+        Parser parser(access_sql, is_date, parameters);
+        return parser.statement();
+    }
+    size_t semicolon = lead;
+    for (char close = 0; semicolon < access_sql.size(); ++semicolon) {
+        char c = access_sql[semicolon];
+        if (close) close = c == close ? 0 : close;
+        else if (c == '[') close = ']';
+        else if (c == '"' || c == '\'') close = c;
+        else if (c == ';') break;
+    }
+    if (semicolon == access_sql.size())
+        fail(kErrStatement, "Syntax error in PARAMETERS declaration: ';' expected after it.");
+    const std::string declarations = access_sql.substr(lead + 11, semicolon - lead - 11);
+    const std::string body = access_sql.substr(semicolon + 1);
+    Parser parser(body, is_date, parameters);
+    parser.declare(Parser(declarations, is_date, parameters).declarations());
     return parser.statement();
 }
 

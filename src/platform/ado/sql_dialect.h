@@ -79,8 +79,16 @@ struct Statement {
 // `is_date`, where given, says whether a field (with the table or alias
 // that qualifies it, else "") is a Date/Time column, so that results
 // computed from one (Max, a date plus days, IIf ...) are typed as dates.
+//
+// A statement may open with "PARAMETERS [name] Type, ...;". A name that is a
+// declared parameter, or one that `parameters` gives a value for, is that
+// value, read as its declared type (text, a number, a date, Yes/No) or,
+// undeclared, as a number, else a date, else text. A parameter declared and
+// used without a value raises -2147217904.
 using DateColumn = std::function<bool(const std::string& qualifier, const std::string& field)>;
-Statement translate(const std::string& access_sql, const DateColumn& is_date = {});
+using ParameterValues = std::vector<std::pair<std::string, std::string>>;  // name, value as typed
+Statement translate(const std::string& access_sql, const DateColumn& is_date = {},
+                    const ParameterValues& parameters = {});
 
 // Writes the SQLite text of the crosstab `st` with a column per heading
 // (Null for the rows whose pivot value is Null, named "<>" as Access does),

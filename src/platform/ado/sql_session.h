@@ -45,6 +45,10 @@ public:
     // from the definition the engine had), before a statement changes or
     // removes that table; the next statement naming it declares it afresh.
     void forget(const std::string& table);
+    // The values of parameters, for statements and the saved queries they
+    // read; saved queries read before are read afresh.
+    void setParameters(ParameterValues values);
+    const ParameterValues& parameters() const { return parameters_; }
 
 private:
     void require(const std::string& table);
@@ -57,6 +61,8 @@ private:
     sqlite3* sqlite_ = nullptr;
     std::map<std::string, std::string> known_;  // folded name -> name declared
     std::set<std::string> opening_;             // saved queries being declared, folded
+    std::set<std::string> views_;               // saved queries declared, folded
+    ParameterValues parameters_;
 };
 
 }  // namespace ado::sql
