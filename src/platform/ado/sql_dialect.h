@@ -19,6 +19,8 @@
 #include <vector>
 
 struct sqlite3;
+struct sqlite3_context;
+struct sqlite3_value;
 
 namespace ado::sql {
 
@@ -104,6 +106,11 @@ bool readsWholeTable(const Statement& st);
 // the text collation Access compares with (case-insensitive), made known to
 // one SQLite connection.
 void registerFunctions(sqlite3* db);
+
+// LIKE as Access reads a pattern, the function "jet_like(text, pattern)"
+// stands for: the virtual tables overload it with itself, which offers the
+// pattern to their indexes.
+void accessLike(sqlite3_context* context, int argc, sqlite3_value** argv);
 
 // A failed function call leaves "[number] description" as SQLite's
 // message: true, with the two parts, when `message` is such a one.
