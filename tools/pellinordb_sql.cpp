@@ -64,6 +64,8 @@ const char kUsage[] =
     "  --json            rows as a JSON array of objects\n"
     "  --output FILE     write to FILE, which is replaced only once complete\n"
     "  --password PW     the database password\n"
+    "  --param NAME=VALUE  the value of the parameter NAME of the statement or\n"
+    "                    of a saved query it reads; repeatable\n"
     "  --iso-dates       dates as 2020-01-15 15:04:05 (always so in JSON)\n"
     "  --help            show this help and exit\n"
     "  --version         show the version and exit\n";
@@ -81,6 +83,7 @@ struct Options {
     bool migrate = false;
     MigrationOptions migration;
     std::string server;  // --migrate: the connection string; empty for --migrate-sql
+    std::vector<std::pair<std::string, std::string>> parameters;
 };
 
 // "T1,T2" as its names.
@@ -124,7 +127,7 @@ std::optional<int> readOptions(int argc, char** argv, Options& o) {
         else if (a == "--") options_end = true;
         else if (a == "--help") return std::fputs(kUsage, stdout) < 0 ? 1 : 0;
         else if (a == "--version") return std::printf("pellinordb-sql %s\n", kProgramVersion) < 0 ? 1 : 0;
-        else if (value && a != "--password" && a != "--output" && !a.starts_with("--migrate") &&
+        else if (value && a != "--password" && a != "--output" && a != "--param" && !a.starts_with("--migrate") &&
                  !(o.migrate && a == "--tables"))
             return usage("option " + a + " takes no value");
         else if (o.migrate && (a == "--migrate-sql" || a == "--migrate" || a == "--tables")) {
@@ -144,6 +147,11 @@ std::optional<int> readOptions(int argc, char** argv, Options& o) {
         else if (a == "--json") o.form = RowForm::Json;
         else if (a == "--password" || a == "--output") {
             if (!takeValue(a == "--password" ? o.password : o.output)) return usage("option " + a + " needs a value");
+        } else if (a == "--param") {
+            std::string given;
+            if (!takeValue(given) || given.find('=') == std::string::npos || given.front() == '=')
+                return usage("option --param needs NAME=VALUE");
+            o.parameters.emplace_back(given.substr(0, given.find('=')), given.substr(given.find('=') + 1));
         } else return usage("unknown option " + a);
     }
     if (int(o.tables) + int(o.schema) + int(o.queries) + int(o.migrate) > 1)
@@ -247,8 +255,9 @@ int main(int argc, char** argv) {
             cn.Open(ado::JetConnectionString(o.file, o.password), "", "", ado::adCmdUnspecified);
             interruptible = &cn;
             std::signal(SIGINT, stopStatement);
+            if (!o.parameters.empty()) cn.SetParameters(o.parameters);
             if (o.tables) printTables(cn, out);
-            else if (ado::sql::translate(o.statement).kind == ado::sql::StatementKind::Select) printRows(cn, o, out);
+            else if (ado::sql::translate(o.statement, {}, o.parameters).kind == ado::sql::StatementKind::Select) printRows(cn, o, out);
             else printChanged(cn, o, out);
         }
         out.finish();

@@ -193,6 +193,15 @@ TEST_F(Dialect, JoinsAsAccessParenthesisesThem) {
                    "LEFT JOIN Table3 ON Table1.otherfk2 = Table3.id)"),
               "4");
     EXPECT_EQ(rows("SELECT Count(*) FROM Table2, Table3"), "12");
+    // DISTINCTROW gives each row of the tables whose fields are selected once.
+    EXPECT_EQ(rows("SELECT DISTINCTROW Table2.data FROM Table1 INNER JOIN Table2 ON Table1.otherfk1 = Table2.id "
+                   "ORDER BY Table2.data"),
+              "foo0; foo1; foo2");
+    EXPECT_EQ(rows("SELECT DISTINCTROW t2.* FROM Table1, Table2 AS t2 WHERE Table1.otherfk1 = t2.id AND t2.id > 0"),
+              "1|foo1; 2|foo2");
+    EXPECT_EQ(rows("SELECT DISTINCTROW Table2.data, Table1.id FROM Table1 INNER JOIN Table2 ON Table1.otherfk1 = Table2.id "
+                   "WHERE Table2.data = 'foo1'"),
+              "foo1|1; foo1|2");
     // Two columns of one name are told apart by their tables.
     std::vector<std::string> n = names("SELECT t1.data, t2.data FROM Table1 AS t1 INNER JOIN Table2 AS t2 ON t1.otherfk1 = t2.id");
     EXPECT_EQ(n, (std::vector<std::string>{"t1.data", "t2.data"}));
@@ -218,6 +227,15 @@ TEST_F(Dialect, AggregatesWithNullsAndEmptyGroups) {
               "||10|1");
     EXPECT_EQ(rows("SELECT Sum(MainNumber), Max(JobName), First(JobName), Count(ID) FROM jobDB1 WHERE ID > 99"),
               "|||0");
+    // A crosstab: a column per pivot value in order, "<>" for Null, or the
+    // IN list's; a cell without rows is empty, a count too.
+    const char* crosstab = "TRANSFORM Sum(MainNumber) AS s SELECT JobName FROM jobDB1 GROUP BY JobName "
+                           "ORDER BY JobName PIVOT JobType";
+    EXPECT_EQ(names(crosstab), (std::vector<std::string>{"JobName", "<>", "A", "B", "C"}));
+    EXPECT_EQ(rows(crosstab), "alpha||10||; Beta|||50|; delta||50||; Gamma|40|||; it's||||60");
+    EXPECT_EQ(rows("TRANSFORM Count(*) SELECT JobType FROM jobDB1 WHERE ID < 6 GROUP BY JobType ORDER BY JobType "
+                   "PIVOT ID Mod 2 IN (1, 0, 7)"),
+              "||1|; A|2||; B|1|1|");
     EXPECT_EQ(types("SELECT Count(*), Sum(MainNumber), Avg(MainNumber) FROM jobDB1"),
               (std::vector<ado::DataType>{ado::adInteger, ado::adInteger, ado::adDouble}));
 }
@@ -548,6 +566,9 @@ TEST_F(Dialect, ErrorsNameThePlaceAndLeaveTheFileAsItWas) {
         {"DELETE FROM jobDB1 WHERE [No Such] = 1", -2147217904, "No Such"},
         {"SELECT Frobnicate(ID) FROM jobDB1", 3085, "Frobnicate"},
         {"SELECT Left(JobName) FROM jobDB1", 3075, "Left(JobName)"},
+        {"SELECT JobType FROM jobDB1 WHERE Count(*) > 1 GROUP BY JobType", 3096, "Count(*) > 1"},
+        {"TRANSFORM Count(*) SELECT JobType FROM jobDB1 PIVOT JobName", 3130, "GROUP BY"},
+        {"TRANSFORM Count(*) SELECT JobType FROM jobDB1 GROUP BY JobType", 3130, "PIVOT"},
         {"DELETE FROM jobDB1; DELETE FROM jobDB1", 3142, "end of SQL statement"},
         {"INSERT INTO jobDB1 (ID) VALUES (1); DROP TABLE jobDB1", 3142, "end of SQL statement"},
         {"INSERT INTO jobDB1 (ID) VALUES (1", 3134, "')'"},

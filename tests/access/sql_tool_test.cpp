@@ -140,6 +140,7 @@ TEST(SqlTool, HelpAndVersionOnStdoutWrongUsageOnStderr) {
         {"x.mdb --tables=yes", 2, "", "--tables takes no value\nusage: "},
         {"x.mdb --tables --schema", 2, "", "exclude each other\nusage: "},
         {"x.mdb 'SELECT 1' extra", 2, "", "too many operands, from extra\nusage: "},
+        {"x.mdb --param Start 'SELECT 1'", 2, "", "--param needs NAME=VALUE\nusage: "},
     };
     for (const Case& c : cases) {
         ToolRun r = run(c.args);
@@ -243,6 +244,16 @@ TEST(SqlTool, ListsTheSavedQueries) {
     EXPECT_NE(r.out.find("Customers and Suppliers by City\tUnion\t"), std::string::npos);
     EXPECT_NE(r.out.find("Employee Sales by Country\tSelect\tPARAMETERS [Beginning Date] DateTime"), std::string::npos);
     EXPECT_EQ(run(quote(testdata::file("nwind.mdb")) + " --queries --tables").status, 2);
+
+    // Parameter values reach the saved queries a statement reads, and the
+    // statement's own; 92 orders shipped in 1995's first quarter.
+    const std::string sales = " 'SELECT Count(*) FROM [Employee Sales by Country]'";
+    ToolRun given = run(quote(testdata::file("nwind.mdb")) + " --param 'Beginning Date=1/1/95' --param='Ending Date=1995-03-31'" + sales);
+    EXPECT_EQ(given.out, "Expr1000\r\n92\r\n") << given.err;
+    ToolRun missing = run(quote(testdata::file("nwind.mdb")) + sales);
+    EXPECT_EQ(missing.err, "pellinordb-sql: error -2147217904: No value given for one or more required parameters.\n");
+    ToolRun own = run(quote(testdata::file("nwind.mdb")) + " --param n=10250 'PARAMETERS n Long; SELECT OrderID FROM Orders WHERE OrderID < n'");
+    EXPECT_EQ(own.out, "OrderID\r\n10248\r\n10249\r\n") << own.err;
 }
 
 // Ctrl+C stops a statement that would run for hours: the change is not

@@ -51,6 +51,11 @@ public:
     void Cancel() {
         if (Provider* p = provider_.get()) p->cancel();
     }
+    // Values, by name, for the parameters of the statements run after, and
+    // of the saved queries they read (3251 where the provider takes none).
+    void SetParameters(const std::vector<std::pair<std::string, std::string>>& values) {
+        provider().setParameters(values);
+    }
 
     // adSchemaTables; restrictions: catalog, schema, table name, table type,
     // each ignored when empty or Null.

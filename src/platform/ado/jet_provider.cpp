@@ -274,7 +274,7 @@ sql::Session& JetProvider::session() {
 // is not a table's name is an alias: then any of the tables may hold the
 // field.
 sql::Statement JetProvider::translated(const std::string& text) {
-    sql::Statement st = sql::translate(text);
+    sql::Statement st = sql::translate(text, {}, session().parameters());
     if (st.kind != sql::StatementKind::Select && st.kind != sql::StatementKind::SelectInto) return st;
     const std::vector<std::string> tables = st.tables;
     st = sql::translate(text, [&](const std::string& qualifier, const std::string& field) {
@@ -292,7 +292,8 @@ sql::Statement JetProvider::translated(const std::string& text) {
                 if (c.type == jet::kDateTime && folded(c.name) == folded(field)) return true;
         }
         return false;
-    });
+    }, session().parameters());
+    session().pivot(st);
     return st;
 }
 

@@ -25,6 +25,9 @@ public:
     // row source of this provider still has open.
     long execute(const std::string& statement) override;
     void cancel() override;
+    void setParameters(const std::vector<std::pair<std::string, std::string>>& values) override {
+        session().setParameters(values);
+    }
 
     // ADO's type code for a Jet column type.
     static DataType fieldType(uint8_t column_type);

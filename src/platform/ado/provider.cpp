@@ -77,6 +77,10 @@ long Provider::execute(const std::string&) {
     throw Error(kErrNotSupported, "This provider does not run statements.");
 }
 
+void Provider::setParameters(const std::vector<std::pair<std::string, std::string>>&) {
+    throw Error(kErrNotSupported, "This provider takes no parameter values.");
+}
+
 bool MemoryRows::next(uint64_t& key, std::vector<Value>* values) {
     if (next_ >= rows_.size()) return false;
     key = next_;

@@ -67,6 +67,9 @@ public:
     // Asks the statement running now, if any, to stop, from another thread
     // or a signal handler: it ends with 3712 and changes nothing.
     virtual void cancel() {}
+    // Values for the parameters of the statements that follow, by name
+    // (value as typed); this default takes none and raises 3251.
+    virtual void setParameters(const std::vector<std::pair<std::string, std::string>>& values);
 };
 
 // The table "SELECT * FROM [name]" or "SELECT * FROM name" reads; nothing

@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <utility>
 #include <vector>
 
 #include "error.h"
@@ -43,6 +44,7 @@ enum ErrNo : long {
     kErrDrop = 3295,           // DROP TABLE
     kErrAlter = 3293,          // ALTER TABLE
     kErrUnion = 3319,          // UNION
+    kErrCrosstab = 3130,       // TRANSFORM ... PIVOT
     kErrNotSupported = 3251,   // valid Access SQL the engine cannot carry out
     kErrTooComplex = 3360,     // "Query is too complex."
 };
@@ -202,8 +204,8 @@ bool reserved(const std::string& word) {
         "CONSTRAINT", "CREATE", "DELETE", "DESC",  "DISTINCT", "DISTINCTROW", "DROP", "EQV",   "EXISTS",
         "FALSE",    "FROM",   "FULL",   "GROUP",   "HAVING", "IMP",        "IN",      "INNER", "INSERT",
         "INTO",     "IS",     "JOIN",   "KEY",     "LEFT",  "LIKE",        "MOD",     "NOT",   "NULL",
-        "ON",       "OR",     "ORDER",  "OUTER",   "PERCENT", "PRIMARY",   "RIGHT",   "SELECT", "SET",
-        "TABLE",    "TOP",    "TRUE",   "UNION",   "UNIQUE", "UPDATE",     "VALUES",  "WHERE", "XOR"};
+        "ON",       "OR",     "ORDER",  "OUTER",   "PERCENT", "PIVOT", "PRIMARY",   "RIGHT",   "SELECT", "SET",
+        "TABLE",    "TOP",    "TRANSFORM", "TRUE",   "UNION",   "UNIQUE", "UPDATE",     "VALUES",  "WHERE", "XOR"};
     std::string u = upper(word);
     for (const char* w : words)
         if (u == w) return true;
@@ -281,25 +283,52 @@ const std::map<std::string, const char*>& aggregates() {
     return table;
 }
 
+// Items [b, e) joined by `op` (" OR ", " AND ") in parentheses: flat while
+// short, else as a flat list of such lists.
+std::string joined(const std::vector<std::string>& items, size_t b, size_t e, const char* op) {
+    size_t n = e - b, step = n <= kFlatList ? 1 : (n + kFlatList - 1) / kFlatList;
+    std::string out = "(";
+    for (size_t i = b; i < e; i += step) {
+        if (i > b) out += op;
+        out += step == 1 ? items[i] : joined(items, i, std::min(i + step, e), op);
+    }
+    return out + ")";
+}
+
 struct SelectCore;
 
 class Parser {
 public:
-    Parser(const std::string& text, const DateColumn& is_date)
-        : text_(text), toks_(tokenize(text)), is_date_(is_date) {}
+    Parser(const std::string& text, const DateColumn& is_date, const ParameterValues& values)
+        : text_(text), toks_(tokenize(text)), is_date_(is_date), values_(values) {}
 
     Statement statement();
+    // The declarations of a PARAMETERS clause, the text after that word:
+    // each name with its type, upper case.
+    using Declarations = std::vector<std::pair<std::string, std::string>>;
+    Declarations declarations();
+    void declare(Declarations parameters) { declared_ = std::move(parameters); }
 
 private:
     const std::string& text_;
     std::vector<Token> toks_;
     const DateColumn& is_date_;
+    const ParameterValues& values_;
+    Declarations declared_;
     size_t at_ = 0;
     Statement st_;
     long clause_error_ = kErrSelect;
     int select_depth_ = 0;
     int expr_count_ = 0;
     int nesting_ = 0;
+    bool pivot_cells_ = false;  // aggregates are filtered on the pivot heading
+    bool crosstab_ = false;
+    int aggregates_ = 0;        // aggregate calls parsed so far
+    // For DISTINCTROW: the qualifiers of the fields a select list names
+    // ("" unqualified), and the FROM's tables by the names that qualify them
+    // ("" for a subquery, which has no rows of its own to tell apart).
+    std::vector<std::string>* qualifiers_ = nullptr;
+    std::vector<std::pair<std::string, std::string>> from_items_;
 
     // Held while a nested part is parsed: parentheses, a call's arguments,
     // a subquery.
@@ -386,16 +415,20 @@ private:
     }
 
     void select();
+    void crosstab();
     std::string selectBody(bool top_level, std::vector<bool>* dates);
     // What a TOP needs to take the rows tied with its last one: the clauses
     // after the select list, and what the list names and does.
     struct CoreShape {
         std::string from_on;
+        std::string from_where;
         bool distinct = false;
         std::vector<std::string> aliases;  // upper case
     };
     std::string selectCore(bool top_level, std::vector<bool>* dates, std::string& limit, CoreShape* shape = nullptr);
     std::string fromClause();
+    std::string crosstabWhere(size_t where, std::vector<std::string>& having);
+    std::string distinctRows(const std::vector<std::string>& qualifiers, bool star, size_t items) const;
     std::string joinExpr();
     std::string tablePrimary();
     // `columns`, where given, gets each term's field, upper case, or is
@@ -427,12 +460,15 @@ private:
     Expr primary();
     Expr call(const Token& fn);
     Expr subquery();
+    bool parameter(const std::string& name, Expr& e) const;
 };
 
 Statement Parser::statement() {
     if (peek().kind == Tok::End) fail(ado::kErrCommandText, "The statement is empty.");
     if (isWord("SELECT")) {
         select();
+    } else if (acceptWord("TRANSFORM")) {
+        crosstab();
     } else if (acceptWord("INSERT")) {
         insert();
     } else if (acceptWord("UPDATE")) {
@@ -463,6 +499,8 @@ void Parser::select() {
 std::string Parser::selectBody(bool top_level, std::vector<bool>* dates) {
     Nested nested(*this);
     ++select_depth_;
+    const int aggregates = aggregates_;  // a subquery's are its own
+    std::vector<std::string>* qualifiers = std::exchange(qualifiers_, nullptr);
     std::string limit;
     CoreShape shape;
     std::string out = selectCore(top_level, dates, limit, &shape);
@@ -497,6 +535,8 @@ std::string Parser::selectBody(bool top_level, std::vector<bool>* dates) {
         out += order;
     }
     --select_depth_;
+    aggregates_ = aggregates;
+    qualifiers_ = qualifiers;
     return out;
 }
 
@@ -505,8 +545,12 @@ std::string Parser::selectCore(bool top_level, std::vector<bool>* dates, std::st
     std::string out = "SELECT ";
     CoreShape ignored;
     if (!shape) shape = &ignored;
+    bool distinct_row = false;
     if (acceptWord("DISTINCT")) out += "DISTINCT ", shape->distinct = true;
-    else if (!acceptWord("ALL")) acceptWord("DISTINCTROW");  // rows of one table are distinct already
+    else if (!acceptWord("ALL")) distinct_row = acceptWord("DISTINCTROW");
+    std::vector<std::string> qualifiers;
+    const int aggregates = aggregates_;
+    qualifiers_ = &qualifiers;
     if (acceptWord("TOP")) {
         const Token& n = take();
         if (n.kind != Tok::Number || n.text.find_first_not_of("0123456789") != std::string::npos || n.text == "0")
@@ -524,11 +568,13 @@ std::string Parser::selectCore(bool top_level, std::vector<bool>* dates, std::st
     for (bool first = true;; first = false) {
         if (!first && !acceptOp(",")) break;
         if (acceptOp("*")) {
+            qualifiers.emplace_back();
             items.push_back({"*", "", ""});
             after_star = true;
             continue;
         }
         if (atName() && isOp(".", 1) && (isOp("*", 2))) {
+            qualifiers.push_back(peek().text);
             items.push_back({quoteName(take().text) + ".*", "", ""});
             at_ += 2;
             after_star = true;
@@ -554,6 +600,8 @@ std::string Parser::selectCore(bool top_level, std::vector<bool>* dates, std::st
             missingOperator(item);
         if (dates && !after_star) dates->push_back(e.date);
     }
+    qualifiers_ = nullptr;
+    distinct_row &= aggregates_ == aggregates;  // one row anyway
     for (size_t i = 0; i < items.size(); ++i) {
         Item& it = items[i];
         bool twice = false;
@@ -572,8 +620,20 @@ std::string Parser::selectCore(bool top_level, std::vector<bool>* dates, std::st
                                  "'. A name with blanks must be put in square brackets.");
     }
     size_t from_on = out.size();
+    auto outer_from = std::exchange(from_items_, {});
     if (acceptWord("FROM")) out += " FROM " + fromClause();
-    if (acceptWord("WHERE")) out += " WHERE " + expr().sql;
+    std::vector<std::string> having;
+    if (acceptWord("WHERE")) {
+        size_t where = at_;
+        int aggregates = aggregates_;
+        std::string condition = expr().sql;
+        if (aggregates_ != aggregates) condition = crosstabWhere(where, having);
+        out += " WHERE " + condition;
+    }
+    shape->from_where = out.substr(from_on);
+    if (distinct_row && !isWord("GROUP"))
+        out += distinctRows(qualifiers, after_star, items.size());
+    from_items_ = std::move(outer_from);
     if (isWord("GROUP")) {
         ++at_;
         expectWord("BY", kErrSelect, "BY expected after GROUP.");
@@ -585,9 +645,112 @@ std::string Parser::selectCore(bool top_level, std::vector<bool>* dates, std::st
             out += e.column ? e.sql : e.value() + " COLLATE ACCESSTEXT";
         }
     }
-    if (acceptWord("HAVING")) out += " HAVING " + expr().sql;
+    if (acceptWord("HAVING")) having.push_back(expr().sql);
+    if (!having.empty()) out += " HAVING " + joined(having, 0, having.size(), " AND ");
     shape->from_on = out.substr(from_on);
     return out;
+}
+
+// DISTINCTROW: each combination of rows of the tables whose fields are
+// selected once, as a GROUP BY their row ids; the list's own values join
+// the key, which changes nothing for a table, so that a saved query, whose
+// rows have no ids, is read as DISTINCT. Where the list selects from every
+// table, or a subquery's fields, nothing is to be done.
+std::string Parser::distinctRows(const std::vector<std::string>& qualifiers, bool star, size_t items) const {
+    std::vector<std::string> keys;
+    for (const auto& [name, table] : from_items_) {
+        bool selected = std::any_of(qualifiers.begin(), qualifiers.end(),
+                                    [&](const std::string& q) { return q.empty() || upper(q) == upper(name); });
+        if (!selected) continue;
+        if (table.empty()) return "";
+        keys.push_back(quoteName(name) + ".rowid");
+    }
+    if (keys.size() == from_items_.size()) return "";
+    for (size_t i = 1; i <= items && !star; ++i) keys.push_back(std::to_string(i));
+    std::string out = " GROUP BY ";
+    for (size_t i = 0; i < keys.size(); ++i) out += (i ? ", " : "") + keys[i];
+    return out;
+}
+
+// A saved crosstab keeps the criteria of its row headings, summaries too,
+// in its WHERE: the terms of that conjunction that hold an aggregate are
+// the HAVING Access means. Anywhere else an aggregate there is an error.
+std::string Parser::crosstabWhere(size_t where, std::vector<std::string>& having) {
+    size_t end = at_;
+    auto refused = [&] {
+        fail(3096, "Cannot have aggregate function in WHERE clause (" + text_.substr(toks_[where].begin, toks_[end].begin - toks_[where].begin) + ").");
+    };
+    if (!crosstab_) refused();
+    at_ = where;
+    // Parentheses around the whole conjunction.
+    size_t wrapped = 0;
+    while (isOp("(")) {
+        int depth = 0;
+        size_t i = at_;
+        for (; i < end; ++i) {
+            if (toks_[i].kind != Tok::Op) continue;
+            if (toks_[i].text == "(") ++depth;
+            else if (toks_[i].text == ")" && --depth == 0) break;
+        }
+        if (i + 1 + wrapped != end) break;
+        ++at_, ++wrapped;
+    }
+    std::vector<std::string> terms;
+    do {
+        int aggregates = aggregates_;
+        Expr term = notExpr();
+        (aggregates_ != aggregates ? having : terms).push_back(term.sql);
+    } while (acceptWord("AND"));
+    while (wrapped && acceptOp(")")) --wrapped;
+    if (wrapped || at_ != end) refused();
+    return terms.empty() ? "1" : joined(terms, 0, terms.size(), " AND ");
+}
+
+// TRANSFORM value SELECT row headings ... GROUP BY ... PIVOT expression
+// [IN (heading, ...)]: each heading a column of the value over its rows.
+void Parser::crosstab() {
+    st_.kind = StatementKind::Select;
+    Crosstab x;
+    pivot_cells_ = true;
+    Expr cell = expr();
+    pivot_cells_ = false;
+    if (acceptWord("AS")) name(kErrCrosstab, "A name is expected after AS.");  // the columns are named by heading
+    if (!isWord("SELECT")) fail(kErrCrosstab, "Syntax error in TRANSFORM statement: SELECT expected.");
+    std::string limit;
+    CoreShape shape;
+    crosstab_ = true;
+    std::string core = selectCore(true, &st_.date_results, limit, &shape);
+    crosstab_ = false;
+    if (!limit.empty() || shape.distinct) fail(kErrNotSupported, "TOP and DISTINCT in a crosstab are not supported.");
+    if (core.find(" GROUP BY ") == std::string::npos)
+        fail(kErrCrosstab, "Syntax error in TRANSFORM statement: a crosstab needs GROUP BY.");
+    std::string order = orderBy();
+    expectWord("PIVOT", kErrCrosstab, "Syntax error in TRANSFORM statement: PIVOT expected.");
+    Expr pivot = concat();  // not a comparison: IN follows
+    x.head = core.substr(0, core.size() - shape.from_on.size());
+    x.rest = shape.from_on + order;
+    x.cell = cell.value();
+    x.cell_date = cell.date;
+    x.pivot = pivot.value();
+    x.key = pivot.date ? "jet_format(" + x.pivot + ", NULL, 1)" : "jet_concat('', " + x.pivot + ")";
+    x.key = "(CASE WHEN " + x.pivot + " IS NULL THEN NULL ELSE " + x.key + " END)";
+    if (acceptWord("IN")) {
+        expectOp("(", kErrCrosstab, "Syntax error in PIVOT: '(' expected after IN.");
+        for (bool first = true;; first = false) {
+            if (!first && !acceptOp(",")) break;
+            const Token& t = peek();
+            if (t.kind != Tok::Text && t.kind != Tok::Number && t.kind != Tok::Date)
+                fail(kErrCrosstab, "Syntax error in PIVOT: the IN list holds constants only.");
+            std::string heading = t.kind == Tok::Date ? t.text.substr(1, t.text.size() - 2) : t.text;
+            x.listed.emplace_back(heading, "(" + x.pivot + " = " + primary().value() + " COLLATE ACCESSTEXT)");
+        }
+        expectOp(")", kErrCrosstab, "Syntax error in PIVOT: ')' expected.");
+    } else {
+        x.headings = "SELECT " + x.key + " AS jet_heading, min(" + x.pivot + " COLLATE ACCESSTEXT) AS jet_order" +
+                     shape.from_where + " GROUP BY jet_heading COLLATE ACCESSTEXT ORDER BY jet_order COLLATE ACCESSTEXT";
+    }
+    endOfStatement(kErrCrosstab, "Syntax error in TRANSFORM statement");
+    st_.crosstab = std::move(x);
 }
 
 std::string Parser::orderBy(std::vector<std::string>* columns) {
@@ -646,6 +809,7 @@ std::string Parser::tablePrimary() {
     if (acceptOp("(")) {
         if (isWord("SELECT")) {
             out = "(" + selectBody(false, nullptr) + ")";
+            from_items_.emplace_back("", "");
         } else {
             out = "(" + joinExpr() + ")";
         }
@@ -654,12 +818,15 @@ std::string Parser::tablePrimary() {
         std::string table = tableName(kErrFrom, "FROM clause");
         noteTable(table);
         out = quoteName(table);
+        from_items_.emplace_back(table, table);
     }
     // An alias, with AS or, as Access also takes it, without: "FROM Order
     // Details" reads as the table Order under the alias Details.
     bool as = acceptWord("AS");
     if (as && !atName()) fail(kErrFrom, "Syntax error in FROM clause: an alias is expected after AS.");
     if (atName()) {
+        if (!from_items_.empty() && !from_items_.back().second.empty() && out.back() == '"')
+            from_items_.back().first = peek().text;
         out += " AS " + quoteName(take().text);
         if (atName())
             fail(kErrFrom, "Syntax error in FROM clause near '" + peek().text +
@@ -910,18 +1077,6 @@ void Parser::alterTable() {
 
 // ------------------------------------------------------------ expressions
 // From the loosest operator to the tightest, as Access binds them.
-
-// Items [b, e) joined by `op` (" OR ", " AND ") in parentheses: flat while
-// short, else as a flat list of such lists.
-std::string joined(const std::vector<std::string>& items, size_t b, size_t e, const char* op) {
-    size_t n = e - b, step = n <= kFlatList ? 1 : (n + kFlatList - 1) / kFlatList;
-    std::string out = "(";
-    for (size_t i = b; i < e; i += step) {
-        if (i > b) out += op;
-        out += step == 1 ? items[i] : joined(items, i, std::min(i + step, e), op);
-    }
-    return out + ")";
-}
 
 // `function` folding `terms` left to right: one call while they fit it,
 // else the call's result leads the next call.
@@ -1247,15 +1402,19 @@ Expr Parser::primary() {
         std::string qualifier;
         e.field = take().text;
         e.sql = quoteName(e.field);
+        std::string whole = e.field;  // as a parameter's name: "Forms!Dialog!Start"
         while (isOp(".") || isOp("!")) {
             if (isOp("*", 1)) break;
-            ++at_;
+            whole += take().text;
             std::string part = name(kErrExpression, "Syntax error in query expression '" + span(start) + "'.");
+            whole += part;
             e.qualified = e.field + "." + part;
             qualifier = e.field;
             e.field = part;
             e.sql += "." + quoteName(part);
         }
+        if (parameter(whole, e)) return e;
+        if (qualifiers_) qualifiers_->push_back(qualifier);
         e.column = true;
         e.date = is_date_ && is_date_(qualifier, e.field);
         return e;
@@ -1279,6 +1438,7 @@ Expr Parser::call(const Token& fn) {
     auto agg = aggregates().find(u);
     if (agg != aggregates().end()) {
         Expr e;
+        ++aggregates_;
         if (u == "COUNT" && acceptOp("*")) {
             e.sql = "count(*)";
         } else {
@@ -1287,6 +1447,7 @@ Expr Parser::call(const Token& fn) {
             e.date = (u == "MIN" || u == "MAX" || u == "FIRST" || u == "LAST") && arg.date;
         }
         expectOp(")", kErrExpression, "Syntax error in query expression '" + span(start) + "': ')' expected.");
+        if (pivot_cells_) e.sql += std::string(" FILTER (WHERE ") + kPivotCondition + ")";
         return e;
     }
     std::vector<Expr> args;
@@ -1350,11 +1511,109 @@ Expr Parser::call(const Token& fn) {
     return e;
 }
 
+Parser::Declarations Parser::declarations() {
+    for (bool first = true;; first = false) {
+        if (!first && !acceptOp(",")) break;
+        std::string parameter = name(kErrStatement, "Syntax error in PARAMETERS declaration: a name is expected.");
+        if (peek().kind != Tok::Name) fail(kErrStatement, "Syntax error in PARAMETERS declaration: a type is expected.");
+        declared_.emplace_back(parameter, upper(take().text));
+        if (acceptOp("(")) {
+            take();
+            expectOp(")", kErrStatement, "Syntax error in PARAMETERS declaration: ')' expected.");
+        }
+    }
+    endOfStatement(kErrStatement, "Syntax error in PARAMETERS declaration");
+    return declared_;
+}
+
+// Whether `name` is a parameter, then `e` its value as a literal.
+bool Parser::parameter(const std::string& name, Expr& e) const {
+    auto named = [&](const auto& p) { return upper(p.first) == upper(name); };
+    auto declared = std::find_if(declared_.begin(), declared_.end(), named);
+    auto given = std::find_if(values_.begin(), values_.end(), named);
+    if (given == values_.end()) {
+        if (declared == declared_.end()) return false;
+        fail(-2147217904, "No value given for one or more required parameters.");
+    }
+    const std::string type = declared == declared_.end() ? "" : declared->second;
+    const std::string& value = given->second;
+    auto mismatch = [&] { fail(3464, "Data type mismatch: '" + value + "' is no value of the parameter [" + name + "]."); };
+    e = Expr();
+    char* end = nullptr;
+    double number = std::strtod(value.c_str(), &end);
+    bool numeric = !value.empty() && !std::isspace(static_cast<unsigned char>(value[0])) && *end == '\0';
+    double date = 0;
+    static const char* const kNumbers[] = {"BYTE", "SHORT", "LONG", "CURRENCY", "IEEESINGLE", "IEEEDOUBLE",
+                                           "SINGLE", "DOUBLE", "INTEGER", "DECIMAL"};
+    bool number_type = std::any_of(std::begin(kNumbers), std::end(kNumbers), [&](const char* t) { return type == t; });
+    char buf[40];
+    if (type == "BIT" || type == "YESNO") {
+        std::string v = upper(value);
+        if (v == "TRUE" || v == "YES" || v == "ON" || v == "-1") e.sql = "-1";
+        else if (v == "FALSE" || v == "NO" || v == "OFF" || v == "0") e.sql = "0";
+        else mismatch();
+    } else if (number_type || (type.empty() && numeric)) {
+        if (!numeric) mismatch();
+        std::snprintf(buf, sizeof buf, "%.17g", number);
+        e.sql = buf;
+        e.number = true;
+    } else if (type == "DATETIME" || (type.empty() && parseDateText(value, date))) {
+        if (!parseDateText(value, date)) mismatch();
+        std::snprintf(buf, sizeof buf, "%.17g", date);
+        e.sql = std::string(buf) + (std::strpbrk(buf, ".e") ? "" : ".0");
+        e.date = true;
+    } else {
+        e.sql = quoteText(value);
+    }
+    return true;
+}
+
 }  // namespace
 
-Statement translate(const std::string& access_sql, const DateColumn& is_date) {
-    Parser parser(access_sql, is_date);
+Statement translate(const std::string& access_sql, const DateColumn& is_date, const ParameterValues& parameters) {
+    // PARAMETERS ...; ends at its semicolon, outside brackets and quotes.
+    size_t lead = access_sql.find_first_not_of(" \t\r\n");
+    if (lead == std::string::npos || upper(access_sql.substr(lead, 11)) != "PARAMETERS " ) {
+        Parser parser(access_sql, is_date, parameters);
+        return parser.statement();
+    }
+    size_t semicolon = lead;
+    for (char close = 0; semicolon < access_sql.size(); ++semicolon) {
+        char c = access_sql[semicolon];
+        if (close) close = c == close ? 0 : close;
+        else if (c == '[') close = ']';
+        else if (c == '"' || c == '\'') close = c;
+        else if (c == ';') break;
+    }
+    if (semicolon == access_sql.size())
+        fail(kErrStatement, "Syntax error in PARAMETERS declaration: ';' expected after it.");
+    const std::string declarations = access_sql.substr(lead + 11, semicolon - lead - 11);
+    const std::string body = access_sql.substr(semicolon + 1);
+    Parser parser(body, is_date, parameters);
+    parser.declare(Parser(declarations, is_date, parameters).declarations());
     return parser.statement();
+}
+
+void pivotColumns(Statement& st, const std::vector<std::optional<std::string>>* found) {
+    const Crosstab& x = *st.crosstab;
+    std::vector<std::pair<std::string, std::string>> columns = x.listed;
+    if (found) {
+        columns.clear();
+        for (const std::optional<std::string>& h : *found)
+            columns.emplace_back(h ? *h : "<>", h ? "(" + x.key + " = " + quoteText(*h) + " COLLATE ACCESSTEXT)"
+                                                  : "(" + x.pivot + " IS NULL)");
+    }
+    // A heading's cell is Null where no row of the group has that heading,
+    // a count included, as Access leaves such a cell empty.
+    std::string out = x.head;
+    for (const auto& [heading, condition] : columns) {
+        std::string cell = x.cell;
+        for (size_t at = 0; (at = cell.find(kPivotCondition, at)) != std::string::npos; at += condition.size())
+            cell.replace(at, std::strlen(kPivotCondition), condition);
+        out += ", (CASE WHEN count(*) FILTER (WHERE " + condition + ") THEN " + cell + " END) AS " + quoteName(heading);
+        st.date_results.push_back(x.cell_date);
+    }
+    st.sqlite = out + x.rest;
 }
 
 bool readsWholeTable(const Statement& st) {

@@ -14,10 +14,13 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 struct sqlite3;
+struct sqlite3_context;
+struct sqlite3_value;
 
 namespace ado::sql {
 
@@ -35,6 +38,23 @@ struct ColumnDecl {
     bool primary_key = false;
 };
 
+// A crosstab (TRANSFORM ... PIVOT) has a column per pivot value, known
+// only from the rows unless PIVOT ... IN lists them: its parts wait for the
+// headings, and pivotColumns() writes the SQLite text once they are known.
+struct Crosstab {
+    std::string head;  // "SELECT" and the row headings
+    std::string rest;  // FROM to ORDER BY
+    std::string cell;  // the TRANSFORM value, each aggregate filtered on kPivotCondition
+    std::string pivot;  // the PIVOT expression
+    std::string key;   // a row's heading as text, Null for a Null pivot value
+    // The headings in Access's order, one text (or Null) a row, where no IN
+    // list gave them; else the IN list's headings and the values they match.
+    std::string headings;
+    std::vector<std::pair<std::string, std::string>> listed;
+    bool cell_date = false;
+};
+inline constexpr const char* kPivotCondition = "\x01";
+
 struct Statement {
     StatementKind kind = StatementKind::Select;
     // The SQLite text: the whole statement for row statements, the SELECT
@@ -51,6 +71,7 @@ struct Statement {
     // (a #date# literal, Now(), Date(), DateSerial ...), so the result can
     // be typed Date/Time though SQLite hands back a real.
     std::vector<bool> date_results;
+    std::optional<Crosstab> crosstab;  // set for a crosstab, whose `sqlite` pivotColumns() writes
 };
 
 // Raises ado::Error: 3000-range Jet numbers as Access gives them where one
@@ -60,8 +81,21 @@ struct Statement {
 // `is_date`, where given, says whether a field (with the table or alias
 // that qualifies it, else "") is a Date/Time column, so that results
 // computed from one (Max, a date plus days, IIf ...) are typed as dates.
+//
+// A statement may open with "PARAMETERS [name] Type, ...;". A name that is a
+// declared parameter, or one that `parameters` gives a value for, is that
+// value, read as its declared type (text, a number, a date, Yes/No) or,
+// undeclared, as a number, else a date, else text. A parameter declared and
+// used without a value raises -2147217904.
 using DateColumn = std::function<bool(const std::string& qualifier, const std::string& field)>;
-Statement translate(const std::string& access_sql, const DateColumn& is_date = {});
+using ParameterValues = std::vector<std::pair<std::string, std::string>>;  // name, value as typed
+Statement translate(const std::string& access_sql, const DateColumn& is_date = {},
+                    const ParameterValues& parameters = {});
+
+// Writes the SQLite text of the crosstab `st` with a column per heading
+// (Null for the rows whose pivot value is Null, named "<>" as Access does),
+// or with the IN list's columns where `found` is not given.
+void pivotColumns(Statement& st, const std::vector<std::optional<std::string>>* found);
 
 // Whether the SQLite text of `st` (a Select or SelectInto) is the whole of
 // its one table, "SELECT * FROM t" with nothing more, which the engine
@@ -72,6 +106,11 @@ bool readsWholeTable(const Statement& st);
 // the text collation Access compares with (case-insensitive), made known to
 // one SQLite connection.
 void registerFunctions(sqlite3* db);
+
+// LIKE as Access reads a pattern, the function "jet_like(text, pattern)"
+// stands for: the virtual tables overload it with itself, which offers the
+// pattern to their indexes.
+void accessLike(sqlite3_context* context, int argc, sqlite3_value** argv);
 
 // A failed function call leaves "[number] description" as SQLite's
 // message: true, with the two parts, when `message` is such a one.

@@ -1207,6 +1207,8 @@ constexpr Scalar kScalars[] = {
 
 }  // namespace
 
+void accessLike(sqlite3_context* context, int argc, sqlite3_value** argv) { fnLike(context, argc, argv); }
+
 void registerFunctions(sqlite3* db) {
     // A double-quoted name that names no column is an error, never a text.
     sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);

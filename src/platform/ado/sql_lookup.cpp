@@ -7,7 +7,10 @@
 #include <cstdlib>
 #include <memory>
 
+#include "jet/index_key.h"
 #include "jet/index_search.h"
+#include "jet/text_key.h"
+#include "sql_text.h"
 
 namespace ado::sql {
 
@@ -36,6 +39,15 @@ int findOffered(const std::vector<Offered>& offered, int column, bool (*accepts)
 }
 
 bool isEqual(unsigned char op) { return op == SQLITE_INDEX_CONSTRAINT_EQ; }
+bool isLike(unsigned char op) { return op == kLikeConstraint; }
+
+// Text keys ignore case (and Access 97's, characters beyond Windows-1252),
+// so that every text the collation holds equal to a value keys as it does.
+// Their order is the collation's only under the General sort order.
+bool rangeKind(const jet::Column& c) {
+    return c.type != jet::kText || jet::textSortOrder(c) == jet::TextSortOrder::General;
+}
+
 
 // The plan for one index: as many leading equalities as are offered, then
 // the bounds on the next key column. Rows are guessed as SQLite does
@@ -54,6 +66,12 @@ std::optional<LookupPlan> planFor(const jet::TableDef& t, size_t number, const s
             ++plan.equal_columns;
             continue;
         }
+        if (int like = findOffered(offered, column, isLike); like >= 0 && t.columns[size_t(column)].type == jet::kText) {
+            plan.like = true;
+            plan.constraints.push_back(like);
+            break;
+        }
+        if (!rangeKind(t.columns[size_t(column)])) break;
         low = findOffered(offered, column, isLower);
         high = findOffered(offered, column, isUpper);
         break;
@@ -71,6 +89,7 @@ std::optional<LookupPlan> planFor(const jet::TableDef& t, size_t number, const s
         rows /= std::pow(10.0, double(plan.equal_columns));
         if (plan.low) rows /= 4;
         if (plan.high) rows /= 4;
+        if (plan.like) rows /= 16;
     }
     plan.rows = std::max(rows, 1.0);
     // The descent, then a row read (from wherever it lies) per row found.
@@ -79,6 +98,26 @@ std::optional<LookupPlan> planFor(const jet::TableDef& t, size_t number, const s
 }
 
 // ---- SQLite values as keys of a column's kind ---------------------------
+
+// A text column compares with a number as with its text (the column's
+// affinity); nothing for Null, and for binary, which no text equals.
+std::optional<std::string> textOf(sqlite3_value* v) {
+    int type = sqlite3_value_type(v);
+    if (type == SQLITE_NULL || type == SQLITE_BLOB) return std::nullopt;
+    const unsigned char* text = sqlite3_value_text(v);
+    return std::string(text ? reinterpret_cast<const char*>(text) : "", size_t(sqlite3_value_bytes(v)));
+}
+
+// The text and its upper and lower case: whichever way the key folds case,
+// one of them keys as each text equal to it.
+std::vector<Value> textValues(sqlite3_value* v) {
+    std::optional<std::string> text = textOf(v);
+    if (!text) return {};
+    std::vector<Value> out{*text};
+    for (std::string folded : {upperCase(*text), lowerCase(*text)})
+        if (folded != *text && (out.size() < 2 || folded != out[1].as<std::string>())) out.push_back(folded);
+    return out;
+}
 
 // A constraint's value after the numeric affinity every key kind's column
 // has, applied to a copy (the caller's value stays as SQLite made it).
@@ -180,6 +219,14 @@ struct Limit {
 Limit at(Value v) { return Limit{Limit::At, std::move(v)}; }
 Limit nothing() { return Limit{Limit::Nothing, {}}; }
 
+// Text sorts after numbers and before binary; Null compares with nothing.
+Limit textLimit(sqlite3_value* v, bool upper) {
+    int type = sqlite3_value_type(v);
+    if (type == SQLITE_NULL) return nothing();
+    if (type == SQLITE_BLOB) return upper ? Limit{} : nothing();
+    return at(*textOf(v));
+}
+
 // The limit of `column OP a` on the side `upper` names.
 Limit rangeLimit(const jet::Column& c, const Argument& a, bool upper) {
     // Numbers sort before text and binary; Null compares with nothing.
@@ -260,6 +307,46 @@ bool storageOrder(const jet::RowId& a, const jet::RowId& b) {
     return a.page != b.page ? a.page < b.page : a.row < b.row;
 }
 
+std::vector<jet::RowId> inStorageOrder(std::vector<jet::RowId> rows) {
+    std::sort(rows.begin(), rows.end(), storageOrder);
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    return rows;
+}
+
+// A pattern's rows: those whose key starts as the key of the text before
+// its first wildcard does, in any case (every sort order keys a text as
+// the codes of its characters first). A pattern that starts with a
+// wildcard leaves the table to a scan.
+std::optional<std::vector<jet::RowId>> likeRows(const jet::Database& db, const jet::TableDef& t,
+                                                const jet::RealIndex& index,
+                                                const std::vector<std::vector<Value>>& leading, sqlite3_value* arg) {
+    std::optional<std::string> pattern = textOf(arg);
+    if (!pattern) return std::vector<jet::RowId>();  // LIKE Null, or binary, matches nothing
+    std::string start = pattern->substr(0, pattern->find_first_of("%_["));
+    if (start.empty()) return std::nullopt;
+    const jet::IndexColumn& ic = index.columns.at(leading.front().size());
+    const jet::Column& c = t.columns.at(size_t(columnPosition(t, ic.column_number)));
+    std::vector<jet::RowId> rows;
+    try {
+        for (const std::vector<Value>& values : leading)
+            for (const std::string& form : {start, upperCase(start), lowerCase(start)}) {
+                std::vector<Value> with = values;
+                with.push_back(form);
+                std::vector<uint8_t> key = jet::encodeKeyPrefix(t, index, values);
+                uint8_t flag = jet::encodeKeyPrefix(t, index, with).at(key.size());
+                key.push_back(flag);
+                std::vector<uint8_t> codes = jet::textKeyPrefix(*jet::textSortOrder(c), form, ic.ascending);
+                key.insert(key.end(), codes.begin(), codes.end());
+                std::vector<jet::RowId> found = jet::scanKeyPrefix(db.pager(), db.format(), index, key);
+                rows.insert(rows.end(), found.begin(), found.end());
+            }
+    } catch (const jet::Error& e) {
+        if (e.number() != jet::kErrUnsupported) throw;
+        return std::nullopt;  // a text the sort order cannot key
+    }
+    return inStorageOrder(std::move(rows));
+}
+
 }  // namespace
 
 bool lookupKind(const jet::Column& column) {
@@ -267,6 +354,8 @@ bool lookupKind(const jet::Column& column) {
     case jet::kByte: case jet::kInteger: case jet::kLong: case jet::kBigInt:
     case jet::kCurrency: case jet::kSingle: case jet::kDouble: case jet::kDateTime:
         return true;
+    case jet::kText:
+        return jet::textSortOrder(column).has_value();
     default:
         return false;
     }
@@ -283,7 +372,7 @@ std::optional<LookupPlan> planLookup(const jet::TableDef& t, const std::vector<O
 
 std::string planText(const LookupPlan& p) {
     std::string s = std::to_string(p.real_index) + " " + std::to_string(p.equal_columns) + " " +
-                    std::to_string(int(p.low)) + " " + std::to_string(int(p.high));
+                    std::to_string(int(p.low)) + " " + std::to_string(int(p.high)) + " " + std::to_string(int(p.like));
     return s;
 }
 
@@ -294,6 +383,7 @@ LookupPlan planOf(const std::string& text) {
     p.equal_columns = std::strtoul(at, &at, 10);
     p.low = std::strtol(at, &at, 10) != 0;
     p.high = std::strtol(at, &at, 10) != 0;
+    p.like = std::strtol(at, &at, 10) != 0;
     return p;
 }
 
@@ -307,6 +397,11 @@ std::optional<std::vector<jet::RowId>> lookupRows(const jet::Database& db, const
         const jet::Column& c = t.columns.at(size_t(columnPosition(t, index.columns.at(i).column_number)));
         std::vector<Value> values;
         bool told = eachValue(args[arg++], [&](sqlite3_value* v) {
+            if (c.type == jet::kText) {
+                std::vector<Value> matching = textValues(v);
+                values.insert(values.end(), matching.begin(), matching.end());
+                return true;
+            }
             std::optional<std::vector<Value>> matching = equalValues(c, Argument(v));
             if (matching) values.insert(values.end(), matching->begin(), matching->end());
             return matching.has_value();
@@ -315,28 +410,36 @@ std::optional<std::vector<jet::RowId>> lookupRows(const jet::Database& db, const
         if (values.empty()) return std::vector<jet::RowId>();
         choices.push_back(std::move(values));
     }
+    if (plan.like) return likeRows(db, t, index, prefixes(choices), args[arg]);
     Limit low, high;
     bool ascending = true;
     if (plan.low || plan.high) {
         const jet::IndexColumn& ic = index.columns.at(plan.equal_columns);
         const jet::Column& c = t.columns.at(size_t(columnPosition(t, ic.column_number)));
         ascending = ic.ascending;
-        if (plan.low) low = rangeLimit(c, Argument(args[arg++]), false);
-        if (plan.high) high = rangeLimit(c, Argument(args[arg++]), true);
+        auto limit = [&](bool upper) {
+            sqlite3_value* v = args[arg++];
+            return c.type == jet::kText ? textLimit(v, upper) : rangeLimit(c, Argument(v), upper);
+        };
+        if (plan.low) low = limit(false);
+        if (plan.high) high = limit(true);
         if (low.kind == Limit::Nothing || high.kind == Limit::Nothing) return std::vector<jet::RowId>();
     }
     // A descending column keys its larger values first.
     const Limit& first = ascending ? low : high;
     const Limit& last = ascending ? high : low;
     std::vector<jet::RowId> rows;
-    for (const std::vector<Value>& prefix : prefixes(choices)) {
-        std::vector<jet::RowId> found =
-            jet::scanRange(db.pager(), db.format(), t, index, keyBound(prefix, first), keyBound(prefix, last));
-        rows.insert(rows.end(), found.begin(), found.end());
+    try {
+        for (const std::vector<Value>& prefix : prefixes(choices)) {
+            std::vector<jet::RowId> found =
+                jet::scanRange(db.pager(), db.format(), t, index, keyBound(prefix, first), keyBound(prefix, last));
+            rows.insert(rows.end(), found.begin(), found.end());
+        }
+    } catch (const jet::Error& e) {
+        if (e.number() != jet::kErrUnsupported) throw;
+        return std::nullopt;  // a text the sort order cannot key
     }
-    std::sort(rows.begin(), rows.end(), storageOrder);
-    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
-    return rows;
+    return inStorageOrder(std::move(rows));
 }
 
 }  // namespace ado::sql

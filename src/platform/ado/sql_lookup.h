@@ -23,6 +23,10 @@ namespace ado::sql {
 // definition), its operator (SQLITE_INDEX_CONSTRAINT_*), and whether the
 // comparison it makes can be answered by the key encoding at all (text
 // under a collation the keys do not follow cannot).
+// The operator of "jet_like(column, pattern)", Access's LIKE, as the
+// virtual tables offer it: a pattern with a fixed start is a range of keys.
+inline constexpr unsigned char kLikeConstraint = 150;  // SQLITE_INDEX_CONSTRAINT_FUNCTION
+
 struct Offered {
     int column = -1;
     unsigned char op = 0;
@@ -34,8 +38,10 @@ struct LookupPlan {
     size_t equal_columns = 0;  // leading key columns given by equality
     bool low = false;          // a lower bound (> or >=) on the next key column
     bool high = false;         // an upper bound (< or <=) on it
+    bool like = false;         // else a LIKE pattern on it
     // The offered constraint behind each argument, in argument order:
-    // the equalities in key order, then the lower, then the upper bound.
+    // the equalities in key order, then the lower, then the upper bound,
+    // or the pattern.
     std::vector<int> constraints;
     double cost = 0;
     double rows = 0;

@@ -80,9 +80,11 @@ void Session::requireQuery(const jet::CatalogEntry& entry) {
     SavedQuery query = readSavedQuery(db_, entry);
     if (query.kind != QueryKind::Select && query.kind != QueryKind::Union && query.kind != QueryKind::Crosstab)
         throw Error(jet::kErrUnsupported, "The query '" + entry.name + "' changes data and cannot be read as a table.");
-    Statement st = translate(query.sql);
+    Statement st = translate(query.parameters + query.sql, {}, parameters_);
     for (const std::string& t : st.tables) require(t);
+    pivot(st);
     declare("CREATE TEMP VIEW " + quotedName(entry.name) + " AS " + st.sqlite, entry.name);
+    views_.insert(folded(entry.name));
 }
 
 void Session::declare(const std::string& statement, const std::string& name) {
@@ -116,6 +118,18 @@ bool Session::step(sqlite3_stmt* stmt) {
 }
 
 void Session::interrupt() { sqlite3_interrupt(sqlite_); }
+void Session::pivot(Statement& st) {
+    if (!st.crosstab) return;
+    if (st.crosstab->headings.empty()) return pivotColumns(st, nullptr);
+    std::vector<std::optional<std::string>> found;
+    StatementHandle stmt = prepare(st.crosstab->headings, st.tables);
+    while (step(stmt.get())) {
+        const unsigned char* text = sqlite3_column_text(stmt.get(), 0);
+        if (text) found.emplace_back(reinterpret_cast<const char*>(text));
+        else found.emplace_back();
+    }
+    pivotColumns(st, &found);
+}
 
 long Session::changes() const { return long(sqlite3_changes64(sqlite_)); }
 
@@ -127,6 +141,17 @@ void Session::forget(const std::string& table) {
     int rc = sqlite3_exec(sqlite_, drop.c_str(), nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) raise(rc);
     known_.erase(it);
+}
+
+void Session::setParameters(ParameterValues values) {
+    parameters_ = std::move(values);
+    for (const std::string& view : views_) {
+        std::string drop = "DROP VIEW temp." + quotedName(known_[view]);
+        int rc = sqlite3_exec(sqlite_, drop.c_str(), nullptr, nullptr, nullptr);
+        if (rc != SQLITE_OK) raise(rc);
+        known_.erase(view);
+    }
+    views_.clear();
 }
 
 void Session::raise(int rc) {

@@ -38,12 +38,19 @@ public:
     // the engine failed, else SQLite's.
     bool step(sqlite3_stmt* stmt);
     long changes() const;
+    // Writes the SQLite text of a crosstab, its headings read from the rows
+    // where no IN list gave them; other statements are left as they are.
+    void pivot(Statement& st);
     // Drops what the session knows of `table` (its virtual table, declared
     // from the definition the engine had), before a statement changes or
     // removes that table; the next statement naming it declares it afresh.
     void forget(const std::string& table);
     // Makes the statement running now end with 3712; from any thread.
     void interrupt();
+    // The values of parameters, for statements and the saved queries they
+    // read; saved queries read before are read afresh.
+    void setParameters(ParameterValues values);
+    const ParameterValues& parameters() const { return parameters_; }
 
 private:
     void require(const std::string& table);
@@ -56,6 +63,8 @@ private:
     sqlite3* sqlite_ = nullptr;
     std::map<std::string, std::string> known_;  // folded name -> name declared
     std::set<std::string> opening_;             // saved queries being declared, folded
+    std::set<std::string> views_;               // saved queries declared, folded
+    ParameterValues parameters_;
 };
 
 }  // namespace ado::sql

@@ -185,7 +185,11 @@ int bestIndex(sqlite3_vtab* vt, sqlite3_index_info* info) {
             info->idxFlags = SQLITE_INDEX_SCAN_UNIQUE;
             return SQLITE_OK;
         }
-        offered[size_t(i)] = {c.iColumn, c.op, c.usable && c.iColumn >= 0};
+        // Text keys follow the text collation, no other; LIKE has its own rule.
+        bool keyed = c.iColumn >= 0 && (t->def->columns[size_t(c.iColumn)].type != jet::kText ||
+                                         c.op == kLikeConstraint ||
+                                         std::strcmp(sqlite3_vtab_collation(info, i), kTextCollation) == 0);
+        offered[size_t(i)] = {c.iColumn, c.op, c.usable && keyed};
     }
     double scan = double(t->def->row_count) + 10;
     if (std::optional<LookupPlan> plan = planLookup(*t->def, offered); plan && plan->cost < scan) {
@@ -204,6 +208,14 @@ int bestIndex(sqlite3_vtab* vt, sqlite3_index_info* info) {
     info->estimatedCost = scan;
     info->estimatedRows = t->def->row_count + 1;
     return SQLITE_OK;
+}
+
+int findFunction(sqlite3_vtab*, int args, const char* name, void (**function)(sqlite3_context*, int, sqlite3_value**),
+                 void** user) {
+    if (args != 2 || sqlite3_stricmp(name, "jet_like") != 0) return 0;
+    *function = accessLike;
+    *user = nullptr;
+    return kLikeConstraint;
 }
 
 int open(sqlite3_vtab*, sqlite3_vtab_cursor** out) {
@@ -434,6 +446,7 @@ sqlite3_module makeModule() {
     m.xSync = sync;
     m.xCommit = commit;
     m.xRollback = rollback;
+    m.xFindFunction = findFunction;
     return m;
 }
 

@@ -30,12 +30,10 @@ uint32_t firstLeaf(const Pager& pager, const Format& f, uint32_t root, const std
     }
 }
 
-}  // namespace
-
-std::vector<RowId> scanRange(const Pager& pager, const Format& f, const TableDef& t, const RealIndex& index,
-                             const std::optional<KeyBound>& low, const std::optional<KeyBound>& high) {
-    std::vector<uint8_t> from = low ? encodeKeyPrefix(t, index, low->values) : std::vector<uint8_t>();
-    std::vector<uint8_t> to = high ? encodeKeyPrefix(t, index, high->values) : std::vector<uint8_t>();
+// The rows between the encoded bounds `from` and `to`, where `low` and
+// `high` (which say whether each is inclusive) are given.
+std::vector<RowId> scanKeys(const Pager& pager, const Format& f, const RealIndex& index, const KeyBound* low,
+                            const std::vector<uint8_t>& from, const KeyBound* high, const std::vector<uint8_t>& to) {
     std::vector<RowId> rows;
     std::unordered_set<uint32_t> seen;
     for (uint32_t number = firstLeaf(pager, f, index.root_page, from); number != 0;) {
@@ -51,6 +49,21 @@ std::vector<RowId> scanRange(const Pager& pager, const Format& f, const TableDef
         number = page.next;
     }
     return rows;
+}
+
+}  // namespace
+
+std::vector<RowId> scanRange(const Pager& pager, const Format& f, const TableDef& t, const RealIndex& index,
+                             const std::optional<KeyBound>& low, const std::optional<KeyBound>& high) {
+    std::vector<uint8_t> from = low ? encodeKeyPrefix(t, index, low->values) : std::vector<uint8_t>();
+    std::vector<uint8_t> to = high ? encodeKeyPrefix(t, index, high->values) : std::vector<uint8_t>();
+    return scanKeys(pager, f, index, low ? &*low : nullptr, from, high ? &*high : nullptr, to);
+}
+
+std::vector<RowId> scanKeyPrefix(const Pager& pager, const Format& f, const RealIndex& index,
+                                 const std::vector<uint8_t>& prefix) {
+    const KeyBound inclusive;
+    return scanKeys(pager, f, index, &inclusive, prefix, &inclusive, prefix);
 }
 
 std::vector<RowId> findRows(const Pager& pager, const Format& f, const TableDef& t, const RealIndex& index,

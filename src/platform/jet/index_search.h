@@ -37,4 +37,8 @@ struct KeyBound {
 std::vector<RowId> scanRange(const Pager& pager, const Format& format, const TableDef& table, const RealIndex& index,
                              const std::optional<KeyBound>& low, const std::optional<KeyBound>& high);
 
+// Rows whose key starts with the bytes `prefix`, in key order.
+std::vector<RowId> scanKeyPrefix(const Pager& pager, const Format& format, const RealIndex& index,
+                                 const std::vector<uint8_t>& prefix);
+
 }  // namespace jet

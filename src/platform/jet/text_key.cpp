@@ -134,7 +134,8 @@ std::optional<uint8_t> windows1252(char16_t u) {
     return std::nullopt;
 }
 
-void appendGeneral97Key(std::vector<uint8_t>& out, const std::u16string& units, bool ascending) {
+// With `inline_only`, the inline codes alone, ascending.
+void appendGeneral97Key(std::vector<uint8_t>& out, const std::u16string& units, bool ascending, bool inline_only = false) {
     size_t from = out.size();
     std::vector<uint8_t> nibbles;
     size_t significant = 0;  // since the last character with an extra code
@@ -154,6 +155,7 @@ void appendGeneral97Key(std::vector<uint8_t>& out, const std::u16string& units, 
         significant = 0;
         nibbles.push_back(uint8_t(r->side & 0x0F));
     }
+    if (inline_only) return;
     if (nibbles.empty()) {
         out.push_back(kEndValue);
     } else {
@@ -165,22 +167,8 @@ void appendGeneral97Key(std::vector<uint8_t>& out, const std::u16string& units, 
         for (size_t i = from; i < out.size(); ++i) out[i] = uint8_t(~out[i]);
 }
 
-}  // namespace
-
-std::optional<TextSortOrder> textSortOrder(const Column& c) {
-    if (c.sort_order != kGeneralLcid) return std::nullopt;
-    if (c.sort_version == kSortVersionJet3) return TextSortOrder::General97;
-    if (c.sort_version == kGeneralVersion) return TextSortOrder::General;
-    if (c.sort_version == kLegacyVersion) return TextSortOrder::LegacyGeneral;
-    return std::nullopt;
-}
-
-void appendTextKey(std::vector<uint8_t>& out, TextSortOrder order, const std::string& text, bool ascending) {
-    std::u16string units = toUtf16(text);
-    if (units.size() > kMaxKeyUnits) units.resize(kMaxKeyUnits);
-    while (!units.empty() && units.back() == u' ') units.pop_back();
-    if (order == TextSortOrder::General97) return appendGeneral97Key(out, units, ascending);
-
+// The sections of the key of `units`.
+Sections sectionsOf(TextSortOrder order, const std::u16string& units) {
     Sections s;
     size_t place = 0;  // letters so far
     for (char16_t u : units) {
@@ -205,7 +193,44 @@ void appendTextKey(std::vector<uint8_t>& out, TextSortOrder order, const std::st
         default: break;
         }
     }
+    return s;
+}
 
+// The units a key counts: the first 255, trailing spaces dropped.
+std::u16string keyUnits(const std::string& text) {
+    std::u16string units = toUtf16(text);
+    if (units.size() > kMaxKeyUnits) units.resize(kMaxKeyUnits);
+    while (!units.empty() && units.back() == u' ') units.pop_back();
+    return units;
+}
+
+}  // namespace
+
+std::optional<TextSortOrder> textSortOrder(const Column& c) {
+    if (c.sort_order != kGeneralLcid) return std::nullopt;
+    if (c.sort_version == kSortVersionJet3) return TextSortOrder::General97;
+    if (c.sort_version == kGeneralVersion) return TextSortOrder::General;
+    if (c.sort_version == kLegacyVersion) return TextSortOrder::LegacyGeneral;
+    return std::nullopt;
+}
+
+std::vector<uint8_t> textKeyPrefix(TextSortOrder order, const std::string& prefix, bool ascending) {
+    std::vector<uint8_t> out;
+    if (order == TextSortOrder::General97) {
+        appendGeneral97Key(out, keyUnits(prefix), true, true);
+    } else {
+        out = sectionsOf(order, keyUnits(prefix)).inline_codes;
+    }
+    if (!ascending)
+        for (uint8_t& b : out) b = uint8_t(~b);
+    return out;
+}
+
+void appendTextKey(std::vector<uint8_t>& out, TextSortOrder order, const std::string& text, bool ascending) {
+    std::u16string units = keyUnits(text);
+    if (order == TextSortOrder::General97) return appendGeneral97Key(out, units, ascending);
+
+    Sections s = sectionsOf(order, units);
     size_t from = out.size();
     out.insert(out.end(), s.inline_codes.begin(), s.inline_codes.end());
     out.push_back(kEndText);

@@ -47,4 +47,10 @@ std::optional<TextSortOrder> textSortOrder(const Column& column);
 // character the sort order's tables do not cover.
 void appendTextKey(std::vector<uint8_t>& out, TextSortOrder order, const std::string& text, bool ascending);
 
+// The bytes the key of every text that starts with `prefix` (or with it
+// less its trailing spaces) starts with, after the flag byte: the inline
+// codes of its characters, flipped for a descending column. Throws as
+// appendTextKey does.
+std::vector<uint8_t> textKeyPrefix(TextSortOrder order, const std::string& prefix, bool ascending);
+
 }  // namespace jet
