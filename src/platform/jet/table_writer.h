@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "database.h"
+#include "index_writer.h"
 #include "long_value_writer.h"
 #include "related_rows.h"
 #include "row_reader.h"
@@ -73,6 +74,7 @@ private:
     LongValueWriter long_values_;
     RowReader reader_;
     RelatedRows related_;
+    mutable std::vector<IndexCache> index_caches_;  // one per real index, for runs of inserts
 };
 
 }  // namespace jet
