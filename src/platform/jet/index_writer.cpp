@@ -177,13 +177,27 @@ Halves cut(const Node& node, size_t m) {
 // or the lower half of the first, as loads in key order add them, the cut
 // falls at it, so the pages left behind stay as full as they were and the
 // new entry starts the next; elsewhere the parts are even.
+//
+// The sizes of the parts for every cut are found in one pass each way, as
+// bytesOf() would give them for entries in order: the prefix of a leading
+// run is the least any of its keys shares with the first, and that of a
+// trailing run what its first key shares with the last.
 size_t splitPoint(const Format& f, const Node& node) {
     const std::vector<IndexEntry>& es = node.page.entries;
     bool leaf = node.leaf();
     size_t n = es.size(), room = roomOf(f);
-    auto sizes = [&](size_t m) {
-        return std::make_pair(bytesOf(f, es, 0, leaf ? m : m - 1, leaf), bytesOf(f, es, m, n, leaf));
-    };
+    std::vector<size_t> leading(n + 1, 0), trailing(n + 1, 0);  // bytes of entries [0, c) and [c, n)
+    size_t whole = 0, prefix = n > 0 ? commonPrefix(f, es[0].key, es[0].key) : 0;
+    for (size_t c = 1; c <= n; ++c) {
+        whole += entrySize(es[c - 1], leaf);
+        prefix = std::min(prefix, commonPrefix(f, es[0].key, es[c - 1].key));
+        leading[c] = whole - (c - 1) * prefix;
+    }
+    for (size_t c = n, sum = 0; c-- > 0;) {
+        sum += entrySize(es[c], leaf);
+        trailing[c] = sum - (n - c - 1) * commonPrefix(f, es[c].key, es[n - 1].key);
+    }
+    auto sizes = [&](size_t m) { return std::make_pair(leading[leaf ? m : m - 1], trailing[m]); };
     auto valid = [&](size_t m) {
         if (m < (leaf ? 1u : 2u) || m + 1 > n) return false;
         auto [lower, upper] = sizes(m);
