@@ -354,9 +354,9 @@ namespace {
 
 using Pages = IndexCache::Pages;
 
-std::vector<uint8_t> imageOf(const Pager& pager, uint32_t number) {
+void takeImage(const Pager& pager, uint32_t number, std::vector<uint8_t>& image) {
     Bytes p = pager.page(number);
-    return std::vector<uint8_t>(p.data(), p.data() + p.size());
+    image.assign(p.data(), p.data() + p.size());
 }
 
 // Whether the pager still holds every page of `c` as it was parsed.
@@ -399,7 +399,8 @@ std::unique_ptr<Pages> walk(const Pager& pager, const Format& f, uint32_t root, 
     auto c = std::make_unique<Pages>();
     c->root = root;
     c->path = descend(pager, f, root, below);
-    for (const Node& node : c->path) c->images.push_back(imageOf(pager, node.number));
+    c->images.resize(c->path.size());
+    for (size_t i = 0; i < c->path.size(); ++i) takeImage(pager, c->path[i].number, c->images[i]);
     return c;
 }
 
@@ -427,8 +428,11 @@ bool insertInPlace(Pager& pager, const Format& f, Node& leaf, IndexEntry& entry)
     size_t end = f.page_size - page.u16(2);
     size_t size = storedSize(entry, prefix);
     if (end + size > f.page_size) return false;
-    size_t offset = l.first_entry + es[0].key.size() + kRowPointerSize;
-    for (size_t k = 1; k < at; ++k) offset += storedSize(es[k], prefix);
+    size_t offset = end;  // where entry `at` starts
+    if (at < es.size()) {
+        offset = l.first_entry + es[0].key.size() + kRowPointerSize;
+        for (size_t k = 1; k < at; ++k) offset += storedSize(es[k], prefix);
+    }
 
     uint8_t* p = pager.modify(leaf.number);
     std::memmove(p + offset + size, p + offset, end - offset);
@@ -507,7 +511,7 @@ void insertIndexEntry(Pager& pager, const Format& f, uint32_t owner, const RealI
         writePage(pager, f, tree.owner, leaf);
         c->leaf_written = true;
     }
-    c->images.back() = imageOf(pager, leaf.number);
+    takeImage(pager, leaf.number, c->images.back());
     keep(cache, std::move(c));
 }
 

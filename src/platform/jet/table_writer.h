@@ -66,6 +66,7 @@ private:
     void checkKeys(const std::vector<Value>& values, const std::vector<std::vector<uint8_t>>& keys,
                    const std::vector<std::vector<uint8_t>>* old_keys) const;
     bool indexed(size_t index, const std::vector<Value>& values) const;
+    IndexCache* cacheOf(size_t index) const;
 
     Database& db_;
     TableDef& table_;
@@ -74,7 +75,7 @@ private:
     LongValueWriter long_values_;
     RowReader reader_;
     RelatedRows related_;
-    mutable std::vector<IndexCache> index_caches_;  // one per real index, for runs of inserts
+    mutable std::vector<IndexCache> index_caches_;  // by real index, for runs of changes
 };
 
 }  // namespace jet
