@@ -1,6 +1,7 @@
 #include "index_page.h"
 
 #include <algorithm>
+#include <bit>
 #include <unordered_set>
 
 namespace jet {
@@ -28,12 +29,12 @@ IndexPageView::IndexPageView(const Pager& pager, const Format& f, uint32_t numbe
     tail_ = p.u32(l.tail);
     prefix_ = l.prefix_size == 1 ? p.u8(l.prefix) : p.u16(l.prefix);
     tail_size_ = type_ == kIndexNodePage ? 8 : 4;
+    const uint8_t* mask = p.slice(l.mask, l.first_entry - l.mask).data();
+    starts_.reserve(256);
     starts_.push_back(l.first_entry);
-    for (size_t byte = l.mask; byte < l.first_entry; ++byte) {
-        uint8_t bits = p.u8(byte);
-        for (int bit = 0; bits && bit < 8; ++bit, bits >>= 1)
-            if (bits & 1) starts_.push_back(l.first_entry + (byte - l.mask) * 8 + size_t(bit));
-    }
+    for (size_t i = 0; i < l.first_entry - l.mask; ++i)
+        for (unsigned bits = mask[i]; bits; bits &= bits - 1)
+            starts_.push_back(l.first_entry + i * 8 + size_t(std::countr_zero(bits)));
     for (size_t k = 0; k + 1 < starts_.size(); ++k) {
         if (starts_[k + 1] > p.size()) corrupt("an index entry runs past its page");
         size_t raw = starts_[k + 1] - starts_[k];
