@@ -35,20 +35,22 @@ IndexPageView::IndexPageView(const Pager& pager, const Format& f, uint32_t numbe
     for (size_t i = 0; i < l.first_entry - l.mask; ++i)
         for (unsigned bits = mask[i]; bits; bits &= bits - 1)
             starts_.push_back(l.first_entry + i * 8 + size_t(std::countr_zero(bits)));
-    for (size_t k = 0; k + 1 < starts_.size(); ++k) {
-        if (starts_[k + 1] > p.size()) corrupt("an index entry runs past its page");
-        size_t raw = starts_[k + 1] - starts_[k];
-        if (k == 0 && prefix_ > raw) corrupt("an index page's shared prefix is longer than its first entry");
-        if ((k == 0 ? 0 : prefix_) + raw < tail_size_) corrupt("an index entry is too short");
+    // Every entry takes the prefix from the first.
+    if (starts_.size() > 1) {
+        if (starts_[1] > p.size()) corrupt("an index entry runs past its page");
+        if (prefix_ > starts_[1] - starts_[0]) corrupt("an index page's shared prefix is longer than its first entry");
     }
 }
 
 // Each entry after the first leaves out the page's shared prefix, which may
-// reach into its pointers.
+// reach into its pointers. An entry is checked as it is taken, so that a
+// lookup pays only for those it looks at.
 void IndexPageView::entry(size_t k, IndexEntry& e) const {
+    if (starts_[k + 1] > page_.size()) corrupt("an index entry runs past its page");
     const uint8_t* raw = page_.data() + starts_[k];
     size_t raw_size = starts_[k + 1] - starts_[k];
     size_t shared = k == 0 ? 0 : prefix_;
+    if (shared + raw_size < tail_size_) corrupt("an index entry is too short");
     size_t key_length = shared + raw_size - tail_size_;
     const uint8_t* first = page_.data() + starts_[0];  // holds the prefix whole
     e.key.assign(first, first + std::min(shared, key_length));

@@ -45,9 +45,9 @@ struct IndexPage {
     static IndexPage read(const Pager& pager, const Format& format, uint32_t page);
 };
 
-// One index page read in place, for lookups: its fields, and where each
-// entry lies, checked once, so that any entry can be taken on its own into
-// a reused IndexEntry. Valid while the page view it holds is.
+// One index page read in place, for lookups: its fields and where each
+// entry lies, so that any entry can be taken on its own (and checked as it
+// is) into a reused IndexEntry. Valid while the page view it holds is.
 class IndexPageView {
 public:
     IndexPageView(const Pager& pager, const Format& format, uint32_t page);
