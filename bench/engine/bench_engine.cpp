@@ -1,8 +1,11 @@
 // The engine's own write path on a table of a million rows, in one run:
-// insert throughput, one update at the first and at the last row (each in
-// its own flushed transaction, found by row key), a full read beside
-// mdb-export of the same table, and the file size beside the rows' raw
-// size. Not a test: it prints figures, ratios and peak memory.
+// insert throughput with the Long primary key, beside the same load into a
+// table without an index and into one keyed on a text column, and a load
+// into a table that refers to it by an enforced relationship (each in a
+// copy of its own of the same file); one update at the first and at the
+// last row (each in its own flushed transaction, found by row key), a full
+// read beside mdb-export of the same table, and the file size beside the
+// rows' raw size. Not a test: it prints figures, ratios and peak memory.
 //
 //   bench_engine [CORPUS_DIR] [ROWS]   (defaults: ../shared/testdata, 1000000)
 //
@@ -24,6 +27,8 @@
 
 #include "jet/database.h"
 #include "jet/error.h"
+#include "jet/relationships.h"
+#include "jet/table_ddl.h"
 #include "jet/table_writer.h"
 #include "support/child_run.h"
 #include "support/bench_table.h"
@@ -78,6 +83,51 @@ double updateMs(const std::string& path, const BenchTable& t, Row row, int times
     return ms[ms.size() / 2];
 }
 
+// Seconds to load `rows` rows, in one transaction, into a new table keyed
+// on `key` ("" for none) in a copy of `path`, which goes again after.
+double loadSeconds(const std::string& path, const std::string& key, long rows) {
+    std::string copy = path + ".load";
+    std::filesystem::copy_file(path, copy, std::filesystem::copy_options::overwrite_existing);
+    auto start = Clock::now();
+    MakeOrders(copy, "Orders", key, rows);
+    double s = since(start);
+    std::filesystem::remove(copy);
+    return s;
+}
+
+// Seconds to load `rows` rows into a new table Lines, keyed on its ID, in a
+// copy of `path`, whose OrderID refers to one of the `orders` rows of
+// Orders by an enforced relationship: every insert looks its order up first.
+double referringLoadSeconds(const std::string& path, long rows, long orders) {
+    std::string copy = path + ".lines";
+    std::filesystem::copy_file(path, copy, std::filesystem::copy_options::overwrite_existing);
+    double s = 0;
+    {
+        jet::Database db(copy, "");
+        jet::inTransaction(db, [&] {
+            std::vector<jet::NewColumn> columns = {{"ID", jet::kLong}, {"OrderID", jet::kLong}, {"Quantity", jet::kLong}};
+            columns[0].primary_key = true;
+            jet::createTable(db, "Lines", columns);
+            jet::TableWriter w(db, "MSysRelationships");
+            std::vector<jet::Value> row(w.table().columns.size());
+            auto set = [&](const char* column, jet::Value v) { row[size_t(w.table().findColumn(column))] = std::move(v); };
+            set("ccolumn", int32_t(1)), set("icolumn", int32_t(0)), set("grbit", int32_t(0));
+            set("szRelationship", std::string("OrdersLines"));
+            set("szObject", std::string("Lines")), set("szColumn", std::string("OrderID"));
+            set("szReferencedObject", std::string("Orders")), set("szReferencedColumn", std::string("ID"));
+            w.insert(row);
+        });
+        auto start = Clock::now();
+        jet::inTransaction(db, [&] {
+            jet::TableWriter w(db, "Lines");
+            for (long i = 1; i <= rows; ++i) w.insert({int32_t(i), int32_t((i * 7919) % orders + 1), int32_t(i % 10)});
+        });
+        s = since(start);
+    }
+    std::filesystem::remove(copy);
+    return s;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -91,12 +141,25 @@ int main(int argc, char** argv) {
     std::string path = CopyJobSource(corpus, "bench_engine", dir);
     if (path.empty()) return 1;
     try {
+        double bare = loadSeconds(path, "", rows);
+        double by_text = loadSeconds(path, "Customer", rows);
         auto start = Clock::now();
         BenchTable t = MakeBenchTable(path, rows);
         double insert = since(start);
         std::printf("%s, %ld rows\n", t.how.c_str(), rows);
         std::printf("  insert       %10.0f rows/s  %7.3f s (one transaction%s)\n", rows / insert, insert,
                     t.primary_key ? ", the key's index kept" : "");
+        std::printf("  no index     %10.0f rows/s  %7.3f s (the same load, no key); keyed / bare: %.2f\n",
+                    rows / bare, bare, insert / bare);
+        std::printf("  text key     %10.0f rows/s  %7.3f s (the same load, primary key on Customer, Text(40))\n",
+                    rows / by_text, by_text);
+        if (t.primary_key) {
+            long lines = std::min(rows, 100000L);
+            double referring = referringLoadSeconds(path, lines, rows);
+            std::printf("  referring    %10.0f rows/s  %7.3f s (%ld rows of three Longs, keyed, each row's order looked "
+                        "up by the relationship's check)\n",
+                        lines / referring, referring, lines);
+        }
 
         // One scan: the read figure, the raw size, and the row keys of the
         // first and last rows, as the windows keep them.

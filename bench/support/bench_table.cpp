@@ -12,22 +12,22 @@ namespace {
 
 const char* const kRegions[] = {"North", "South", "East", "West", "Yard"};
 
-std::vector<jet::NewColumn> orderColumns(bool primary_key) {
+std::vector<jet::NewColumn> orderColumns(const std::string& key) {
     std::vector<jet::NewColumn> c = {
         {"ID", jet::kLong},         {"Customer", jet::kText, 40}, {"Quantity", jet::kLong},
         {"Price", jet::kDouble},    {"Amount", jet::kCurrency},   {"Ordered", jet::kDateTime},
         {"Shipped", jet::kBoolean}, {"Region", jet::kText, 10},   {"Code", jet::kInteger},
         {"Note", jet::kMemo},
     };
-    c[0].primary_key = primary_key;
+    for (jet::NewColumn& column : c) column.primary_key = column.name == key;
     return c;
 }
 
-// Creates Orders in its own transaction; the engine's refusal when it will not.
-std::string tryCreate(jet::Database& db, bool primary_key) {
+// Creates the table in its own transaction; the engine's refusal when it will not.
+std::string tryCreate(jet::Database& db, const std::string& name, const std::string& key) {
     db.begin();
     try {
-        jet::createTable(db, "Orders", orderColumns(primary_key));
+        jet::createTable(db, name, orderColumns(key));
         db.commit();
         return "";
     } catch (const jet::Error& e) {
@@ -36,10 +36,10 @@ std::string tryCreate(jet::Database& db, bool primary_key) {
     }
 }
 
-void fillOrders(jet::Database& db, long rows) {
+void fillOrders(jet::Database& db, const std::string& name, long rows) {
     db.begin();
     {
-        jet::TableWriter w(db, "Orders");
+        jet::TableWriter w(db, name);
         // Every fiftieth note is long enough to be stored on pages of its own.
         const std::string long_note(600, 'n');
         for (long i = 1; i <= rows; ++i) {
@@ -62,14 +62,21 @@ void fillOrders(jet::Database& db, long rows) {
 
 }  // namespace
 
+void MakeOrders(const std::string& path, const std::string& name, const std::string& key, long rows) {
+    jet::Database db(path, "");
+    std::string refused = tryCreate(db, name, key);
+    if (!refused.empty()) throw jet::Error(jet::kErrUnsupported, refused);
+    fillOrders(db, name, rows);
+}
+
 BenchTable MakeBenchTable(const std::string& path, long rows) {
     std::string refused_key, refused_table;
     {
         jet::Database db(path, "");
-        refused_key = tryCreate(db, true);
-        if (!refused_key.empty()) refused_table = tryCreate(db, false);
+        refused_key = tryCreate(db, "Orders", "ID");
+        if (!refused_key.empty()) refused_table = tryCreate(db, "Orders", "");
         if (refused_table.empty()) {
-            fillOrders(db, rows);
+            fillOrders(db, "Orders", rows);
             BenchTable t;
             t.name = "Orders", t.primary_key = refused_key.empty();
             t.how = refused_key.empty() ? "table Orders made by the engine, primary key ID"

@@ -27,5 +27,10 @@ struct BenchTable {
     std::string condition() const { return group + " = 'Yard' AND " + number + " < 10"; }
 };
 
+// Creates table `name` of the ten columns in the database at `path`, with
+// the primary key on the column `key` names ("" for none), and loads
+// `rows` rows into it in one transaction. Throws the engine's refusal.
+void MakeOrders(const std::string& path, const std::string& name, const std::string& key, long rows);
+
 // Adds the table with `rows` rows to the database at `path`.
 BenchTable MakeBenchTable(const std::string& path, long rows);

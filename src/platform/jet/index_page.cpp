@@ -1,6 +1,7 @@
 #include "index_page.h"
 
 #include <algorithm>
+#include <bit>
 #include <unordered_set>
 
 namespace jet {
@@ -17,55 +18,68 @@ IndexLayout indexLayout(const Format& f) {
     return {12, 16, 20, 24, 2, 26, 0x1B, 0x1E0};
 }
 
-IndexPage IndexPage::read(const Pager& pager, const Format& f, uint32_t number) {
-    Bytes p = pager.page(number);
-    IndexPage page;
-    page.type = p.u8(0);
-    if (page.type != kIndexNodePage && page.type != kIndexLeafPage)
+IndexPageView::IndexPageView(const Pager& pager, const Format& f, uint32_t number) : page_(pager.page(number)) {
+    const Bytes& p = page_;
+    type_ = p.u8(0);
+    if (type_ != kIndexNodePage && type_ != kIndexLeafPage)
         corrupt("page " + std::to_string(number) + " is not an index page");
     IndexLayout l = indexLayout(f);
-    page.previous = p.u32(l.previous);
-    page.next = p.u32(l.next);
-    page.tail = p.u32(l.tail);
-    size_t prefix_length = l.prefix_size == 1 ? p.u8(l.prefix) : p.u16(l.prefix);
-    size_t tail_size = page.type == kIndexNodePage ? 8 : 4;
+    previous_ = p.u32(l.previous);
+    next_ = p.u32(l.next);
+    tail_ = p.u32(l.tail);
+    prefix_ = l.prefix_size == 1 ? p.u8(l.prefix) : p.u16(l.prefix);
+    tail_size_ = type_ == kIndexNodePage ? 8 : 4;
+    const uint8_t* mask = p.slice(l.mask, l.first_entry - l.mask).data();
+    starts_.reserve(256);
+    starts_.push_back(l.first_entry);
+    for (size_t i = 0; i < l.first_entry - l.mask; ++i)
+        for (unsigned bits = mask[i]; bits; bits &= bits - 1)
+            starts_.push_back(l.first_entry + i * 8 + size_t(std::countr_zero(bits)));
+    // Every entry takes the prefix from the first.
+    if (starts_.size() > 1) {
+        if (starts_[1] > p.size()) corrupt("an index entry runs past its page");
+        if (prefix_ > starts_[1] - starts_[0]) corrupt("an index page's shared prefix is longer than its first entry");
+    }
+}
 
-    std::vector<size_t> starts{l.first_entry};
-    for (size_t byte = l.mask; byte < l.first_entry; ++byte) {
-        uint8_t bits = p.u8(byte);
-        for (int bit = 0; bits && bit < 8; ++bit, bits >>= 1)
-            if (bits & 1) starts.push_back(l.first_entry + (byte - l.mask) * 8 + size_t(bit));
+// Each entry after the first leaves out the page's shared prefix, which may
+// reach into its pointers. An entry is checked as it is taken, so that a
+// lookup pays only for those it looks at.
+void IndexPageView::entry(size_t k, IndexEntry& e) const {
+    if (starts_[k + 1] > page_.size()) corrupt("an index entry runs past its page");
+    const uint8_t* raw = page_.data() + starts_[k];
+    size_t raw_size = starts_[k + 1] - starts_[k];
+    size_t shared = k == 0 ? 0 : prefix_;
+    if (shared + raw_size < tail_size_) corrupt("an index entry is too short");
+    size_t key_length = shared + raw_size - tail_size_;
+    const uint8_t* first = page_.data() + starts_[0];  // holds the prefix whole
+    e.key.assign(first, first + std::min(shared, key_length));
+    if (key_length > shared) e.key.insert(e.key.end(), raw, raw + (key_length - shared));
+    uint8_t tail[8];
+    for (size_t i = 0; i < tail_size_; ++i) {
+        size_t at = key_length + i;  // within the entry, prefix included
+        tail[i] = at < shared ? first[at] : raw[at - shared];
     }
-    if (starts.size() == 1) return page;  // no entries
-    // Each entry after the first leaves out the page's shared prefix; the
-    // key is built whole once, straight from the page.
-    std::vector<uint8_t> prefix;
-    page.entries.reserve(starts.size() - 1);
-    for (size_t k = 0; k + 1 < starts.size(); ++k) {
-        if (starts[k + 1] > p.size()) corrupt("an index entry runs past its page");
-        Bytes raw = p.slice(starts[k], starts[k + 1] - starts[k]);
-        if (k == 0) {
-            if (prefix_length > raw.size()) corrupt("an index page's shared prefix is longer than its first entry");
-            prefix.assign(raw.data(), raw.data() + prefix_length);
-        }
-        size_t shared = k == 0 ? 0 : prefix.size();
-        if (shared + raw.size() < tail_size) corrupt("an index entry is too short");
-        size_t key_length = shared + raw.size() - tail_size;
-        IndexEntry e;
-        std::vector<uint8_t> joined;  // only where the prefix reaches into the pointers
-        const uint8_t* tail = raw.data() + raw.size() - tail_size;
-        if (raw.size() < tail_size) {
-            joined = prefix;
-            joined.insert(joined.end(), raw.data(), raw.data() + raw.size());
-            tail = joined.data() + key_length;
-        }
-        e.key.reserve(key_length);
-        e.key.assign(prefix.begin(), prefix.begin() + long(std::min(shared, key_length)));
-        if (key_length > shared) e.key.insert(e.key.end(), raw.data(), raw.data() + (key_length - shared));
-        e.row = RowId{be24(tail), tail[3]};
-        if (page.type == kIndexNodePage) e.child = be32(tail + 4);
-        page.entries.push_back(std::move(e));
+    e.row = RowId{be24(tail), tail[3]};
+    e.child = type_ == kIndexNodePage ? be32(tail + 4) : 0;
+}
+
+size_t IndexPageView::firstNotBelow(const std::vector<uint8_t>& key, IndexEntry& scratch) const {
+    size_t low = 0, high = size();
+    while (low < high) {
+        size_t mid = low + (high - low) / 2;
+        entry(mid, scratch);
+        if (scratch.key < key) low = mid + 1;
+        else high = mid;
     }
+    return low;
+}
+
+IndexPage IndexPage::read(const Pager& pager, const Format& f, uint32_t number) {
+    IndexPageView view(pager, f, number);
+    IndexPage page{view.type_, view.previous_, view.next_, view.tail_, {}};
+    page.entries.resize(view.size());
+    for (size_t k = 0; k < view.size(); ++k) view.entry(k, page.entries[k]);
     return page;
 }
 

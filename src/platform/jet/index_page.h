@@ -45,6 +45,30 @@ struct IndexPage {
     static IndexPage read(const Pager& pager, const Format& format, uint32_t page);
 };
 
+// One index page read in place, for lookups: its fields and where each
+// entry lies, so that any entry can be taken on its own (and checked as it
+// is) into a reused IndexEntry. Valid while the page view it holds is.
+class IndexPageView {
+public:
+    IndexPageView(const Pager& pager, const Format& format, uint32_t page);
+    uint8_t type() const { return type_; }
+    uint32_t next() const { return next_; }
+    uint32_t tail() const { return tail_; }
+    size_t size() const { return starts_.size() - 1; }
+    void entry(size_t i, IndexEntry& out) const;
+    // The first entry whose key is not below `key`, the page's entries being
+    // in order (size() when none); `scratch` holds the entries looked at.
+    size_t firstNotBelow(const std::vector<uint8_t>& key, IndexEntry& scratch) const;
+
+private:
+    Bytes page_;
+    uint8_t type_ = 0;
+    uint32_t previous_ = 0, next_ = 0, tail_ = 0;
+    size_t prefix_ = 0, tail_size_ = 0;
+    std::vector<size_t> starts_;  // of each entry, then the end of the last
+    friend struct IndexPage;
+};
+
 // Every entry of the index rooted at `root`, in order, read leaf by leaf.
 std::vector<IndexEntry> readIndex(const Pager& pager, const Format& format, uint32_t root);
 

@@ -16,16 +16,18 @@ bool startsWith(const std::vector<uint8_t>& key, const std::vector<uint8_t>& pre
 
 // The leaf holding the first entry whose key is not below `low`: each
 // intermediate entry names its child's last entry, the tail holds the rest.
+// Pages are searched in place, in the order their entries keep.
 uint32_t firstLeaf(const Pager& pager, const Format& f, uint32_t root, const std::vector<uint8_t>& low) {
     std::unordered_set<uint32_t> seen;
     uint32_t number = root;
+    IndexEntry e;
     for (;;) {
         if (!seen.insert(number).second) corrupt("the pages of an index form a loop");
-        IndexPage page = IndexPage::read(pager, f, number);
-        if (page.type == kIndexLeafPage) return number;
-        auto it = std::find_if(page.entries.begin(), page.entries.end(),
-                               [&](const IndexEntry& e) { return e.key >= low; });
-        number = it != page.entries.end() ? it->child : page.tail;
+        IndexPageView page(pager, f, number);
+        if (page.type() == kIndexLeafPage) return number;
+        size_t at = page.firstNotBelow(low, e);
+        if (at < page.size()) page.entry(at, e);
+        number = at < page.size() ? e.child : page.tail();
         if (number == 0) corrupt("an intermediate index page has no child for a key");
     }
 }
@@ -38,15 +40,17 @@ std::vector<RowId> scanKeys(const Pager& pager, const Format& f, const RealIndex
     std::unordered_set<uint32_t> seen;
     for (uint32_t number = firstLeaf(pager, f, index.root_page, from); number != 0;) {
         if (!seen.insert(number).second) corrupt("the leaves of an index form a loop");
-        IndexPage page = IndexPage::read(pager, f, number);
-        if (page.type != kIndexLeafPage) corrupt("an index leaf is followed by a page that is not a leaf");
-        for (const IndexEntry& e : page.entries) {
+        IndexPageView page(pager, f, number);
+        if (page.type() != kIndexLeafPage) corrupt("an index leaf is followed by a page that is not a leaf");
+        IndexEntry e;
+        for (size_t k = low ? page.firstNotBelow(from, e) : 0; k < page.size(); ++k) {
+            page.entry(k, e);
             if (low && (e.key < from || (!low->inclusive && startsWith(e.key, from)))) continue;
             if (high && e.key > to && !(high->inclusive && startsWith(e.key, to))) return rows;
             if (high && !high->inclusive && startsWith(e.key, to)) return rows;
             rows.push_back(e.row);
         }
-        number = page.next;
+        number = page.next();
     }
     return rows;
 }

@@ -177,13 +177,27 @@ Halves cut(const Node& node, size_t m) {
 // or the lower half of the first, as loads in key order add them, the cut
 // falls at it, so the pages left behind stay as full as they were and the
 // new entry starts the next; elsewhere the parts are even.
+//
+// The sizes of the parts for every cut are found in one pass each way, as
+// bytesOf() would give them for entries in order: the prefix of a leading
+// run is the least any of its keys shares with the first, and that of a
+// trailing run what its first key shares with the last.
 size_t splitPoint(const Format& f, const Node& node) {
     const std::vector<IndexEntry>& es = node.page.entries;
     bool leaf = node.leaf();
     size_t n = es.size(), room = roomOf(f);
-    auto sizes = [&](size_t m) {
-        return std::make_pair(bytesOf(f, es, 0, leaf ? m : m - 1, leaf), bytesOf(f, es, m, n, leaf));
-    };
+    std::vector<size_t> leading(n + 1, 0), trailing(n + 1, 0);  // bytes of entries [0, c) and [c, n)
+    size_t whole = 0, prefix = n > 0 ? commonPrefix(f, es[0].key, es[0].key) : 0;
+    for (size_t c = 1; c <= n; ++c) {
+        whole += entrySize(es[c - 1], leaf);
+        prefix = std::min(prefix, commonPrefix(f, es[0].key, es[c - 1].key));
+        leading[c] = whole - (c - 1) * prefix;
+    }
+    for (size_t c = n, sum = 0; c-- > 0;) {
+        sum += entrySize(es[c], leaf);
+        trailing[c] = sum - (n - c - 1) * commonPrefix(f, es[c].key, es[n - 1].key);
+    }
+    auto sizes = [&](size_t m) { return std::make_pair(leading[leaf ? m : m - 1], trailing[m]); };
     auto valid = [&](size_t m) {
         if (m < (leaf ? 1u : 2u) || m + 1 > n) return false;
         auto [lower, upper] = sizes(m);
@@ -323,6 +337,127 @@ void collapseRoot(Pager& pager, const Format& f, const Tree& tree, uint32_t root
 
 }  // namespace
 
+// The last descent: its pages, each with its bytes as they were parsed or
+// last written by this cache.
+struct IndexCache::Pages {
+    uint32_t root = 0;
+    Path path;
+    std::vector<std::vector<uint8_t>> images;
+    bool leaf_written = false;  // the leaf's bytes are writePage's of path.back()
+};
+
+IndexCache::IndexCache() = default;
+IndexCache::IndexCache(IndexCache&&) noexcept = default;
+IndexCache::~IndexCache() = default;
+
+namespace {
+
+using Pages = IndexCache::Pages;
+
+void takeImage(const Pager& pager, uint32_t number, std::vector<uint8_t>& image) {
+    Bytes p = pager.page(number);
+    image.assign(p.data(), p.data() + p.size());
+}
+
+// Whether the pager still holds every page of `c` as it was parsed.
+bool unchanged(const Pager& pager, const Pages& c) {
+    for (size_t i = 0; i < c.path.size(); ++i) {
+        uint32_t n = c.path[i].number;
+        if (n >= pager.pageCount()) return false;
+        Bytes p = pager.page(n);
+        if (p.size() != c.images[i].size() || std::memcmp(p.data(), c.images[i].data(), p.size()) != 0) return false;
+    }
+    return true;
+}
+
+// Whether descend() with `below` would follow the same children, given the
+// pages are unchanged: on each intermediate page the first entry `below`
+// is false for is still the one taken.
+template <class Below>
+bool leadsTo(const Path& path, Below below) {
+    for (size_t i = 0; i + 1 < path.size(); ++i) {
+        const std::vector<IndexEntry>& es = path[i].page.entries;
+        size_t at = path[i].at;
+        if ((at > 0 && !below(es[at - 1])) || (at < es.size() && below(es[at]))) return false;
+    }
+    return true;
+}
+
+// The path to the leaf for `below`: the cached one, taken out of `cache`,
+// where it still holds, else a fresh descent. Handed back by keep() only
+// once a change has gone through, so a failed change leaves nothing cached.
+template <class Below>
+std::unique_ptr<Pages> walk(const Pager& pager, const Format& f, uint32_t root, Below below, IndexCache* cache) {
+    if (cache && cache->pages) {
+        std::unique_ptr<Pages> c = std::move(cache->pages);
+        if (c->root == root && unchanged(pager, *c) && leadsTo(c->path, below)) {
+            std::vector<IndexEntry>& es = c->path.back().page.entries;
+            c->path.back().at = size_t(std::partition_point(es.begin(), es.end(), below) - es.begin());
+            return c;
+        }
+    }
+    auto c = std::make_unique<Pages>();
+    c->root = root;
+    c->path = descend(pager, f, root, below);
+    c->images.resize(c->path.size());
+    for (size_t i = 0; i < c->path.size(); ++i) takeImage(pager, c->path[i].number, c->images[i]);
+    return c;
+}
+
+void keep(IndexCache* cache, std::unique_ptr<Pages> c) {
+    if (cache) cache->pages = std::move(c);
+}
+
+// The bytes a leaf entry other than the first takes, given the page's prefix.
+size_t storedSize(const IndexEntry& e, size_t prefix) { return e.key.size() - prefix + kRowPointerSize; }
+
+// Adds `entry` at leaf.at to a leaf whose page holds what writePage() wrote
+// for it, moving only the bytes after the entry and redoing the entry
+// marks from there on; the page is then what writePage() would write for
+// the leaf with the entry. False, with nothing changed, where that would
+// not hold: the entry would come first, change the shared prefix, or not
+// fit.
+bool insertInPlace(Pager& pager, const Format& f, Node& leaf, IndexEntry& entry) {
+    std::vector<IndexEntry>& es = leaf.page.entries;
+    const size_t at = leaf.at;
+    if (at == 0) return false;
+    const IndexLayout l = indexLayout(f);
+    Bytes page = pager.page(leaf.number);
+    size_t prefix = l.prefix_size == 1 ? page.u8(l.prefix) : page.u16(l.prefix);
+    if (commonPrefix(f, es[0].key, entry.key) < prefix) return false;
+    size_t end = f.page_size - page.u16(2);
+    size_t size = storedSize(entry, prefix);
+    if (end + size > f.page_size) return false;
+    size_t offset = end;  // where entry `at` starts
+    if (at < es.size()) {
+        offset = l.first_entry + es[0].key.size() + kRowPointerSize;
+        for (size_t k = 1; k < at; ++k) offset += storedSize(es[k], prefix);
+    }
+
+    uint8_t* p = pager.modify(leaf.number);
+    std::memmove(p + offset + size, p + offset, end - offset);
+    std::memcpy(p + offset, entry.key.data() + prefix, entry.key.size() - prefix);
+    putBe(p + offset + size - kRowPointerSize, entry.row.page, 3);
+    p[offset + size - 1] = uint8_t(entry.row.row);
+    // The marks up to the entry before stay; those after are set afresh.
+    size_t first_bit = offset - l.first_entry + 1;
+    p[l.mask + first_bit / 8] &= uint8_t((1u << (first_bit % 8)) - 1);
+    std::memset(p + l.mask + first_bit / 8 + 1, 0, l.first_entry - (l.mask + first_bit / 8 + 1));
+    auto mark = [&](size_t at_byte) {
+        size_t bit = at_byte - l.first_entry;
+        p[l.mask + bit / 8] |= uint8_t(1u << (bit % 8));
+    };
+    size_t pos = offset + size;
+    mark(pos);
+    for (size_t k = at; k < es.size(); ++k) mark(pos += storedSize(es[k], prefix));
+    uint16_t free_space = uint16_t(f.page_size - pos);
+    std::memcpy(p + 2, &free_space, 2);
+    es.insert(es.begin() + long(at), std::move(entry));
+    return true;
+}
+
+}  // namespace
+
 void writeEmptyIndex(Pager& pager, const Format& f, uint32_t owner, uint32_t page) {
     Node root{page, IndexPage{}};
     root.page.type = kIndexLeafPage;
@@ -333,34 +468,51 @@ bool indexKeyFits(const Format& f, const std::vector<uint8_t>& key) {
     return key.size() + kRowPointerSize + kChildSize <= roomOf(f) / 4;
 }
 
-bool indexHasKey(const Pager& pager, const Format& f, const RealIndex& index, const std::vector<uint8_t>& key) {
+bool indexHasKey(const Pager& pager, const Format& f, const RealIndex& index, const std::vector<uint8_t>& key,
+                 IndexCache* cache) {
     auto below = [&](const IndexEntry& e) { return e.key < key; };
-    Path path = descend(pager, f, index.root_page, below);
+    std::unique_ptr<Pages> c = walk(pager, f, index.root_page, below, cache);
     // The first entry not below `key` is in that leaf, or (when everything
     // there is below) further along.
-    IndexPage page = std::move(path.back().page);
-    std::unordered_set<uint32_t> seen{path.back().number};
+    const Node& leaf = c->path.back();
+    if (leaf.at < leaf.page.entries.size()) {
+        bool found = leaf.page.entries[leaf.at].key == key;
+        keep(cache, std::move(c));
+        return found;
+    }
+    uint32_t next = leaf.page.next;
+    std::unordered_set<uint32_t> seen{leaf.number};
+    keep(cache, std::move(c));
     for (;;) {
+        if (next == 0) return false;
+        if (!seen.insert(next).second) corrupt("the leaves of an index form a loop");
+        IndexPage page = IndexPage::read(pager, f, next);
         auto it = std::partition_point(page.entries.begin(), page.entries.end(), below);
         if (it != page.entries.end()) return it->key == key;
-        if (page.next == 0) return false;
-        if (!seen.insert(page.next).second) corrupt("the leaves of an index form a loop");
-        page = IndexPage::read(pager, f, page.next);
+        next = page.next;
     }
 }
 
 void insertIndexEntry(Pager& pager, const Format& f, uint32_t owner, const RealIndex& index,
-                      const std::vector<uint8_t>& key, RowId row) {
+                      const std::vector<uint8_t>& key, RowId row, IndexCache* cache) {
     const Tree tree{owner, index.usage_map};
     if (!indexKeyFits(f, key)) throw Error(kErrUnsupported, "An index key is too long for a page.");
     IndexEntry entry{key, row};
-    Path path = descend(pager, f, index.root_page, [&](const IndexEntry& e) { return before(e, entry); });
-    Node& leaf = path.back();
+    std::unique_ptr<Pages> c =
+        walk(pager, f, index.root_page, [&](const IndexEntry& e) { return before(e, entry); }, cache);
+    Node& leaf = c->path.back();
     std::vector<IndexEntry>& es = leaf.page.entries;
     if (leaf.at < es.size() && !before(entry, es[leaf.at]))
         corrupt("an index already has an entry for a row being added");
-    es.insert(es.begin() + long(leaf.at), std::move(entry));
-    store(pager, f, tree, path, path.size() - 1);
+    if (!(c->leaf_written && insertInPlace(pager, f, leaf, entry))) {
+        es.insert(es.begin() + long(leaf.at), std::move(entry));
+        // A split changes pages off the path: the next change descends anew.
+        if (!fits(f, leaf)) return store(pager, f, tree, c->path, c->path.size() - 1);
+        writePage(pager, f, tree.owner, leaf);
+        c->leaf_written = true;
+    }
+    takeImage(pager, leaf.number, c->images.back());
+    keep(cache, std::move(c));
 }
 
 void removeIndexEntry(Pager& pager, const Format& f, uint32_t owner, const RealIndex& index,

@@ -29,6 +29,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "data_page.h"
@@ -38,6 +39,22 @@
 
 namespace jet {
 
+// Speeds up a run of changes to one index, as one table writer makes them:
+// the pages of the last descent stay parsed, and the next change follows
+// them again, without reading or parsing, while the pager still holds the
+// very bytes they were parsed from (whoever changed them since, or rolled
+// them back) and the key falls in the same leaf. A leaf whose bytes this
+// cache wrote last takes an entry that leaves its shared prefix and first
+// entry alone by a patch of the bytes that move. Either way the pages come
+// out byte for byte as a fresh descent and rewrite would leave them.
+struct IndexCache {
+    struct Pages;
+    std::unique_ptr<Pages> pages;
+    IndexCache();
+    IndexCache(IndexCache&&) noexcept;
+    ~IndexCache();
+};
+
 // Makes `page` the root of an index with no entries: an empty leaf, as
 // Access leaves a new index. `owner` is the table definition page.
 void writeEmptyIndex(Pager& pager, const Format& format, uint32_t owner, uint32_t page);
@@ -46,13 +63,14 @@ void writeEmptyIndex(Pager& pager, const Format& format, uint32_t owner, uint32_
 bool indexKeyFits(const Format& format, const std::vector<uint8_t>& key);
 
 // True when some entry of the index has exactly `key`.
-bool indexHasKey(const Pager& pager, const Format& format, const RealIndex& index, const std::vector<uint8_t>& key);
+bool indexHasKey(const Pager& pager, const Format& format, const RealIndex& index, const std::vector<uint8_t>& key,
+                 IndexCache* cache = nullptr);
 
 // Adds the entry (key, row), or removes it (kErrCorrupt when it is not
 // there). `owner` is the table definition page. A key too long for the
 // index's pages is refused (kErrUnsupported) before any page changes.
 void insertIndexEntry(Pager& pager, const Format& format, uint32_t owner, const RealIndex& index,
-                      const std::vector<uint8_t>& key, RowId row);
+                      const std::vector<uint8_t>& key, RowId row, IndexCache* cache = nullptr);
 void removeIndexEntry(Pager& pager, const Format& format, uint32_t owner, const RealIndex& index,
                       const std::vector<uint8_t>& key, RowId row);
 

@@ -6,7 +6,6 @@
 
 #include "data_page_writer.h"
 #include "index_key.h"
-#include "index_writer.h"
 #include "long_value.h"
 #include "row_writer.h"
 #include "value_parse.h"
@@ -147,6 +146,12 @@ void TableWriter::setAutonumber(uint32_t value) {
     put32(pager_.modify(table_.page) + format_.tdef_autonumber, value);
 }
 
+// Sized when first asked, as the table may gain an index while the writer lives.
+IndexCache* TableWriter::cacheOf(size_t index) const {
+    if (index_caches_.size() <= index) index_caches_.resize(table_.real_indexes.size());
+    return &index_caches_[index];
+}
+
 bool TableWriter::indexed(size_t i, const std::vector<Value>& values) const {
     const RealIndex& index = table_.real_indexes[i];
     return !(index.flags & kIndexIgnoreNulls) || !allKeyColumnsNull(table_, index, values);
@@ -176,7 +181,7 @@ void TableWriter::checkKeys(const std::vector<Value>& values, const std::vector<
         // A primary key is unique whatever its flags say.
         if (!(primary || index.unique()) || !indexed(i, values) || allKeyColumnsNull(table_, index, values)) continue;
         if (old_keys && (*old_keys)[i] == keys[i]) continue;
-        if (indexHasKey(pager_, format_, index, keys[i]))
+        if (indexHasKey(pager_, format_, index, keys[i], cacheOf(i)))
             throw Error(kErrDuplicateKey,
                         "The changes you requested to the table were not successful because they would create "
                         "duplicate values in the index, primary key, or relationship. Change the data in the field "
@@ -220,7 +225,8 @@ RowId TableWriter::insert(std::vector<Value> values) {
     std::vector<uint8_t> row = encode(values, {});
     RowId id = addRow(pager_, format_, PageOwner{table_.page, table_.owned_pages, table_.free_pages}, row);
     for (size_t i = 0; i < keys.size(); ++i)
-        if (indexed(i, values)) insertIndexEntry(pager_, format_, table_.page, table_.real_indexes[i], keys[i], id);
+        if (indexed(i, values))
+            insertIndexEntry(pager_, format_, table_.page, table_.real_indexes[i], keys[i], id, cacheOf(i));
     adjustRowCount(+1);
     return id;
 }
@@ -240,7 +246,7 @@ void TableWriter::update(RowId header, const std::vector<Value>& values) {
         bool was = indexed(i, old_values), is = indexed(i, values);
         if (was == is && (!is || old_keys[i] == keys[i])) continue;
         if (was) removeIndexEntry(pager_, format_, table_.page, table_.real_indexes[i], old_keys[i], header);
-        if (is) insertIndexEntry(pager_, format_, table_.page, table_.real_indexes[i], keys[i], header);
+        if (is) insertIndexEntry(pager_, format_, table_.page, table_.real_indexes[i], keys[i], header, cacheOf(i));
     }
     std::optional<Bytes> old = readRow(pager_, format_, header);
     std::vector<uint8_t> old_row(old->data(), old->data() + old->size());

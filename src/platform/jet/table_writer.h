@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "database.h"
+#include "index_writer.h"
 #include "long_value_writer.h"
 #include "related_rows.h"
 #include "row_reader.h"
@@ -65,6 +66,7 @@ private:
     void checkKeys(const std::vector<Value>& values, const std::vector<std::vector<uint8_t>>& keys,
                    const std::vector<std::vector<uint8_t>>* old_keys) const;
     bool indexed(size_t index, const std::vector<Value>& values) const;
+    IndexCache* cacheOf(size_t index) const;
 
     Database& db_;
     TableDef& table_;
@@ -73,6 +75,7 @@ private:
     LongValueWriter long_values_;
     RowReader reader_;
     RelatedRows related_;
+    mutable std::vector<IndexCache> index_caches_;  // by real index, for runs of changes
 };
 
 }  // namespace jet
