@@ -385,6 +385,13 @@ TEST_F(Dialect, FunctionsOfTheLibraryAsVbaDefinesThem) {
         {"CVDate('1/2/2003')", "1/2/2003"},           {"IsEmpty(Null)", "0"},
         {"Rnd() < 1 AND Rnd() >= 0", "-1"},           {"Timer() >= 0", "-1"},
         {"'x' & (1 / 3)", "x0.333333333333333"},     {"Len(2 / 3)", "17"},
+        {"FormatNumber(1234.567)", "1,234.57"},       {"FormatNumber(-0.5, 1, 0)", "-.5"},
+        {"FormatNumber(1234.5, 0, -1, -1, 0)", "1235"}, {"FormatCurrency(-5)", "($5.00)"},
+        {"FormatCurrency(1234.5, 0)", "$1,235"},      {"FormatPercent(0.256)", "25.60%"},
+        {"FormatDateTime(#1/2/2003 3:04:05 PM#, 2)", "1/2/2003"}, {"FormatDateTime(#1/2/2003#, 5)", "error 5"},
+        {"Partition(23, 0, 100, 10)", "  20:  29"},   {"Partition(-1, 0, 100, 10)", "    :  -1"},
+        {"Partition(150, 0, 100, 10)", " 101:    "},  {"Partition(95, 0, 99, 10)", " 90: 99"},
+        {"CDec(1.5) * 2", "3"},                       {"CDec(1E+30)", "error 6"},
     };
     for (const auto& [expression, expected] : cases) {
         std::string got;

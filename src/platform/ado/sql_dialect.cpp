@@ -269,6 +269,9 @@ const std::map<std::string, FunctionInfo>& functions() {
         {"ATN", {"jet_atn", 1, 1, false}},          {"COS", {"jet_cos", 1, 1, false}},
         {"SIN", {"jet_sin", 1, 1, false}},          {"TAN", {"jet_tan", 1, 1, false}},
         {"EXP", {"jet_exp", 1, 1, false}},          {"RND", {"jet_rnd", 0, 1, false}},
+        {"CDEC", {"jet_cdec", 1, 1, false}},        {"PARTITION", {"jet_partition", 4, 4, false}},
+        {"FORMATNUMBER", {"jet_formatnumber", 1, 5, false}}, {"FORMATCURRENCY", {"jet_formatcurrency", 1, 5, false}},
+        {"FORMATPERCENT", {"jet_formatpercent", 1, 5, false}}, {"FORMATDATETIME", {"jet_formatdatetime", 1, 2, false}},
     };
     return table;
 }

@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -685,6 +686,15 @@ void fnCint(sqlite3_context* ctx, int, sqlite3_value** argv) { toWhole(ctx, argv
 
 void fnCbyte(sqlite3_context* ctx, int, sqlite3_value** argv) { toWhole(ctx, argv[0], 0.0, 255.0, "CByte"); }
 
+// CDec: a Decimal, as far as a Double carries one; refused past Decimal's range.
+void fnCdec(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNull(argv[0])) return raise(ctx, kInvalidNull, "Invalid use of Null in CDec.");
+    double x = 0;
+    if (!needNumber(ctx, argv[0], "CDec", x)) return;
+    if (std::fabs(x) >= 7.9228162514264337593543950336e28) return raise(ctx, kOverflow, "Overflow in CDec.");
+    sqlite3_result_double(ctx, x);
+}
+
 void fnCsng(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (isNull(argv[0])) return raise(ctx, kInvalidNull, "Invalid use of Null in CSng.");
     double x = 0;
@@ -839,6 +849,70 @@ void fnFormat(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (format.find_first_of("@&<>") != std::string::npos) return resultText(ctx, formatText(textOf(argv[0]), format));
     if (type == SQLITE_INTEGER && format.empty()) return resultText(ctx, textOf(argv[0]));
     resultText(ctx, formatNumber(v, format));
+}
+
+// FormatNumber, FormatCurrency and FormatPercent (value [, digits after
+// the point [, leading digit [, parentheses for negatives [, grouping]]]]):
+// -1 is True, 0 False, -2 (or left out) the English (United States)
+// default, which for money puts negatives in parentheses.
+void formatted(sqlite3_context* ctx, int argc, sqlite3_value** argv, const char* function, const char* prefix,
+               const char* suffix, double scale) {
+    if (isNull(argv[0])) return;
+    double v = 0;
+    if (!needNumber(ctx, argv[0], function, v)) return;
+    double option[4] = {-1, -2, -2, -2};
+    for (int i = 1; i < argc && i < 5; ++i)
+        if (!isNull(argv[i]) && !needNumber(ctx, argv[i], function, option[i - 1])) return;
+    int digits = option[0] < 0 ? 2 : int(option[0]);
+    if (digits > 99) return invalidCall(ctx, function);
+    bool leading = option[1] != 0, parens = option[2] == -2 ? *prefix != 0 : option[2] != 0, grouped = option[3] != 0;
+    std::string body = std::string(prefix) + (grouped ? "#,##" : "#") + (leading ? "0" : "#") +
+                       (digits ? "." + std::string(size_t(digits), '0') : "") + suffix;
+    resultText(ctx, formatNumber(v * scale, body + ";" + (parens ? "(" + body + ")" : "-" + body)));
+}
+
+void fnFormatnumber(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    formatted(ctx, argc, argv, "FormatNumber", "", "", 1);
+}
+void fnFormatcurrency(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    formatted(ctx, argc, argv, "FormatCurrency", "$", "", 1);
+}
+void fnFormatpercent(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    formatted(ctx, argc, argv, "FormatPercent", "", "%", 1);  // the % format multiplies by 100
+}
+
+// FormatDateTime(date [, 0 General Date | 1 Long Date | 2 Short Date |
+// 3 Long Time | 4 Short Time]).
+void fnFormatdatetime(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    static const char* const kNamed[] = {"General Date", "Long Date", "Short Date", "Long Time", "Short Time"};
+    if (isNull(argv[0])) return;
+    double d = 0, named = 0;
+    if (!needDate(ctx, argv[0], "FormatDateTime", d)) return;
+    if (argc == 2 && !isNull(argv[1]) && !needNumber(ctx, argv[1], "FormatDateTime", named)) return;
+    if (named < 0 || named > 4 || named != std::trunc(named)) return invalidCall(ctx, "FormatDateTime");
+    resultText(ctx, formatDate(d, kNamed[int(named)]));
+}
+
+// Partition(number, start, stop, interval): the range of `interval` from
+// `start` that holds `number`, as "lower:upper", each side as wide as
+// `stop` has digits plus one; below start ":start-1", above stop "stop+1:".
+void fnPartition(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (isNull(argv[0])) return;
+    double x[4];
+    for (int i = 0; i < 4; ++i)
+        if (!needNumber(ctx, argv[i], "Partition", x[i])) return;
+    long long number = (long long)roundEven(x[0]), start = (long long)roundEven(x[1]),
+              stop = (long long)roundEven(x[2]), interval = (long long)roundEven(x[3]);
+    if (start < 0 || stop <= start || interval < 1 || std::fabs(x[2]) > 1e15) return invalidCall(ctx, "Partition");
+    size_t width = std::to_string(stop).size() + 1;
+    auto side = [&](std::optional<long long> n) {
+        std::string s = n ? std::to_string(*n) : "";
+        return std::string(width > s.size() ? width - s.size() : 0, ' ') + s;
+    };
+    if (number < start) return resultText(ctx, side(std::nullopt) + ":" + side(start - 1));
+    if (number > stop) return resultText(ctx, side(stop + 1) + ":" + side(std::nullopt));
+    long long lower = start + (number - start) / interval * interval;
+    resultText(ctx, side(lower) + ":" + side(std::min(lower + interval - 1, stop)));
 }
 
 // ------------------------------------------------------------ dates
@@ -1197,6 +1271,9 @@ constexpr Scalar kScalars[] = {
     {"jet_timer", 0, fnTimer, false},      {"jet_instrrev", -1, fnInstrrev, true},
     {"jet_strreverse", 1, fnStrreverse, true}, {"jet_strconv", 2, fnStrconv, true},
     {"jet_cbyte", 1, fnCbyte, true},       {"jet_csng", 1, fnCsng, true},
+    {"jet_cdec", 1, fnCdec, true},         {"jet_partition", 4, fnPartition, true},
+    {"jet_formatnumber", -1, fnFormatnumber, true}, {"jet_formatcurrency", -1, fnFormatcurrency, true},
+    {"jet_formatpercent", -1, fnFormatpercent, true}, {"jet_formatdatetime", -1, fnFormatdatetime, true},
     {"jet_hex", 1, fnHex, true},           {"jet_oct", 1, fnOct, true},
     {"jet_str", 1, fnStr, true},           {"jet_cvar", 1, fnCvar, true},
     {"jet_isempty", 1, fnIsempty, true},   {"jet_log", 1, fnLog, true},
