@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Moving the large corpus table to PostgreSQL with pellinordb-sql --migrate
 // beside the usual pipe, mdb-export into psql's COPY, both into the same
 // table (made by the move: keys and indexes included), measured in one

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Read throughput and memory of pellinordb-sql beside mdb-export (mdbtools)
 // on the same tables, measured in one run. Not a test: it prints figures.
 //

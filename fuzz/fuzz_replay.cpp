@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A short, repeatable stand-in for the fuzzers, run by the test suite: fixed
 // seeds, byte mutations of a few small corpus files, each read end to end
 // and, where it needs no password, then changed (a fixed insert, update and

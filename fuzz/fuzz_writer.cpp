@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // libFuzzer entry point for the writer (built with -DPELLINORDB_FUZZ=ON and clang).
 #include "write_input.h"
 

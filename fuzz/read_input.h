@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One fuzz input: bytes taken as a database file and read end to end, the
 // way the program reads it. Damage must surface as jet::Error, nothing else.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "write_input.h"
 
 #include <fcntl.h>

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: Apache-2.0
 """Writes src/platform/jet/sort_codes_table.cpp from the character code
 tables of Access's General sort orders (index_codes_*.txt, one line per
 UTF-16 code unit; data from Jackcess, Apache License 2.0, see NOTICE).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What a target server makes of an Access table: the names, the column
 // types and the literals of migrate_script, for PostgreSQL, SQL Server and
 // SQLite.

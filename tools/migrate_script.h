@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Moving the user tables of an Access file to a SQL server, as the
 // statements that build them there, in the order the target needs:
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // pellinordb-sql --migrate: the statements of migrate_script run on a
 // server through its ODBC driver (PostgreSQL's, or the server source's
 // for SQL Server), reached with the server source's connection string:

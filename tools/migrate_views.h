@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The saved select and union queries of an Access file as views of the
 // target, where every construct of their SQL has an exact translation:
 //

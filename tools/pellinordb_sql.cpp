@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // pellinordb-sql: runs one statement against an Access file and prints the
 // result, for scripts, checks and benchmarks. --help says how; the manual
 // page pellinordb-sql(1) says it at length.

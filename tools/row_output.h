@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Where pellinordb-sql writes: rows in one of its three forms, buffered, to
 // standard output or to a file that appears only once it is complete.
 //

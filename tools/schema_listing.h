@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The schema of an Access file as rows for pellinordb-sql --schema: for each
 // user table in catalog order, its fields (by column number), its indexes
 // and the relationships in which it holds the foreign key, one row each:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Saving one edited cell through the main window, offscreen: at row 1 and
 // at the last row of the last bunch, so the two costs can be compared.
 // Each save is a key press in the cell editor, which writes through a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The engine's own write path on a table of a million rows, in one run:
 // insert throughput with the Long primary key, beside the same load into a
 // table without an index and into one keyed on a text column, and a load

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the exclusion of reads and commits costs a read: an outermost read
 // (the readers' lock taken and dropped, the journal's path and the file's
 // length and time looked at), alone and with a writer open beside it

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // SQL over a table of a million rows, beside a plain full read of the same
 // table in the same run. Not a test: it prints figures and ratios.
 //

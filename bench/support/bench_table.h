@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The benchmarks' large table, made by the engine in a copy of a corpus
 // file: ten columns (a Long primary key ID, texts, numbers, a date, a Yes/No
 // and a memo), row n with ID n, loaded in one transaction.

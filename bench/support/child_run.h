@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Running a peer program (or ours) as a child for a benchmark: wall time
 // and peak resident memory, output thrown away.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What one flush of file data costs on the disk a benchmark writes to, at
 // the moment it runs: the peer of a commit, which flushes three times
 // (journal, file, journal again).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The main window on the largest corpus table, in one run: opening the
 // file and listing its tables, then loading the first bunch of BigTable
 // into the grid and paging on with ">>", each timed from the user's event

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Takes the README's pictures: the main window with a table loaded, a
 // refused edit in the message area, the About dialog, the Add Row dialog
 // below the grid and the Edit Columns dialog over that table, the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // frmSQLServer: the modal "SQL Server Selector". It collects the server,
 // login, password and database of a SQL Server source, lists the server's
 // databases on Connect, and on OK hands the four values to the main window.

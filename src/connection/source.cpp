@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Where the data comes from: the source types, the Open button, the choice
 // of a file or of a SQL Server database, and the connection string of each
 // source type.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // LoadTableList: (re)opens the connection and refills the three table
 // lists with the database's user tables.
 #include <QCheckBox>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Command2_Click ("Row"): a new last grid row, the values typed into
 // frmAddRow, and one insert into the table the grid shows.
 //

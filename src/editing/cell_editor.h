@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the three grid windows share about their overlay cell editor: the
 // numeric test behind its alignment, its placing over the current cell,
 // the six navigation keys and their edge rules, and the hook that shows a

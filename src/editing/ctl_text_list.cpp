@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The main window's cell editor ctlTextList1: opened over the grid's
 // current cell, the grid following the typing one key behind, the
 // navigation keys saving before they move, and a save at focus loss.

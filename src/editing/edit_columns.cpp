@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Command3_Click ("Column"): the grid's headings go to frmEditColumns, and
 // the grid takes the column count the dialog hands back.
 #include "flexgrid/flex_grid.h"

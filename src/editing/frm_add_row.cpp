@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "frm_add_row.h"
 
 #include <QGuiApplication>

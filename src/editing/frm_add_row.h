@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // frmAddRow: the one-row grid where the values of a new record are typed,
 // under the field names. It reads the column count and the headings from
 // basGlobal and hands the values back there; any close but "Add" counts

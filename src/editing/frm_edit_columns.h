@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // frmEditColumns: the main grid's columns one per row, heading and type
 // name. Names are edited in column 1; column 2 takes a type from Combo1.
 // Closing it decides the main grid's column count, through basGlobal.

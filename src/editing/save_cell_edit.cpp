@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // SaveCellEdit: stores the editor's text into the record the grid's current
 // row shows, through a recordset of its own that lives for this one write.
 //

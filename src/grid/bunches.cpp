@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Paging a partly loaded table: ">>" shows the next bunch, "<<" the one
 // before. Both do nothing once there is no open table or nowhere to go.
 #include <QProgressBar>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // How much of a table one load or bunch places in the grid, and what a
 // value looks like there.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The grid's popup menu and its one command, Copy.
 #include <QFrame>
 #include <QMenu>

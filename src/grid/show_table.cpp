@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Loading a table, or the rows of a query panel's statement, into the grid:
 // the headings, then records up to the cell budget; a larger source is left
 // open for the bunches.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // frmAbout: the small modal window of the "About" button.
 #pragma once
 

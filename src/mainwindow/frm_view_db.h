@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // frmViewDb: the main window and the whole working surface of the program.
 // Its procedures are spread over the folders of the subsystems they belong
 // to: the window itself here, opening and the table list in connection/,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The controls of frmViewDb at their designed places, sizes and looks.
 #include <QAction>
 #include <QApplication>

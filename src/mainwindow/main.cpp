@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // pellinordb [FILE]: starting the program shows frmViewDb, with FILE open
 // when one is given; closing the window ends the program.
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Build step: writes the program icon as a PNG of the given size, for the
 // desktop's icon theme.
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The program's own pictures, drawn rather than stored: its icon and the
 // picture of the About dialog.
 #pragma once

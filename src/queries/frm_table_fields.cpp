@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "frm_table_fields.h"
 
 #include <QComboBox>

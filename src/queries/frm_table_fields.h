@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // frmTableFields: collects the name and type of each field of a table to
 // be added. The fields go to basGlobal (intFieldCount, strFieldNames,
 // strFieldTypes), never through the dialog; "Done" and the close box both

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the query panels need of their buttons beyond Qt's: a mouse-down
 // event for any mouse button, and a default button in a window that is
 // not a dialog.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The ADVANCED QUERY panel fraQuery: the pick lists that append to the
 // statement text, and "Run", which executes the text or, with "Display
 // Result" ticked, shows its rows in the grid. Also fills the pick lists of

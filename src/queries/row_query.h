@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Whether a statement only reads: the test "Display Result" applies before
 // it hands a statement to the grid loader, since opening a row source must
 // never change data.

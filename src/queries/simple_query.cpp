@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The SIMPLE QUERY panel fraSimpleQuery: the three table actions (add,
 // delete, copy a table), the inputs each shows, and "Run Query", which
 // builds one statement from them, executes it and reloads the table lists.

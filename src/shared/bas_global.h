@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // basGlobal: the values that travel between windows. They live as long as
 // the program; no table can use more than 100 columns through them.
 #pragma once

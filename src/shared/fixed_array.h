@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // An array with fixed bounds Lo..Hi, like the program-wide tables it holds:
 // an index outside them raises instead of reaching past the end.
 #pragma once

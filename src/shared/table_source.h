@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The row source that opens a whole table for writing: its name in square
 // brackets, a "]" in it doubled, so names with blanks work too.
 #pragma once

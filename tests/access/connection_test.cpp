@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Connection: opening by connection string, the errors each bad open gives,
 // closing, and the table schema.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // pellinordb-sql --migrate-sql: each script loaded into the real target
 // (the PostgreSQL test server, SQLite) and every row read back there
 // compared with what the engine reads from the file.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Random inserts, updates and deletes through SQL against a model of the
 // rows and of what Access refuses: on the indexTest files, whose Table1
 // refers to Table2 (cascading deletes) and Table3 (cascading updates), and

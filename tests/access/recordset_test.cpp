@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Recordset: opening a table, moving, bookmarks, counts, GetRows and fields.
 #include <gtest/gtest.h>
 

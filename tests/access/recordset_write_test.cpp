@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Writing through a recordset: a positioned change, AddNew, and the ways a
 // write is refused, each checked in the file by mdb-export.
 #include <gtest/gtest.h>

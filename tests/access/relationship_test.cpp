@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Enforced relationships on every write path: SQL statements, recordset
 // changes, and a crash in the middle of a cascade. Table2 and Table3 of
 // the indexTest files are referenced by Table1: Table2 (otherfk1) cascades

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // SQL Server sources through the FreeTDS driver, where no SQL Server
 // answers: a refused server and one that never answers must each end the
 // open with an error that has a number and the driver's reason and leave

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A server source through the access interface, against the PostgreSQL
 // test server: schema, loading, positioned updates, inserts, statements,
 // and failures. Each test works on tables of its own name.

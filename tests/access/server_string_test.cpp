@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // SQL Server connection strings as text: values in quotes, and the
 // string the ODBC driver is given for each form of server name.
 #include <gtest/gtest.h>

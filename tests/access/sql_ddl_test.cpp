@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Schema statements through Connection.Execute, as the table actions send
 // them: tables created with every field type, dropped, copied whole and in
 // part, each result read back through the interface and by mdbtools; every

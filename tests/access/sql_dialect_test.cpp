@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Access SQL as users type it, run through Connection.Execute and
 // Recordset.Open on copies of corpus files: names, clauses, joins,
 // aggregates, literals, functions and operators, the row statements, the

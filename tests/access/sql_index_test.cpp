@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Lookups through a table's indexes: each statement is run twice, once as
 // written (the planner may answer it through an index) and once with its
 // condition hidden inside a function (which no index can answer, so the

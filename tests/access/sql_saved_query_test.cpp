@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Saved queries: rebuilt from MSysQueries as Access shows them, and read by
 // name as tables, alone, joined and nested, with counts known from the rows
 // of their tables.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // SQL through the access interface as the windows send it: loads, free
 // statements, positioned updates and AddNew on query results, and every way
 // a statement fails, each failure leaving the file byte for byte as it was.

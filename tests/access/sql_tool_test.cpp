@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // pellinordb-sql, run as a user runs it: its output, quoting and exit codes.
 #include <gtest/gtest.h>
 

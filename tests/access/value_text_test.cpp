@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The text form of values, as every window and the command-line tool show them.
 #include <gtest/gtest.h>
 

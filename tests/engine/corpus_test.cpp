@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Every table of every corpus file, read by our engine and compared value by
 // value with what mdbtools (an independent reader) exported from it.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Damaged files: each kind of damage gives an error with a number and a
 // description, never a crash, a hang or a read outside the file.
 #include <gtest/gtest.h>

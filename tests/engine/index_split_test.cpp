@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The shape of an index's B-tree under changes that touch one leaf at a
 // time: after inserts in random, ascending and descending order (leaves,
 // intermediate pages and the root splitting) and removals that empty

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Indexes as the files hold them: every index of the corpus is walked; its
 // entries must be in order, and where the engine encodes the key kinds, the
 // keys it computes from the table's rows must be exactly the index's.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Index upkeep through TableWriter: after many inserts, updates and deletes
 // on copies of real files, every index is reread from its pages and must
 // hold exactly one entry per indexable row, in order, with the row's key;

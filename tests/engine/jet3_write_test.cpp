@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Writing Access 97 (Jet 3) files: 2 KB pages, one-byte row headings with
 // jump tables, text in the file's code page. Rows are inserted until new
 // pages are taken, updated in place and by moving, deleted, and a crash at

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Rows and long values written onto pages, read back by our reader after
 // the change is committed, and the file still read by mdbtools.
 #include <gtest/gtest.h>

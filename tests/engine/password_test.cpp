@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Database passwords and encoded pages: the stored password is checked on
 // open; Jet's RC4-encoded pages and Office-encrypted ones are read and
 // written; a damaged or unknown encryption header is a clear error.

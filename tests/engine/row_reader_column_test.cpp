@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Decoding one column of a row alone, as SQL reads the few columns a
 // statement names, against decoding the whole row, on every corpus row.
 #include <gtest/gtest.h>

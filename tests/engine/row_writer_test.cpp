@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Rows written by encodeRow must read back through RowReader as the values
 // they were made from: every row of the corpus re-encoded, rows of every
 // kind the writer stores, Jet 3's jump table at every boundary, and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Creating, dropping and copying tables: the type names, the name rules,
 // the pages a new table gets (read back by our reader), refusals that
 // leave the file byte-identical, and the whole operations checked with

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Primary keys of new tables and columns added to existing ones: the
 // definition entries and index pages compared byte for byte with those
 // Access wrote in corpus files, a key kept by TableWriter over many rows

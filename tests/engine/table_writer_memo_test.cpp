@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // An update of other columns leaves a row's stored long values where they
 // are; one of the memo itself stores it afresh. Checked by our reader, by
 // the row's stored long-value head and by mdbtools.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Inserting, updating and deleting rows, checked by reading the changed file
 // with our reader and with mdbtools: every other row exactly as before, the
 // change exactly as made.

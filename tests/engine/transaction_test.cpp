@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Transactions of the pager: all of a commit lands or none of it, also when
 // the process dies at any step of it; one writer at a time.
 #include <gtest/gtest.h>

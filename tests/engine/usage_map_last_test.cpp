@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The last page of a usage map, as a writer appending rows asks for it,
 // against the whole map read from the start.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Changing usage maps and taking pages, checked by reading the maps back
 // after the change is committed and by mdbtools reading the file.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Text typed by a user becomes the value Access would store: every value of
 // the corpus read back from the text the program shows for it, the edges of
 // every kind's range, the date forms, and the errors for what does not fit.

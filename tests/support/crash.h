@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Crash tests: a change run in a child process that dies at a chosen step
 // of its file I/O, as a writer killed mid-way would.
 #pragma once

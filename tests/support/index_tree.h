@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Walking an index's B-tree level by level for tests, checking on the way
 // every invariant a reader relies on: one depth for every leaf, each
 // level's sibling chain in order, every intermediate entry naming its

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The index-aware reader (jet-check, beside the corpus) as a test oracle:
 // a write test asserts that its change added no problem to the file.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "support/sql_fixture.h"
 
 #include "ado/error.h"

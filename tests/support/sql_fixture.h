@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // SQL tests over an Access file through the access interface: the
 // connection, running one statement, and what a failed call raised.
 #pragma once

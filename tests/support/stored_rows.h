@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A table's live rows as our reader gives them, in storage order, with
 // where each lies: what write tests compare before and after a change.
 #pragma once

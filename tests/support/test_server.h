@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The PostgreSQL server that stands in for SQL Server in the tests
 // (scripts/test-server starts it): reached through the same SQL Server
 // connection strings, with PostgreSQL's ODBC driver in place of FreeTDS.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Where the test corpus is, and small helpers over it.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // "Add", "Row": the values typed into frmAddRow become one new record and
 // the grid's new last row; Cancel, Escape and a window-manager close change
 // nothing; a failed insert leaves grid and file as they were.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The cell budget and the bunches: where one load stops, what ">>" and
 // "<<" bring, and that they are harmless when there is nothing to page.
 #include <QComboBox>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A connection opened over a provider made in memory behaves like one
 // opened on a file.
 #include <gtest/gtest.h>

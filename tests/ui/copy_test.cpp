@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The grid's popup menu: the right button opens it, "Copy" puts the
 // selected cells on the clipboard; moving over the grid closes the panels.
 #include <QAction>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The main window's cell editor: the navigation keys at every edge, the
 // selection and alignment rules, the marker cell, and each edit written to
 // the record its row shows, or put back and reported when it cannot be.

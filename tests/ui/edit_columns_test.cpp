@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // "Add", "Column": frmEditColumns lists the grid's headings and type names;
 // closing it sets the grid's column count by the names left, and writes
 // the field lists.

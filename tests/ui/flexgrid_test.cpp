@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The grid control on its own: its store, the fixed row and column, the
 // current cell and its box, and the text of a selected block.
 #include <gtest/gtest.h>

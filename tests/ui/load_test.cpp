@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Picking a table in the list: headings, records, the count, the empty
 // table, and a load that fails.
 #include <QComboBox>

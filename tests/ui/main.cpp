@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The window tests run headless: the offscreen platform unless told else.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // "Open": the file dialog, the table lists and their filter, and opens
 // that fail.
 #include <QCheckBox>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Both query panels against private copies of corpus files, the file read
 // back through the engine and through mdbtools: a SELECT shown in the grid,
 // statements run for their effect, a failing statement that leaves the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The ADVANCED QUERY panel against a scripted database: the pick lists,
 // opening and hiding the panels, Enter and "Run", the run path and the
 // display path, and what a failure leaves behind.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A server database worked through the windows as a person would: the
 // selector, the table list, the grid and its bunches, the cell editor, the
 // two "Add" dialogs and the ADVANCED QUERY panel, against the PostgreSQL

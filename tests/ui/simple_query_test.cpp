@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The SIMPLE QUERY panel against a scripted database: the inputs and the
 // instruction of each action, the statements built from them, the status
 // line after a run, and a statement the database refuses.

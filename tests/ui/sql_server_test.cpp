@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The SQL Server path of "Open": the selector dialog, its listing of the
 // server's databases, and the main window working on the chosen database,
 // against the PostgreSQL test server where one runs; and what a user is

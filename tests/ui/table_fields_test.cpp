@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The Table Fields dialog on its own: its window and controls, "Add" with
 // the mouse and with Enter, the fields it hands over, how it ends, and the
 // refusal of a field beyond the hundred the arrays hold.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Table names that need brackets: a blank, a "]". Each is shown and its
 // cells are written like any other's.
 #include <QComboBox>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The main window before any database is open: start-up state, resizing,
 // the login boxes, the Add flyout and the About dialog.
 #include <QCheckBox>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Connection: the one open database. Open reads the provider and the data
 // source from the connection string; Close ends it and every recordset
 // still open on it.

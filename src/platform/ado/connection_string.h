@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Connection strings: "Key=Value;Key=Value", as the OLE DB providers read
 // them. Keys are compared without regard to case or surrounding blanks. A
 // value is taken as it stands up to the next ";", or is put in double or

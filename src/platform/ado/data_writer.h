@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Where the access layer's changes to a table's rows begin: SQL statements
 // (the virtual tables) and recordsets (and so the grid and the add-row
 // form) take their writer here, so one check keeps them all off Jet's own

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The one error type of the access interface: a number and a description.
 // Errors of the Jet engine come through unchanged with Jet's numbers; the
 // interface's own errors use ADO's published numbers.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The Jet engine as a backend of the access interface.
 #pragma once
 

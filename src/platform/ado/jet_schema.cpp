@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Schema statements carried out by the engine (see jet_schema.h).
 //
 // SELECT ... INTO of a whole table is the engine's table copy. Any other

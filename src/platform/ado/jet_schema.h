@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Statements that change a Jet database's schema: CREATE TABLE, DROP
 // TABLE, ALTER TABLE ... ADD COLUMN and SELECT ... INTO, carried out by the
 // engine's table operations rather than by SQLite.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A database server reached through an ODBC driver, as a backend of the
 // access interface: SQL Server through FreeTDS, or any source whose driver
 // takes the same connection keys.

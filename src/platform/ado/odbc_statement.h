@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The ODBC calls of the server backend, behind handles that free
 // themselves. Text crosses as UTF-16 through the driver manager's wide
 // calls, so no code page stands between the program and the server.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What a backend gives the access interface: named tables whose rows can be
 // scanned in order, read again by key and, for sources over one stored
 // table, changed; and statements run. The Jet engine is one backend.

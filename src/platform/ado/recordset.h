@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Recordset: the rows of one source and a position among them.
 //
 // Static, keyset and dynamic cursors take the keys of all rows when opened,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The SQL Server connection string (Provider=SQLOLEDB) turned into the
 // connection string of the ODBC driver that reaches the server.
 //

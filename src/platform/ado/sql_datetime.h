@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Jet's dates as the SQL layer carries them: a real counting days since
 // 30 December 1899, the time of day as the fraction. Before that day the
 // fraction still counts forward within the day, so -1.25 is 29 December

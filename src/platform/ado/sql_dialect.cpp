@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The Access SQL translator: a tokenizer and a recursive-descent parser
 // that writes SQLite text as it goes. Every name is quoted, every operator
 // whose meaning differs is spelled out, and every operation is

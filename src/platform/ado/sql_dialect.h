@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Access SQL as users type it, turned into what the SQL layer runs.
 //
 // Row statements (SELECT, INSERT, UPDATE, DELETE, and the SELECT of a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The Format function's named and custom formats.
 #include "sql_format.h"
 

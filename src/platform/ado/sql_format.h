@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Access's Format function: numbers, dates and texts under the named
 // formats ("Currency", "Short Date" ...) and the custom ones ("0.00",
 // "#,##0;(#,##0)", "yyyy-mm-dd hh:nn", ">@"), in the English (United

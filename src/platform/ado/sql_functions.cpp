@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The functions the translator's SQLite text calls (jet_len, jet_iif ...),
 // the aggregates Access has and SQLite lacks, and the text collation.
 //

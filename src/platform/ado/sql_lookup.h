@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Answering a virtual table's constraints through one of the table's
 // indexes: which index to use, at what cost, and which rows it finds.
 //

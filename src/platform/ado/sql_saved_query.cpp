@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "sql_saved_query.h"
 
 #include <cctype>

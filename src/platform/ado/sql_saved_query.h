@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The saved queries of an Access file, rebuilt as the Access SQL they were
 // saved from.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The SQL side of one open Jet database: an in-memory SQLite connection
 // whose tables are the database's, made known on demand from the names a
 // statement reads, with the engine's catalog the only source of names. A

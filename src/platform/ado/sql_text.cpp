@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Characters, case and case-insensitive matching of Access SQL text.
 #include "sql_text.h"
 

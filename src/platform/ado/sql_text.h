@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Text as Access SQL handles it: characters (not bytes) of UTF-8 text,
 // upper and lower case of the Latin, Greek and Cyrillic letters, and the
 // case-insensitive comparison behind the text collation, LIKE, InStr,

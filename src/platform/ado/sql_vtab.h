@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The Jet tables as SQLite virtual tables (module "jet").
 //
 // A virtual table declares each column with the Jet kind's name as its type

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // ADO's constants, with ADO's names and values, and the value type.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The text form of a value: what every window and tool shows for it.
 //
 //   Null, empty text  ""

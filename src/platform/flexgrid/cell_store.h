@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The texts of every cell of a grid in one flat store: a table of spans
 // into a single character buffer. A grid of 330,000 cells then costs two
 // allocations, not one per cell, and emptying it is one pass.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The grid control: rows and columns of text addressed from (0, 0), one
 // fixed row and one fixed column that stay in view, a current cell and a
 // selected block. Positions it reports are in twips of its window.

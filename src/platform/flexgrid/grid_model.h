@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The grid's cells as a Qt table model. Row 0 and column 0 of the grid are
 // its fixed cells: they are served as the view's header texts, so they stay
 // in view while the rest scrolls. Model cell (r, c) is grid cell (r+1, c+1).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The few things every window does to its controls: place them in twips,
 // give them a font and colours, set the window's mouse pointer, and name
 // mouse buttons and shift keys as mouse events report them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Window coordinates are kept in twips, as the window designs give them;
 // the screen works in logical pixels at 15 twips each (96 dots per inch).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Bounds-checked little-endian reads from a byte range. Every read of the
 // file goes through these, so a length or offset taken from a damaged file
 // can never reach outside the page or the mapping.

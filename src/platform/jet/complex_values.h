@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The values of a table's complex columns (ACE attachments, multi-value
 // fields, version histories), as the user sees them.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Data pages and the rows on them.
 //
 // A data page starts with its type (0x01), its free space and the page of

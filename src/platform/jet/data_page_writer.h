@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Writing rows onto data pages.
 //
 // A new row goes below the lowest row of the last page its owner has, when

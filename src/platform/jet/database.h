@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // An open Jet database: the file, its header, its catalog and its tables.
 //
 // The catalog is the system table MSysObjects, whose definition is always

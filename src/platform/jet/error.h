@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Errors raised by the Jet engine: one exception type carrying a number and
 // a plain description. Numbers follow Jet's own error codes where Jet has
 // one, so callers (and users) can look them up.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The properties Access keeps for the fields of a table, in the LvProp
 // blob of the table's row in MSysObjects: a signature ("KKD\0" in Jet 3,
 // "MR2\0" after), then chunks of u32 length (with its own 6 bytes) and u16

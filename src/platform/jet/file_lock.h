@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The locks by which processes sharing a database keep out of each other's
 // way: open-file-description locks (they belong to one open of the file,
 // as flock's do, but on byte ranges) on bytes past the largest file Jet

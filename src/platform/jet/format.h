@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The per-version layout of a Jet file: page size and the offsets of every
 // structure the engine reads. Jet 3 (Access 97) is one layout; Jet 4 and the
 // ACE versions (Access 2000 and later) share the other.

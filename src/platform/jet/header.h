@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The database definition page (page 0): which layout the file uses, its
 // code page and sort order, the page-encoding key and the stored database
 // password. Part of the page is masked with a fixed RC4 key; Jet 4 masks the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The key an index entry stores for a row.
 //
 // Per key column: a flag byte (0x7F ascending, 0x80 descending; a Null is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Index pages and walking an index in key order.
 //
 // An index is a B-tree of pages: leaves (type 0x04) hold one entry per row,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Finding rows through an index, for lookups on a key: the rows whose
 // leading key columns equal given values, and the rows within a range of
 // keys, both in key order (then row pointer). Reads down the index's B-tree

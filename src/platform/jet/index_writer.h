@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Adding and removing the entries of one index, within the caller's
 // transaction.
 //

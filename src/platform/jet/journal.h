@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The rollback journal: the original images of the pages a commit is about
 // to overwrite, and the file's original length.
 //

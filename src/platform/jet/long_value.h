@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Long values: the data of Memo and OLE columns.
 //
 // In the row such a column holds a 12-byte head: a 32-bit length whose top

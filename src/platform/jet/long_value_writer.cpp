@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "long_value_writer.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Storing the data of Memo and OLE values (the layouts long_value.h reads).
 //
 // A value of at most 64 bytes that fits in what is left of its row is kept

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "office_crypt.h"
 
 #include <openssl/evp.h>

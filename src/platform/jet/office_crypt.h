@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Office encryption of ACE files (Access 2007 and later, "Encrypt with
 // Password"): the encryption structure at 0x299 of page 0 (a u16 length,
 // then the EncryptionInfo of [MS-OFFCRYPTO]), the check of a password

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // How the pages of an encrypted file are turned into the bytes the engine
 // reads and back: the one seam between the pager and a file's cipher. Page
 // 0 is never encoded; every other page is encoded whole, under a key that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The file as a sequence of fixed-size pages, and the one way pages change.
 //
 // Reading: the file is memory-mapped (a mapping sized for the largest file

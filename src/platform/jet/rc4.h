@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // RC4, as Jet uses it: to mask part of the header page, and to encode every
 // page of an "encrypted" Jet 3 / Jet 4 file under a key derived from the
 // database key and the page number.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Referential integrity for the changes to one table's rows: the checks
 // Access makes before a change, and the cascades it carries out after.
 // TableWriter calls it on every insert, update and delete, inside the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The relationships between tables, as MSysRelationships stores them: one
 // row per pair of columns, szObject.szColumn the referencing ("many") side,
 // szReferencedObject.szReferencedColumn the referenced one, icolumn the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Turns the bytes of one row into one value per column.
 //
 // A row holds, in order: its column count (1 byte in Jet 3, 2 in Jet 4), the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Turns one value per column into the bytes of one row: the inverse of
 // RowReader, in the layout its header describes.
 //

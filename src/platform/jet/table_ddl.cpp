@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Table creation, dropping, copying and column adding (see table_ddl.h).
 //
 // A new table's pages, as Access lays them out: the definition page, then

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Creating, dropping, copying and widening tables of a Jet 4 file.
 //
 // Each operation works inside the caller's transaction, as TableWriter

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A table's definition as its TDEF pages hold it: the counters, the usage
 // maps, the columns and the indexes. A TDEF may run over several pages,
 // chained by the next-page field of each; the chain is read as one buffer.

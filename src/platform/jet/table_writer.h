@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Changes to the rows of one table: insert, update and delete, each inside
 // the caller's transaction (Database::begin / commit).
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Text as the file stores it, turned into UTF-8.
 //
 // Jet 3 stores text in the database's code page (one byte a character).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Text index keys (see text_key.h).
 #include "text_key.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The index key bytes of a text value under Access's General sort orders
 // (Jet 4 and later; a text column's descriptor names its sort order).
 //

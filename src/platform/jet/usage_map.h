@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Usage maps: which pages belong to a table (or index, or long values).
 //
 // A map lives in a row of a data page. Its first byte is the kind:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Changing usage maps, and taking and giving back pages.
 //
 // The global map (row 0 of page 1) marks the pages that are free; a table's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One value of one column: Null or a value of one of Jet's kinds. Text is
 // held as UTF-8; Currency as a count of ten-thousandths; Date/Time as Jet
 // stores it, days since 30 December 1899 with the time as the fraction;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What a user typed, turned into a value of a column's kind as Access
 // converts it, and the checks every value passes before it is stored.
 //

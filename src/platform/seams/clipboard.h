@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The clipboard: cleared, and given plain text.
 #pragma once
 

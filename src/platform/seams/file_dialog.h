@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The file-open dialog. FileOpenDialog is the seam; CommonDialog is the
 // control a window holds: a filter, a filter index and the chosen file
 // name, which a cancelled showing leaves as it was.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Message boxes: a prompt, buttons and an icon, and a title. The windows
 // show every message through this, so tests can answer and read them.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Stand-ins for the outside services that answer from a script and keep a
 // record, so a window can be driven with nobody at the screen.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The outside services a window is given: what a person answers or sees
 // beyond the window itself.
 #pragma once

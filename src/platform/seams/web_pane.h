@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The web pane: a read-only page view inside a window, told once where to
 // go. Pages are looked up among the program's own files, never the network.
 #pragma once

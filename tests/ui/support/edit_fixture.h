@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The main window with a private copy of a corpus file, driven through its
 // cell editor and its two editing dialogs as a person would, and the file
 // read back through the engine and through mdb-export.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Tables made up in memory and served through a connection as if they came
 // from a file: any number of rows and fields, without writing a database.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The main window's two query panels driven as a person drives them: the
 // opening buttons pressed with the mouse, statements typed into the box or
 // put together from the pick lists, the Table Fields dialog filled in.

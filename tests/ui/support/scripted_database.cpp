@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "scripted_database.h"
 
 #include "ado/connection.h"

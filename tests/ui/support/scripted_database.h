@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A database whose answers the test scripts: its tables held in memory,
 // every statement a window sends recorded, each answered as the test says.
 // While a ScriptedServer lives, every connection opened by a connection

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A main window driven the way a person would drive it, with the outside
 // services scripted: file choices queued, message boxes recorded.
 #pragma once
