@@ -245,7 +245,7 @@ std::vector<TableInfo> JetProvider::tables() {
         if (e.isTable()) out.push_back({e.name, e.isSystem() ? "SYSTEM TABLE" : "TABLE"});
         else if (e.type == 4 || e.type == 6) out.push_back({e.name, "LINK"});
         // Saved select and union queries are views (their catalog flags name the kind).
-        else if (e.type == 5 && ((e.flags & 0xF0) == 0 || (e.flags & 0xF0) == 0x80) && e.name.rfind("~", 0) != 0)
+        else if (e.isQuery() && ((e.flags & 0xF0) == 0 || (e.flags & 0xF0) == 0x80) && e.name.rfind("~", 0) != 0)
             out.push_back({e.name, "VIEW"});
     }
     // The schema rowset comes sorted by type, then name.

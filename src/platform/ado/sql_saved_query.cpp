@@ -15,7 +15,6 @@ enum Attribute : uint8_t {
 constexpr int kSelectStar = 0x01, kDistinct = 0x02, kDistinctRow = 0x08, kTop = 0x10, kPercent = 0x20;
 constexpr int kUnionDistinct = 0x02;  // in a UNION's flags: without ALL
 constexpr int kPivot = 0x01, kRowHeading = 0x02;  // a crosstab's fields
-constexpr int16_t kQueryType = 5;
 
 struct Part {
     uint8_t attribute = 0;
@@ -259,7 +258,7 @@ private:
 
 const jet::CatalogEntry* findSavedQuery(const jet::Database& db, const std::string& name) {
     for (const jet::CatalogEntry& e : db.catalog())
-        if (e.type == kQueryType && jet::sameName(e.name, name)) return &e;
+        if (e.isQuery() && jet::sameName(e.name, name)) return &e;
     return nullptr;
 }
 
@@ -278,7 +277,7 @@ SavedQuery readSavedQuery(const jet::Database& db, const jet::CatalogEntry& quer
 std::vector<SavedQuery> savedQueries(const jet::Database& db) {
     std::vector<SavedQuery> out;
     for (const jet::CatalogEntry& e : db.catalog())
-        if (e.type == kQueryType && e.name.rfind("~", 0) != 0) out.push_back(readSavedQuery(db, e));
+        if (e.isQuery() && e.name.rfind("~", 0) != 0) out.push_back(readSavedQuery(db, e));
     return out;
 }
 

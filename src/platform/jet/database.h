@@ -29,6 +29,7 @@ struct CatalogEntry {
     uint32_t flags = 0;
 
     bool isTable() const { return type == 1; }
+    bool isQuery() const { return type == 5; }  // its definition is in MSysQueries
     // Jet marks its own tables (MSys...) with either of these flags.
     bool isSystem() const { return flags & 0x80000002u; }
     uint32_t definitionPage() const { return uint32_t(id) & 0x00FFFFFF; }
