@@ -6,8 +6,8 @@
 #include <cstdio>
 
 #include "ado/error.h"
-#include "ado/odbc_statement.h"
-#include "ado/server_connection_string.h"
+#include "odbc/server_connection_string.h"
+#include "odbc/statement.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <set>
 
 #include "ado/error.h"
-#include "ado/sql_saved_query.h"
+#include "sql/saved_query.h"
 
 namespace {
 

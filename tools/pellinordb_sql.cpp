@@ -20,14 +20,16 @@
 #include "ado/connection_string.h"
 #include "ado/error.h"
 #include "ado/recordset.h"
-#include "ado/sql_dialect.h"
-#include "ado/sql_saved_query.h"
 #include "ado/value_text.h"
 #include "migrate_script.h"
 #include "migrate_server.h"
+#include "odbc/provider.h"
 #include "row_output.h"
 #include "schema_listing.h"
 #include "shared/version.h"
+#include "sql/dialect.h"
+#include "sql/jet_provider.h"
+#include "sql/saved_query.h"
 
 namespace {
 
@@ -239,6 +241,8 @@ void stopStatement(int) {
 
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
+    ado::RegisterJetProvider();
+    ado::RegisterServerProvider();
     Options o;
     if (std::optional<int> status = readOptions(argc, argv, o)) return *status;
     ado::Connection cn;

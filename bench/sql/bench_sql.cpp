@@ -29,7 +29,8 @@
 #include "ado/connection.h"
 #include "ado/error.h"
 #include "ado/recordset.h"
-#include "ado/sql_dialect.h"
+#include "sql/dialect.h"
+#include "sql/jet_provider.h"
 #include "support/bench_table.h"
 #include "support/flush_probe.h"
 #include "support/job_table.h"
@@ -79,6 +80,7 @@ long readAll(ado::Connection& cn, const std::string& statement, ado::CursorType 
 }  // namespace
 
 int main(int argc, char** argv) {
+    ado::RegisterJetProvider();
     std::string corpus = argc > 1 ? argv[1] : std::string(PELLINORDB_TESTDATA);
     long rows = argc > 2 ? std::atol(argv[2]) : 1000000;
     std::string dir;

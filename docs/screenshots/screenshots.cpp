@@ -23,16 +23,18 @@
 
 #include <cstdio>
 
-#include "ado/server_connection_string.h"
 #include "connection/frm_sql_server.h"
 #include "editing/frm_add_row.h"
 #include "editing/frm_edit_columns.h"
 #include "flexgrid/flex_grid.h"
 #include "mainwindow/frm_about.h"
-#include "shared/bas_global.h"
 #include "mainwindow/frm_view_db.h"
+#include "odbc/provider.h"
+#include "odbc/server_connection_string.h"
 #include "queries/frm_table_fields.h"
 #include "seams/scripted.h"
+#include "shared/bas_global.h"
+#include "sql/jet_provider.h"
 
 namespace {
 
@@ -130,6 +132,8 @@ bool takeServer(seams::ScriptedSeams& scripted, seams::QtSeams& desktop, char** 
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    ado::RegisterJetProvider();
+    ado::RegisterServerProvider();
     if (argc != 4 && argc != 9) {
         std::fprintf(stderr, "usage: screenshots DATABASE TABLE OUT_DIR [DRIVER SERVER USER PASSWORD SERVER_TABLE]\n");
         return 2;

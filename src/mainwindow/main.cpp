@@ -6,10 +6,14 @@
 #include <QTimer>
 
 #include "frm_view_db.h"
+#include "odbc/provider.h"
 #include "seams/seams.h"
+#include "sql/jet_provider.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    ado::RegisterJetProvider();
+    ado::RegisterServerProvider();
     QApplication::setApplicationName(QStringLiteral("PellinorDB"));
     QApplication::setDesktopFileName(QStringLiteral("pellinordb"));
     seams::QtSeams desktop;

@@ -12,7 +12,7 @@
 
 #include "ado/connection.h"
 #include "ado/error.h"
-#include "ado/server_connection_string.h"
+#include "odbc/server_connection_string.h"
 #include "support/test_server.h"
 
 namespace {

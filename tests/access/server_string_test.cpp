@@ -5,7 +5,7 @@
 
 #include "ado/connection_string.h"
 #include "ado/error.h"
-#include "ado/server_connection_string.h"
+#include "odbc/server_connection_string.h"
 
 namespace {
 

@@ -13,9 +13,9 @@
 #include "ado/connection.h"
 #include "ado/error.h"
 #include "ado/recordset.h"
-#include "ado/sql_dialect.h"
 #include "ado/value_text.h"
 #include "jet/error.h"
+#include "sql/dialect.h"
 #include "support/sql_fixture.h"
 #include "support/testdata.h"
 

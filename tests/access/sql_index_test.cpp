@@ -17,10 +17,10 @@
 
 #include "ado/connection.h"
 #include "ado/recordset.h"
-#include "ado/sql_session.h"
 #include "ado/value_text.h"
 #include "jet/database.h"
 #include "jet/index_page.h"
+#include "sql/session.h"
 #include "support/testdata.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "ado/recordset.h"
-#include "ado/sql_saved_query.h"
 #include "ado/value_text.h"
+#include "sql/saved_query.h"
 #include "support/sql_fixture.h"
 #include "support/testdata.h"
 

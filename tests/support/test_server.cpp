@@ -4,7 +4,7 @@
 #include "ado/connection.h"
 #include "ado/connection_string.h"
 #include "ado/error.h"
-#include "ado/server_connection_string.h"
+#include "odbc/server_connection_string.h"
 
 #include <memory>
 

@@ -4,6 +4,9 @@
 
 #include <QApplication>
 
+#include "odbc/provider.h"
+#include "sql/jet_provider.h"
+
 namespace {
 
 QtMessageHandler standard = nullptr;
@@ -21,6 +24,8 @@ int main(int argc, char** argv) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     standard = qInstallMessageHandler(quietOffscreen);
     QApplication app(argc, argv);
+    ado::RegisterJetProvider();
+    ado::RegisterServerProvider();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -14,12 +14,12 @@
 
 #include "ado/connection.h"
 #include "ado/recordset.h"
-#include "ado/server_connection_string.h"
 #include "ado/value_text.h"
 #include "connection/frm_sql_server.h"
 #include "editing/frm_add_row.h"
 #include "editing/frm_edit_columns.h"
 #include "flexgrid/flex_grid.h"
+#include "odbc/server_connection_string.h"
 #include "support/edit_fixture.h"
 #include "support/test_server.h"
 

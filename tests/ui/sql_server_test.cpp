@@ -13,9 +13,9 @@
 
 #include <functional>
 
-#include "ado/server_connection_string.h"
 #include "connection/frm_sql_server.h"
 #include "forms/twips.h"
+#include "odbc/server_connection_string.h"
 #include "support/test_server.h"
 #include "support/window_fixture.h"
 

@@ -1,24 +1,19 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "connection.h"
+#include "ado/connection.h"
 
-#include <cctype>
+#include <map>
 
-#include "connection_string.h"
-#include "error.h"
-#include "jet_provider.h"
-#include "odbc_provider.h"
-#include "recordset.h"
-#include "server_connection_string.h"
+#include "ado/error.h"
+#include "ado/recordset.h"
+#include "jet/table_def.h"
 
 namespace ado {
 
 namespace {
 
-bool isJetProvider(const std::string& value) {
-    std::string name;
-    for (char c : value)
-        if (!std::isspace(static_cast<unsigned char>(c))) name += char(std::tolower(static_cast<unsigned char>(c)));
-    return name == "microsoft.jet.oledb.4.0" || name == "microsoft.ace.oledb.12.0";
+std::map<std::string, ProviderKind>& providerKinds() {
+    static std::map<std::string, ProviderKind> kinds;
+    return kinds;
 }
 
 ProviderFactory& providerFactory() {
@@ -34,6 +29,8 @@ std::string restriction(const std::vector<Value>& r, size_t i) {
 
 void SetProviderFactory(ProviderFactory factory) { providerFactory() = std::move(factory); }
 
+void RegisterProvider(const std::string& name, ProviderKind kind) { providerKinds()[name] = std::move(kind); }
+
 Connection::~Connection() {
     if (provider_) Close();
 }
@@ -46,16 +43,14 @@ void Connection::Open(const std::string& text, const std::string&, const std::st
     }
     ConnectionString cs(text);
     std::string provider = cs.get("Provider");
-    if (IsServerProvider(provider)) {
-        provider_ = std::make_unique<OdbcProvider>(DriverConnectionString(cs), LoginTimeout(cs));
-        return;
-    }
-    if (!isJetProvider(provider))
-        throw Error(kErrProviderNotFound, provider.empty() ? "No provider is named in the connection string."
-                                                           : "Provider cannot be found: '" + provider + "'.");
-    std::string path = cs.get("Data Source");
-    if (path.empty()) throw Error(jet::kErrFileNotFound, "No database file is named in the connection string.");
-    provider_ = std::make_unique<JetProvider>(path, cs.get("Jet OLEDB:Database Password"));
+    if (!provider.empty())
+        for (const auto& [name, kind] : providerKinds())
+            if (kind.serves(provider)) {
+                provider_ = kind.open(cs);
+                return;
+            }
+    throw Error(kErrProviderNotFound, provider.empty() ? "No provider is named in the connection string."
+                                                       : "Provider cannot be found: '" + provider + "'.");
 }
 
 void Connection::Open(std::unique_ptr<Provider> provider) {

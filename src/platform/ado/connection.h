@@ -10,12 +10,23 @@
 #include <string>
 #include <vector>
 
-#include "provider.h"
-#include "types.h"
+#include "ado/connection_string.h"
+#include "ado/provider.h"
+#include "ado/types.h"
 
 namespace ado {
 
 class Recordset;
+
+// A backend a connection string can name by its "Provider" value. Backends
+// are built above this interface, so each is registered when the program
+// starts (RegisterJetProvider, RegisterServerProvider); registering a name
+// again replaces it.
+struct ProviderKind {
+    std::function<bool(const std::string& provider)> serves;
+    std::function<std::unique_ptr<Provider>(const ConnectionString&)> open;
+};
+void RegisterProvider(const std::string& name, ProviderKind kind);
 
 // Tests put a provider of their own in place of the one a connection string
 // names, to see what the windows send and to script the answers; an empty
@@ -30,11 +41,8 @@ public:
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
-    // Opens the source the connection string names. The Jet provider reads
-    // "Provider", "Data Source" and "Jet OLEDB:Database Password"; "User ID"
-    // and "Persist Security Info" are accepted and change nothing, as Jet
-    // needs no user for a file without user-level security. SQLOLEDB opens
-    // a server through ODBC (server_connection_string.h says what it reads).
+    // Opens the source the connection string names, through the registered
+    // backend that serves its "Provider" (3706 when none does).
     void Open(const std::string& connection_string, const std::string& user = "", const std::string& password = "",
               long options = adCmdUnspecified);
     // Opens over a provider the caller made, such as an in-memory source

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "connection_string.h"
+#include "ado/connection_string.h"
 
 #include <cctype>
 

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "provider.h"
+#include "ado/provider.h"
 
 #include <cctype>
 
-#include "error.h"
+#include "ado/error.h"
 
 namespace ado {
 

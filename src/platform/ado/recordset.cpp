@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "recordset.h"
+#include "ado/recordset.h"
 
 #include <cctype>
 
-#include "connection.h"
-#include "error.h"
+#include "ado/connection.h"
+#include "ado/error.h"
 #include "jet/table_def.h"
 
 namespace ado {

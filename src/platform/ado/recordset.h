@@ -20,8 +20,8 @@
 #include <string>
 #include <vector>
 
-#include "provider.h"
-#include "types.h"
+#include "ado/provider.h"
+#include "ado/types.h"
 
 namespace ado {
 

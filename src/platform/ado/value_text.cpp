@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "value_text.h"
+#include "ado/value_text.h"
 
 #include <charconv>
 #include <clocale>

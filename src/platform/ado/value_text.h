@@ -18,7 +18,7 @@
 
 #include <string>
 
-#include "types.h"
+#include "ado/types.h"
 
 namespace ado {
 

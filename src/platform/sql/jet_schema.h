@@ -10,8 +10,8 @@
 #pragma once
 
 #include "jet/database.h"
-#include "sql_dialect.h"
-#include "sql_session.h"
+#include "sql/dialect.h"
+#include "sql/session.h"
 
 namespace ado {
 

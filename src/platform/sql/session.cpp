@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "sql_session.h"
+#include "sql/session.h"
 
 #include <sqlite3.h>
 
 #include <algorithm>
 #include <cctype>
 
-#include "error.h"
-#include "sql_saved_query.h"
+#include "ado/error.h"
+#include "sql/saved_query.h"
 
 namespace ado::sql {
 

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "types.h"
+#include "ado/types.h"
 
 namespace ado::odbc {
 

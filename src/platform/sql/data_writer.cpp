@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "data_writer.h"
+#include "sql/data_writer.h"
 
-#include "error.h"
+#include "ado/error.h"
 #include "jet/table_def.h"
 
 namespace ado {

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 // Jet day numbers and the civil calendar, and the date texts Access reads.
-#include "sql_datetime.h"
+#include "sql/datetime.h"
 
 #include <cctype>
 #include <cmath>

@@ -5,9 +5,9 @@
 #include <map>
 #include <memory>
 
+#include "ado/provider.h"
 #include "jet/database.h"
-#include "provider.h"
-#include "sql_session.h"
+#include "sql/session.h"
 
 namespace ado {
 
@@ -45,5 +45,12 @@ private:
     std::unique_ptr<sql::Session> session_;
     std::map<uint32_t, int> in_use_;  // open table row sources, by definition page
 };
+
+// Lets connection strings name the Jet provider ("Microsoft.Jet.OLEDB.4.0",
+// "Microsoft.ACE.OLEDB.12.0"), which reads "Data Source" and "Jet
+// OLEDB:Database Password"; "User ID" and "Persist Security Info" are
+// accepted and change nothing, as Jet needs no user for a file without
+// user-level security.
+void RegisterJetProvider();
 
 }  // namespace ado

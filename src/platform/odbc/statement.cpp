@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "odbc_statement.h"
+#include "odbc/statement.h"
 
 #include <sqlucode.h>
 
@@ -7,11 +7,11 @@
 #include <cstring>
 #include <memory>
 
-#include "error.h"
+#include "ado/error.h"
+#include "ado/value_text.h"
 #include "jet/table_def.h"
 #include "jet/text.h"
 #include "jet/value_parse.h"
-#include "value_text.h"
 
 namespace ado::odbc {
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 // Characters, case and case-insensitive matching of Access SQL text.
-#include "sql_text.h"
+#include "sql/text.h"
 
 #include <cctype>
 #include <vector>

@@ -11,8 +11,8 @@
 #include <string>
 
 #include "jet/database.h"
-#include "sql_dialect.h"
-#include "sql_vtab.h"
+#include "sql/dialect.h"
+#include "sql/vtab.h"
 
 struct sqlite3;
 struct sqlite3_stmt;

@@ -1,15 +1,17 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "odbc_provider.h"
+#include "odbc/provider.h"
 
 #include <algorithm>
 #include <map>
 #include <optional>
 #include <unordered_map>
 
-#include "error.h"
+#include "ado/connection.h"
+#include "ado/error.h"
+#include "ado/value_text.h"
 #include "jet/table_def.h"
 #include "jet/value_parse.h"
-#include "value_text.h"
+#include "odbc/server_connection_string.h"
 
 namespace ado {
 
@@ -312,6 +314,12 @@ long OdbcProvider::execute(const std::string& statement) {
     odbc::Statement s(link_);
     s.Run(statement);
     return s.RowCount();
+}
+
+void RegisterServerProvider() {
+    RegisterProvider("SQLOLEDB", {IsServerProvider, [](const ConnectionString& cs) -> std::unique_ptr<Provider> {
+                                      return std::make_unique<OdbcProvider>(DriverConnectionString(cs), LoginTimeout(cs));
+                                  }});
 }
 
 }  // namespace ado

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "jet_provider.h"
+#include "sql/jet_provider.h"
 
 #include <algorithm>
 #include <cctype>
@@ -8,13 +8,14 @@
 
 #include <sqlite3.h>
 
-#include "data_writer.h"
-#include "error.h"
-#include "jet_schema.h"
-#include "sql_saved_query.h"
+#include "ado/connection.h"
+#include "ado/error.h"
+#include "ado/value_text.h"
 #include "jet/value_parse.h"
-#include "sql_vtab.h"
-#include "value_text.h"
+#include "sql/data_writer.h"
+#include "sql/jet_schema.h"
+#include "sql/saved_query.h"
+#include "sql/vtab.h"
 
 namespace ado {
 
@@ -438,6 +439,21 @@ DataType JetProvider::fieldType(uint8_t t) {
     case jet::kComplex: return adVarWChar;  // shown as the text of its values
     default: return adVariant;
     }
+}
+
+void RegisterJetProvider() {
+    auto serves = [](const std::string& value) {
+        std::string name;
+        for (char c : value)
+            if (!std::isspace(static_cast<unsigned char>(c))) name += char(std::tolower(static_cast<unsigned char>(c)));
+        return name == "microsoft.jet.oledb.4.0" || name == "microsoft.ace.oledb.12.0";
+    };
+    auto open = [](const ConnectionString& cs) -> std::unique_ptr<Provider> {
+        std::string path = cs.get("Data Source");
+        if (path.empty()) throw Error(jet::kErrFileNotFound, "No database file is named in the connection string.");
+        return std::make_unique<JetProvider>(path, cs.get("Jet OLEDB:Database Password"));
+    };
+    RegisterProvider("Jet", {serves, open});
 }
 
 }  // namespace ado

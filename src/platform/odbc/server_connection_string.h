@@ -12,7 +12,7 @@
 
 #include <string>
 
-#include "connection_string.h"
+#include "ado/connection_string.h"
 
 namespace ado {
 

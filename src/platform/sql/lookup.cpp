@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "sql_lookup.h"
+#include "sql/lookup.h"
 
 #include <sqlite3.h>
 
@@ -11,7 +11,7 @@
 #include "jet/index_key.h"
 #include "jet/index_search.h"
 #include "jet/text_key.h"
-#include "sql_text.h"
+#include "sql/text.h"
 
 namespace ado::sql {
 

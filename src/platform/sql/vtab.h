@@ -16,9 +16,9 @@
 #include <optional>
 #include <string>
 
+#include "ado/types.h"
 #include "jet/database.h"
 #include "jet/error.h"
-#include "types.h"
 
 struct sqlite3;
 struct sqlite3_value;

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "sql_saved_query.h"
+#include "sql/saved_query.h"
 
 #include <cctype>
 #include <memory>

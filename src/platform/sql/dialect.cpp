@@ -12,7 +12,7 @@
 // (WHERE, ON, HAVING, CASE WHEN, AND/OR/NOT operands) SQLite's own truth is
 // kept so constraints reach the virtual tables as plain comparisons; where
 // a truth value is used as a value it is negated into Access's -1.
-#include "sql_dialect.h"
+#include "sql/dialect.h"
 
 #include <algorithm>
 #include <cctype>
@@ -22,8 +22,8 @@
 #include <utility>
 #include <vector>
 
-#include "error.h"
-#include "sql_datetime.h"
+#include "ado/error.h"
+#include "sql/datetime.h"
 
 namespace ado::sql {
 

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "server_connection_string.h"
+#include "odbc/server_connection_string.h"
 
 #include <cctype>
 
-#include "error.h"
+#include "ado/error.h"
 
 namespace ado {
 

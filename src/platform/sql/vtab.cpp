@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-#include "sql_vtab.h"
+#include "sql/vtab.h"
 
 #include <sqlite3.h>
 
@@ -9,13 +9,13 @@
 #include <memory>
 #include <vector>
 
-#include "data_writer.h"
+#include "ado/value_text.h"
 #include "jet/data_page.h"
 #include "jet/value_parse.h"
-#include "sql_datetime.h"
-#include "sql_dialect.h"
-#include "sql_lookup.h"
-#include "value_text.h"
+#include "sql/data_writer.h"
+#include "sql/datetime.h"
+#include "sql/dialect.h"
+#include "sql/lookup.h"
 
 namespace ado::sql {
 

@@ -22,11 +22,11 @@
 #include <string>
 #include <vector>
 
-#include "sql_datetime.h"
-#include "sql_dialect.h"
-#include "sql_format.h"
-#include "sql_text.h"
-#include "value_text.h"
+#include "ado/value_text.h"
+#include "sql/datetime.h"
+#include "sql/dialect.h"
+#include "sql/format.h"
+#include "sql/text.h"
 
 namespace ado::sql {
 

@@ -6,18 +6,18 @@
 // holds the result, types each new field (a stored column keeps its type
 // and size, an expression gets its values' natural type), then creates the
 // table and writes the rows.
-#include "jet_schema.h"
+#include "sql/jet_schema.h"
 
 #include <sqlite3.h>
 
 #include <memory>
 #include <vector>
 
-#include "error.h"
+#include "ado/error.h"
 #include "jet/table_ddl.h"
 #include "jet/table_writer.h"
 #include "jet/text.h"
-#include "sql_vtab.h"
+#include "sql/vtab.h"
 
 namespace ado {
 

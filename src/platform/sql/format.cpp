@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 // The Format function's named and custom formats.
-#include "sql_format.h"
+#include "sql/format.h"
 
 #include <cmath>
 #include <algorithm>
@@ -10,9 +10,9 @@
 #include <cstring>
 #include <vector>
 
-#include "sql_datetime.h"
-#include "sql_text.h"
-#include "value_text.h"
+#include "ado/value_text.h"
+#include "sql/datetime.h"
+#include "sql/text.h"
 
 namespace ado::sql {
 

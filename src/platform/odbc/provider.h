@@ -23,8 +23,8 @@
 #include <memory>
 #include <string>
 
-#include "odbc_statement.h"
-#include "provider.h"
+#include "ado/provider.h"
+#include "odbc/statement.h"
 
 namespace ado {
 
@@ -46,5 +46,9 @@ private:
     // Per quoted table name: the row keys given to its primary key values.
     std::map<std::string, std::shared_ptr<KeyBook>> books_;
 };
+
+// Lets connection strings name SQLOLEDB, which opens a server through ODBC
+// (server_connection_string.h says what it reads).
+void RegisterServerProvider();
 
 }  // namespace ado
