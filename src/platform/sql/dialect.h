@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+#include "jet/text_key.h"
+
 struct sqlite3;
 struct sqlite3_context;
 struct sqlite3_value;
@@ -106,7 +108,7 @@ bool readsWholeTable(const Statement& st);
 // The functions Access SQL offers (Len, Left, Mid, IIf, Nz, Format ...) and
 // the text collation Access compares with (case-insensitive), made known to
 // one SQLite connection.
-void registerFunctions(sqlite3* db);
+void registerFunctions(sqlite3* db, jet::TextSortOrder text_order);
 
 // LIKE as Access reads a pattern, the function "jet_like(text, pattern)"
 // stands for: the virtual tables overload it with itself, which offers the

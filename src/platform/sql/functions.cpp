@@ -1224,8 +1224,9 @@ void spreadFinal(sqlite3_context* ctx) {
     sqlite3_result_double(ctx, Root ? std::sqrt(var) : var);
 }
 
-int compareText(void*, int n1, const void* a, int n2, const void* b) {
-    return compareAccessText(static_cast<const char*>(a), size_t(n1), static_cast<const char*>(b), size_t(n2));
+int compareText(void* order, int n1, const void* a, int n2, const void* b) {
+    return compareAccessText(*static_cast<const jet::TextSortOrder*>(order), static_cast<const char*>(a), size_t(n1),
+                             static_cast<const char*>(b), size_t(n2));
 }
 
 struct Scalar {
@@ -1287,11 +1288,14 @@ constexpr Scalar kScalars[] = {
 
 void accessLike(sqlite3_context* context, int argc, sqlite3_value** argv) { fnLike(context, argc, argv); }
 
-void registerFunctions(sqlite3* db) {
+void registerFunctions(sqlite3* db, jet::TextSortOrder text_order) {
+    static constexpr jet::TextSortOrder kOrders[] = {jet::TextSortOrder::General, jet::TextSortOrder::LegacyGeneral,
+                                                     jet::TextSortOrder::General97};
     // A double-quoted name that names no column is an error, never a text.
     sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
-    sqlite3_create_collation(db, kTextCollation, SQLITE_UTF8, nullptr, compareText);
+    sqlite3_create_collation(db, kTextCollation, SQLITE_UTF8,
+                             const_cast<jet::TextSortOrder*>(&kOrders[size_t(text_order)]), compareText);
     for (const Scalar& s : kScalars)
         sqlite3_create_function(db, s.name, s.args, SQLITE_UTF8 | SQLITE_INNOCUOUS | (s.deterministic ? SQLITE_DETERMINISTIC : 0),
                                 nullptr, s.fn, nullptr, nullptr);

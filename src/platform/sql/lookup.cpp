@@ -43,17 +43,18 @@ bool isEqual(unsigned char op) { return op == SQLITE_INDEX_CONSTRAINT_EQ; }
 bool isLike(unsigned char op) { return op == kLikeConstraint; }
 
 // Text keys ignore case (and Access 97's, characters beyond Windows-1252),
-// so that every text the collation holds equal to a value keys as it does.
-// Their order is the collation's only under the General sort order.
-bool rangeKind(const jet::Column& c) {
-    return c.type != jet::kText || jet::textSortOrder(c) == jet::TextSortOrder::General;
+// so that every text the collation holds equal to a value keys as it does;
+// their order is the collation's where the column is keyed in its order.
+bool rangeKind(const jet::Column& c, jet::TextSortOrder collation) {
+    return c.type != jet::kText || jet::textSortOrder(c) == collation;
 }
 
 
 // The plan for one index: as many leading equalities as are offered, then
 // the bounds on the next key column. Rows are guessed as SQLite does
 // without statistics: each equality keeps a tenth, a bound a quarter.
-std::optional<LookupPlan> planFor(const jet::TableDef& t, size_t number, const std::vector<Offered>& offered) {
+std::optional<LookupPlan> planFor(const jet::TableDef& t, size_t number, const std::vector<Offered>& offered,
+                                  jet::TextSortOrder collation) {
     const jet::RealIndex& index = t.real_indexes[number];
     LookupPlan plan;
     plan.real_index = number;
@@ -72,7 +73,7 @@ std::optional<LookupPlan> planFor(const jet::TableDef& t, size_t number, const s
             plan.constraints.push_back(like);
             break;
         }
-        if (!rangeKind(t.columns[size_t(column)])) break;
+        if (!rangeKind(t.columns[size_t(column)], collation)) break;
         low = findOffered(offered, column, isLower);
         high = findOffered(offered, column, isUpper);
         break;
@@ -362,10 +363,11 @@ bool lookupKind(const jet::Column& column) {
     }
 }
 
-std::optional<LookupPlan> planLookup(const jet::TableDef& t, const std::vector<Offered>& offered) {
+std::optional<LookupPlan> planLookup(const jet::TableDef& t, const std::vector<Offered>& offered,
+                                     jet::TextSortOrder collation) {
     std::optional<LookupPlan> best;
     for (size_t i = 0; i < t.real_indexes.size(); ++i) {
-        std::optional<LookupPlan> plan = planFor(t, i, offered);
+        std::optional<LookupPlan> plan = planFor(t, i, offered, collation);
         if (plan && (!best || plan->cost < best->cost)) best = plan;
     }
     return best;

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "jet/database.h"
+#include "jet/text_key.h"
 
 struct sqlite3_value;
 
@@ -49,7 +50,8 @@ struct LookupPlan {
 };
 
 // The cheapest lookup the offered constraints allow, or nothing.
-std::optional<LookupPlan> planLookup(const jet::TableDef& table, const std::vector<Offered>& offered);
+std::optional<LookupPlan> planLookup(const jet::TableDef& table, const std::vector<Offered>& offered,
+                                     jet::TextSortOrder collation);
 
 // The plan as SQLite carries it between planning and running (idxStr).
 std::string planText(const LookupPlan& plan);

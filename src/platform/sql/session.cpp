@@ -8,6 +8,7 @@
 
 #include "ado/error.h"
 #include "sql/saved_query.h"
+#include "sql/text.h"
 
 namespace ado::sql {
 
@@ -43,6 +44,7 @@ void Finalizer::operator()(sqlite3_stmt* stmt) const { sqlite3_finalize(stmt); }
 
 Session::Session(jet::Database& db) : db_(db) {
     context_.db = &db;
+    context_.text_order = textOrderOf(db);
     if (sqlite3_open_v2(":memory:", &sqlite_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
         sqlite3_close(sqlite_);
         throw Error(kErrCommandText, "The SQL engine could not be started.");
@@ -50,7 +52,7 @@ Session::Session(jet::Database& db) : db_(db) {
     // Sorts (GROUP BY, ORDER BY, DISTINCT) stay in 32 MB of memory and go
     // on in temporary files past that, so a sort of any size is bounded.
     sqlite3_exec(sqlite_, "PRAGMA temp_store = FILE; PRAGMA cache_size = -32768", nullptr, nullptr, nullptr);
-    registerFunctions(sqlite_);
+    registerFunctions(sqlite_, context_.text_order);
     registerModule(sqlite_, context_);
 }
 

@@ -115,19 +115,30 @@ bool plainAscii(const char* s, size_t n) {
 
 }  // namespace
 
-int compareAccessText(const char* a, size_t an, const char* b, size_t bn) {
+int compareAccessText(jet::TextSortOrder order, const char* a, size_t an, const char* b, size_t bn) {
     if (plainAscii(a, an) && plainAscii(b, bn)) return compareFolded(a, an, b, bn);
     thread_local std::vector<uint8_t> ka, kb;
     ka.clear();
     kb.clear();
     try {
-        jet::appendTextKey(ka, jet::TextSortOrder::General, std::string(a, an), true);
-        jet::appendTextKey(kb, jet::TextSortOrder::General, std::string(b, bn), true);
+        jet::appendTextKey(ka, order, std::string(a, an), true);
+        jet::appendTextKey(kb, order, std::string(b, bn), true);
     } catch (const jet::Error&) {
         return compareFolded(a, an, b, bn);
     }
     if (ka != kb) return ka < kb ? -1 : 1;
     return compareFolded(a, an, b, bn);
+}
+
+jet::TextSortOrder textOrderOf(const jet::Database& db) {
+    if (db.format().jet3) return jet::TextSortOrder::General97;
+    try {
+        for (const jet::Column& c : db.table("MSysObjects").columns)
+            if (c.type == jet::kText && jet::sameName(c.name, "Name"))
+                return jet::textSortOrder(c).value_or(jet::TextSortOrder::General);
+    } catch (const jet::Error&) {
+    }
+    return jet::TextSortOrder::General;
 }
 
 size_t findText(const std::u32string& hay, const std::u32string& needle, size_t from, bool exact) {

@@ -7,6 +7,9 @@
 
 #include <string>
 
+#include "jet/database.h"
+#include "jet/text_key.h"
+
 namespace ado::sql {
 
 // Code points of UTF-8 text; a malformed byte stands for itself.
@@ -22,11 +25,15 @@ std::string lowerCase(const std::string& text);
 // <0, 0, >0 as `a` sorts before, with or after `b`, case ignored.
 int compareFolded(const char* a, size_t a_bytes, const char* b, size_t b_bytes);
 
-// The text collation: Access's General sort order (the order of its text
-// indexes: accents count after the letters, case not at all), ties broken
-// by compareFolded, so that texts are equal exactly when they are equal
-// with case ignored. Text the sort order cannot place compares folded.
-int compareAccessText(const char* a, size_t a_bytes, const char* b, size_t b_bytes);
+// The text collation: a General sort order, the file's (the order of its
+// text indexes: accents count after the letters, case not at all), ties
+// broken by compareFolded, so that texts are equal exactly when they are
+// equal with case ignored. Text the sort order cannot place compares folded.
+int compareAccessText(jet::TextSortOrder order, const char* a, size_t a_bytes, const char* b, size_t b_bytes);
+
+// The order a database's text sorts in: the one its catalog is keyed in
+// (Access 97's, or the General order of the version that made the file).
+jet::TextSortOrder textOrderOf(const jet::Database& db);
 
 // Where `needle` first occurs in `hay` at or after character `from`, case
 // ignored unless `exact`; npos when nowhere.

@@ -193,7 +193,7 @@ int bestIndex(sqlite3_vtab* vt, sqlite3_index_info* info) {
         offered[size_t(i)] = {c.iColumn, c.op, c.usable && keyed};
     }
     double scan = double(t->def->row_count) + 10;
-    if (std::optional<LookupPlan> plan = planLookup(*t->def, offered); plan && plan->cost < scan) {
+    if (std::optional<LookupPlan> plan = planLookup(*t->def, offered, t->context->text_order); plan && plan->cost < scan) {
         for (size_t a = 0; a < plan->constraints.size(); ++a)
             info->aConstraintUsage[plan->constraints[a]].argvIndex = int(a + 1);
         // An IN list comes whole, so its rows come in storage order too.

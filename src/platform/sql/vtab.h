@@ -19,6 +19,7 @@
 #include "ado/types.h"
 #include "jet/database.h"
 #include "jet/error.h"
+#include "jet/text_key.h"
 
 struct sqlite3;
 struct sqlite3_value;
@@ -30,6 +31,7 @@ namespace ado::sql {
 // with its own number rather than SQLite's text.
 struct VtabContext {
     jet::Database* db = nullptr;
+    jet::TextSortOrder text_order = jet::TextSortOrder::General;  // of the collation
     std::optional<jet::Error> error;
 };
 
