@@ -173,6 +173,10 @@ TEST_F(Dialect, TextSortsInAccessOrder) {
               "B's Beverages; Berglunds snabbköp; Blauer See Delikatessen; Blondel père et fils; "
               "Bólido Comidas preparadas; Bon app'; Bottom-Dollar Markets");
     EXPECT_EQ(rows("SELECT Count(*) FROM Customers WHERE CompanyName = 'BON APP'''"), "1");
+    // Sums of Currency are exact, as Access's are (not 58.599999999999994).
+    EXPECT_EQ(rows("SELECT Sum(UnitPrice), Sum(UnitPrice * Quantity) FROM [Order Details] WHERE OrderID IN (10248, 10253)"
+                   " GROUP BY OrderID"),
+              "58.6|440; 40.4|1444.8");
 }
 
 TEST_F(Dialect, JoinsAsAccessParenthesisesThem) {
@@ -444,6 +448,13 @@ TEST_F(Dialect, DateLiteralsFunctionsAndFormat) {
               "9/21/1974|9/21/1974|9/22/1974|9/20/1974|9/21/1974|9/21/1974|0");
     EXPECT_EQ(types("SELECT Max(G), G + 1, G - G FROM Table1 GROUP BY G"),
               (std::vector<ado::DataType>{ado::adDate, ado::adDate, ado::adDouble}));
+    // Currency stays Currency where Access keeps it: summed, with whole
+    // numbers or Currency added or multiplied; not divided or with a Double.
+    EXPECT_EQ(types("SELECT Sum(H), Max(H), Sum(H * C), Sum(F) FROM Table1"),
+              (std::vector<ado::DataType>{ado::adCurrency, ado::adCurrency, ado::adCurrency, ado::adDouble}));
+    EXPECT_EQ(types("SELECT H * E, H + 1, -H, H - H, IIf(C > 0, H, H), CCur(F), H * F, H / 2 FROM Table1"),
+              (std::vector<ado::DataType>{ado::adCurrency, ado::adCurrency, ado::adCurrency, ado::adCurrency,
+                                          ado::adCurrency, ado::adCurrency, ado::adDouble, ado::adDouble}));
     EXPECT_EQ(rows("SELECT Count(*) FROM Table1 WHERE Now() > #1/1/2020# AND Date() <= Now() AND Time() < 1"), "2");
     EXPECT_EQ(rows("SELECT A FROM Table1 WHERE I = True"), "abcdefg");
     EXPECT_EQ(rows("SELECT A FROM Table1 WHERE I = Yes AND I <> Off"), "abcdefg");

@@ -219,6 +219,11 @@ struct Expr {
     std::string sql;
     bool truth = false;  // SQLite truth (1/0): negate before using as a value
     bool date = false;
+    // A Currency for certain (its column's type, or kept from one), and a
+    // whole number for certain (a Byte, Integer or Long column, a literal):
+    // Currency with either, added, subtracted or multiplied, stays Currency.
+    bool currency = false;
+    bool whole = false;
     bool number = false;  // a number for certain (literal or arithmetic of numbers)
     bool column = false;  // a plain column reference: its collation is its own
     std::string field;      // of a column: its name, and "table.field" where so typed
@@ -303,8 +308,8 @@ struct SelectCore;
 
 class Parser {
 public:
-    Parser(const std::string& text, const DateColumn& is_date, const ParameterValues& values)
-        : text_(text), toks_(tokenize(text)), is_date_(is_date), values_(values) {}
+    Parser(const std::string& text, const ColumnType& column_type, const ParameterValues& values)
+        : text_(text), toks_(tokenize(text)), column_type_(column_type), values_(values) {}
 
     Statement statement();
     // The declarations of a PARAMETERS clause, the text after that word:
@@ -316,7 +321,7 @@ public:
 private:
     const std::string& text_;
     std::vector<Token> toks_;
-    const DateColumn& is_date_;
+    const ColumnType& column_type_;
     const ParameterValues& values_;
     Declarations declared_;
     size_t at_ = 0;
@@ -420,7 +425,7 @@ private:
 
     void select();
     void crosstab();
-    std::string selectBody(bool top_level, std::vector<bool>* dates);
+    std::string selectBody(bool top_level, std::vector<uint8_t>* types);
     // What a TOP needs to take the rows tied with its last one: the clauses
     // after the select list, and what the list names and does.
     struct CoreShape {
@@ -429,7 +434,7 @@ private:
         bool distinct = false;
         std::vector<std::string> aliases;  // upper case
     };
-    std::string selectCore(bool top_level, std::vector<bool>* dates, std::string& limit, CoreShape* shape = nullptr);
+    std::string selectCore(bool top_level, std::vector<uint8_t>* types, std::string& limit, CoreShape* shape = nullptr);
     std::string fromClause();
     std::string crosstabWhere(size_t where, std::vector<std::string>& having);
     std::string distinctRows(const std::vector<std::string>& qualifiers, bool star, size_t items) const;
@@ -495,19 +500,19 @@ Statement Parser::statement() {
 
 void Parser::select() {
     st_.kind = StatementKind::Select;
-    st_.sqlite = selectBody(true, &st_.date_results);
+    st_.sqlite = selectBody(true, &st_.result_types);
     endOfStatement(kErrSelect, "Syntax error in the SELECT statement");
 }
 
 // SELECT ... [UNION [ALL] SELECT ...] [ORDER BY ...], TOP as LIMIT.
-std::string Parser::selectBody(bool top_level, std::vector<bool>* dates) {
+std::string Parser::selectBody(bool top_level, std::vector<uint8_t>* types) {
     Nested nested(*this);
     ++select_depth_;
     const int aggregates = aggregates_;  // a subquery's are its own
     std::vector<std::string>* qualifiers = std::exchange(qualifiers_, nullptr);
     std::string limit;
     CoreShape shape;
-    std::string out = selectCore(top_level, dates, limit, &shape);
+    std::string out = selectCore(top_level, types, limit, &shape);
     bool united = false;
     while (acceptWord("UNION")) {
         united = true;
@@ -544,7 +549,7 @@ std::string Parser::selectBody(bool top_level, std::vector<bool>* dates) {
     return out;
 }
 
-std::string Parser::selectCore(bool top_level, std::vector<bool>* dates, std::string& limit, CoreShape* shape) {
+std::string Parser::selectCore(bool top_level, std::vector<uint8_t>* types, std::string& limit, CoreShape* shape) {
     expectWord("SELECT", kErrSelect, "SELECT expected.");
     std::string out = "SELECT ";
     CoreShape ignored;
@@ -602,7 +607,7 @@ std::string Parser::selectCore(bool top_level, std::vector<bool>* dates, std::st
         if (peek().kind == Tok::Name && !reserved(peek().text)) missingOperator(item);
         if (peek().kind == Tok::Bracketed || peek().kind == Tok::Text || peek().kind == Tok::Number)
             missingOperator(item);
-        if (dates && !after_star) dates->push_back(e.date);
+        if (types && !after_star) types->push_back(e.date ? jet::kDateTime : e.currency ? jet::kCurrency : 0);
     }
     qualifiers_ = nullptr;
     distinct_row &= aggregates_ == aggregates;  // one row anyway
@@ -723,7 +728,7 @@ void Parser::crosstab() {
     std::string limit;
     CoreShape shape;
     crosstab_ = true;
-    std::string core = selectCore(true, &st_.date_results, limit, &shape);
+    std::string core = selectCore(true, &st_.result_types, limit, &shape);
     crosstab_ = false;
     if (!limit.empty() || shape.distinct) fail(kErrNotSupported, "TOP and DISTINCT in a crosstab are not supported.");
     if (core.find(" GROUP BY ") == std::string::npos)
@@ -1233,7 +1238,7 @@ Expr Parser::additive() {
     Expr e = modulo();
     if (!isOp("+") && !isOp("-")) return e;
     std::string sql = e.value();
-    bool number = e.number, date = e.date;
+    bool number = e.number, date = e.date, currency = e.currency, whole = e.whole;
     std::vector<std::string> adds;  // the terms of a run of "+" going on, after `sql`
     auto closeRun = [&] {
         if (adds.empty()) return;
@@ -1245,6 +1250,8 @@ Expr Parser::additive() {
         bool plus = take().text == "+";
         Expr r = modulo();
         date = plus ? date != r.date : date && !r.date;
+        currency = (currency && (r.currency || r.whole)) || (whole && r.currency);
+        whole = whole && r.whole;
         if (number && r.number) {
             sql += (plus ? " + " : " - ") + r.value();
             continue;
@@ -1263,6 +1270,8 @@ Expr Parser::additive() {
     out.sql = number ? "(" + sql + ")" : sql;
     out.number = number;
     out.date = date;
+    out.currency = currency;
+    out.whole = whole;
     return out;
 }
 
@@ -1294,11 +1303,13 @@ Expr Parser::multiplicative() {
     Expr e = unary();
     if (!isOp("*") && !isOp("/")) return e;
     std::string sql = e.value();
-    bool number = e.number, product = false;
+    bool number = e.number, product = false, currency = e.currency, whole = e.whole;
     while (isOp("*") || isOp("/")) {
         bool times = take().text == "*";
         Expr r = unary();
         number = number && r.number;
+        currency = times && ((currency && (r.currency || r.whole)) || (whole && r.currency));
+        whole = times && whole && r.whole;
         if (times) {
             sql += " * " + r.value();
             product = true;
@@ -1310,6 +1321,8 @@ Expr Parser::multiplicative() {
     Expr out;
     out.sql = product ? "(" + sql + ")" : sql;
     out.number = number;
+    out.currency = currency;
+    out.whole = whole;
     return out;
 }
 
@@ -1323,6 +1336,8 @@ Expr Parser::unary() {
     Expr out;
     out.sql = minus % 2 ? "(- " + e.value() + ")" : "(- (- " + e.value() + "))";
     out.number = e.number;
+    out.currency = e.currency;
+    out.whole = e.whole;
     return out;
 }
 
@@ -1347,6 +1362,7 @@ Expr Parser::primary() {
         e.sql = take().text;
         if (e.sql[0] == '.') e.sql = "0" + e.sql;
         e.number = true;
+        e.whole = e.sql.find_first_not_of("0123456789") == std::string::npos;
         return e;
     case Tok::Text:
         e.sql = quoteText(take().text);
@@ -1420,7 +1436,10 @@ Expr Parser::primary() {
         if (parameter(whole, e)) return e;
         if (qualifiers_) qualifiers_->push_back(qualifier);
         e.column = true;
-        e.date = is_date_ && is_date_(qualifier, e.field);
+        uint8_t type = column_type_ ? column_type_(qualifier, e.field) : 0;
+        e.date = type == jet::kDateTime;
+        e.currency = type == jet::kCurrency;
+        e.whole = type == jet::kByte || type == jet::kInteger || type == jet::kLong;
         return e;
     }
     if (t.kind == Tok::End) fail(kErrExpression, "Syntax error in query expression: an expression is expected at the end.");
@@ -1447,8 +1466,11 @@ Expr Parser::call(const Token& fn) {
             e.sql = "count(*)";
         } else {
             Expr arg = expr();
-            e.sql = std::string(agg->second) + "(" + arg.value() + ")";
-            e.date = (u == "MIN" || u == "MAX" || u == "FIRST" || u == "LAST") && arg.date;
+            bool kept = u == "MIN" || u == "MAX" || u == "FIRST" || u == "LAST";
+            e.date = kept && arg.date;
+            // A sum of Currency is a Currency, added up exactly.
+            e.currency = (kept || u == "SUM") && arg.currency;
+            e.sql = std::string(u == "SUM" && arg.currency ? "jet_sum_currency" : agg->second) + "(" + arg.value() + ")";
         }
         expectOp(")", kErrExpression, "Syntax error in query expression '" + span(start) + "': ')' expected.");
         if (pivot_cells_) e.sql += std::string(" FILTER (WHERE ") + kPivotCondition + ")";
@@ -1468,6 +1490,7 @@ Expr Parser::call(const Token& fn) {
         if (n != 3) fail(kErrExpression, "Wrong number of arguments used with function in query expression '" + span(start) + "'.");
         e.sql = "(CASE WHEN " + args[0].sql + " THEN " + args[1].value() + " ELSE " + args[2].value() + " END)";
         e.date = args[1].date && args[2].date;
+        e.currency = args[1].currency && args[2].currency;
         return e;
     }
     // Switch(condition, value, ...): the value of the first true condition;
@@ -1500,6 +1523,7 @@ Expr Parser::call(const Token& fn) {
         if (n < 1 || n > 2) fail(kErrExpression, "Wrong number of arguments used with function in query expression '" + span(start) + "'.");
         e.sql = "coalesce(" + args[0].value() + ", " + (n == 2 ? args[1].value() : "''") + ")";
         e.date = args[0].date;
+        e.currency = args[0].currency;
         return e;
     }
     auto f = functions().find(u);
@@ -1512,6 +1536,7 @@ Expr Parser::call(const Token& fn) {
     if (u == "FORMAT" && args[0].date) e.sql += n == 1 ? ", NULL, 1" : ", 1";
     e.sql += ")";
     e.date = f->second.date;
+    e.currency = u == "CCUR";
     return e;
 }
 
@@ -1574,11 +1599,11 @@ bool Parser::parameter(const std::string& name, Expr& e) const {
 
 }  // namespace
 
-Statement translate(const std::string& access_sql, const DateColumn& is_date, const ParameterValues& parameters) {
+Statement translate(const std::string& access_sql, const ColumnType& column_type, const ParameterValues& parameters) {
     // PARAMETERS ...; ends at its semicolon, outside brackets and quotes.
     size_t lead = access_sql.find_first_not_of(" \t\r\n");
     if (lead == std::string::npos || upper(access_sql.substr(lead, 11)) != "PARAMETERS " ) {
-        Parser parser(access_sql, is_date, parameters);
+        Parser parser(access_sql, column_type, parameters);
         return parser.statement();
     }
     size_t semicolon = lead;
@@ -1593,8 +1618,8 @@ Statement translate(const std::string& access_sql, const DateColumn& is_date, co
         fail(kErrStatement, "Syntax error in PARAMETERS declaration: ';' expected after it.");
     const std::string declarations = access_sql.substr(lead + 11, semicolon - lead - 11);
     const std::string body = access_sql.substr(semicolon + 1);
-    Parser parser(body, is_date, parameters);
-    parser.declare(Parser(declarations, is_date, parameters).declarations());
+    Parser parser(body, column_type, parameters);
+    parser.declare(Parser(declarations, column_type, parameters).declarations());
     return parser.statement();
 }
 
@@ -1615,7 +1640,7 @@ void pivotColumns(Statement& st, const std::vector<std::optional<std::string>>* 
         for (size_t at = 0; (at = cell.find(kPivotCondition, at)) != std::string::npos; at += condition.size())
             cell.replace(at, std::strlen(kPivotCondition), condition);
         out += ", (CASE WHEN count(*) FILTER (WHERE " + condition + ") THEN " + cell + " END) AS " + quoteName(heading);
-        st.date_results.push_back(x.cell_date);
+        st.result_types.push_back(x.cell_date ? jet::kDateTime : 0);
     }
     st.sqlite = out + x.rest;
 }

@@ -70,10 +70,11 @@ struct Statement {
     // Every stored table the statement reads or writes, as typed (brackets
     // removed), so the caller can make each known to SQLite first.
     std::vector<std::string> tables;
-    // Per result column of a SELECT, true where the expression is a date
-    // (a #date# literal, Now(), Date(), DateSerial ...), so the result can
-    // be typed Date/Time though SQLite hands back a real.
-    std::vector<bool> date_results;
+    // Per result column of a SELECT, the Jet type of an expression SQLite
+    // hands back as a real: kDateTime for a date (a #date# literal, Now(),
+    // DateSerial, Max of a date ...), kCurrency for a Currency (CCur, Sum
+    // of a Currency ...), else 0.
+    std::vector<uint8_t> result_types;
     std::optional<Crosstab> crosstab;  // set for a crosstab, whose `sqlite` pivotColumns() writes
 };
 
@@ -81,18 +82,19 @@ struct Statement {
 // fits (3075 syntax error in expression, 3085 undefined function, 3131
 // syntax error in FROM, 3134 INSERT INTO, 3144 UPDATE, 3290 CREATE TABLE,
 // 3295 DROP, 3293 ALTER TABLE, 3319 syntax in union...), else -2147217900.
-// `is_date`, where given, says whether a field (with the table or alias
-// that qualifies it, else "") is a Date/Time column, so that results
-// computed from one (Max, a date plus days, IIf ...) are typed as dates.
+// `column_type`, where given, gives the Jet type of a field (with the table
+// or alias that qualifies it, else ""), 0 where unknown, so that results
+// computed from a Date/Time or Currency column (Max, a date plus days, a
+// Sum, IIf ...) are typed as it is.
 //
 // A statement may open with "PARAMETERS [name] Type, ...;". A name that is a
 // declared parameter, or one that `parameters` gives a value for, is that
 // value, read as its declared type (text, a number, a date, Yes/No) or,
 // undeclared, as a number, else a date, else text. A parameter declared and
 // used without a value raises -2147217904.
-using DateColumn = std::function<bool(const std::string& qualifier, const std::string& field)>;
+using ColumnType = std::function<uint8_t(const std::string& qualifier, const std::string& field)>;
 using ParameterValues = std::vector<std::pair<std::string, std::string>>;  // name, value as typed
-Statement translate(const std::string& access_sql, const DateColumn& is_date = {},
+Statement translate(const std::string& access_sql, const ColumnType& column_type = {},
                     const ParameterValues& parameters = {});
 
 // Writes the SQLite text of the crosstab `st` with a column per heading

@@ -1194,6 +1194,39 @@ void pickFinal(sqlite3_context* ctx) {
     p->value = nullptr;
 }
 
+// Sum of Currency values, in whole ten-thousandths as Currency holds them,
+// so that no binary fraction creeps in however many are added.
+struct CurrencySum {
+    int64_t ten_thousandths;
+    bool seen, mismatched, overflowed;
+};
+
+void currencySumStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    auto* s = static_cast<CurrencySum*>(sqlite3_aggregate_context(ctx, sizeof(CurrencySum)));
+    if (!s || s->mismatched || s->overflowed || isNull(argv[0])) return;
+    double x = 0;
+    if (!numberOf(argv[0], x)) {
+        s->mismatched = true;
+        return mismatch(ctx, "an aggregate");
+    }
+    double scaled = std::nearbyint(x * 10000.0);
+    int64_t add = 0;
+    if (!(std::fabs(scaled) < 9.2e18) || __builtin_add_overflow(s->ten_thousandths, int64_t(scaled), &add)) {
+        s->overflowed = true;
+        return overflow(ctx, "Sum");
+    }
+    s->ten_thousandths = add;
+    s->seen = true;
+}
+
+void currencySumFinal(sqlite3_context* ctx) {
+    auto* s = static_cast<CurrencySum*>(sqlite3_aggregate_context(ctx, 0));
+    if (s && s->mismatched) return mismatch(ctx, "an aggregate");
+    if (s && s->overflowed) return overflow(ctx, "Sum");
+    if (!s || !s->seen) return sqlite3_result_null(ctx);
+    sqlite3_result_double(ctx, double(s->ten_thousandths) / 10000.0);
+}
+
 // StDev, StDevP, Var, VarP over the non-Null values (Welford's sums).
 struct Spread {
     double count, mean, m2;
@@ -1302,6 +1335,7 @@ void registerFunctions(sqlite3* db, jet::TextSortOrder text_order) {
     int flags = SQLITE_UTF8 | SQLITE_INNOCUOUS;
     sqlite3_create_function(db, "jet_first", 1, flags, nullptr, nullptr, pickFirstStep, pickFinal);
     sqlite3_create_function(db, "jet_last", 1, flags, nullptr, nullptr, pickLastStep, pickFinal);
+    sqlite3_create_function(db, "jet_sum_currency", 1, flags, nullptr, nullptr, currencySumStep, currencySumFinal);
     sqlite3_create_function(db, "jet_stdev", 1, flags, nullptr, nullptr, spreadStep, spreadFinal<true, true>);
     sqlite3_create_function(db, "jet_stdevp", 1, flags, nullptr, nullptr, spreadStep, spreadFinal<false, true>);
     sqlite3_create_function(db, "jet_var", 1, flags, nullptr, nullptr, spreadStep, spreadFinal<true, false>);

@@ -272,7 +272,7 @@ sql::Session& JetProvider::session() {
 }
 
 // Translated twice for a SELECT: the second time, with the tables known,
-// results computed from date columns are typed as dates. A qualifier that
+// results computed from date and Currency columns are typed as they are. A qualifier that
 // is not a table's name is an alias: then any of the tables may hold the
 // field.
 sql::Statement JetProvider::translated(const std::string& text) {
@@ -291,9 +291,9 @@ sql::Statement JetProvider::translated(const std::string& text) {
                 continue;  // an unknown table: running the statement says so
             }
             for (const jet::Column& c : def->columns)
-                if (c.type == jet::kDateTime && folded(c.name) == folded(field)) return true;
+                if (folded(c.name) == folded(field)) return c.type;
         }
-        return false;
+        return uint8_t(0);
     }, session().parameters());
     session().pivot(st);
     return st;
@@ -317,7 +317,7 @@ std::unique_ptr<RowSource> JetProvider::query(const std::string& text) {
     std::vector<uint8_t> kinds(count);
     for (size_t i = 0; i < count; ++i) {
         kinds[i] = sql::kindOfDeclared(sqlite3_column_decltype(stmt, int(i)));
-        if (!kinds[i] && i < st.date_results.size() && st.date_results[i]) kinds[i] = jet::kDateTime;
+        if (!kinds[i] && i < st.result_types.size()) kinds[i] = st.result_types[i];
     }
     std::vector<std::vector<Value>> rows;
     while (session().step(stmt)) {

@@ -42,10 +42,10 @@ jet::NewColumn newColumnOf(const sql::ColumnDecl& c) {
 
 // The field an expression's values get, as Access types a computed field:
 // any text makes Text (Memo where one is longer than Text holds), else any
-// binary an OLE Object, else a date expression Date/Time, any real (or a
-// whole number past the Long range) Double, whole numbers Long. A field of
-// Nulls only is Text.
-jet::NewColumn naturalColumn(const std::string& name, const std::vector<Row>& rows, size_t field, bool date) {
+// binary an OLE Object, else a date or Currency expression its type (see
+// Statement::result_types), any real (or a whole number past the Long
+// range) Double, whole numbers Long. A field of Nulls only is Text.
+jet::NewColumn naturalColumn(const std::string& name, const std::vector<Row>& rows, size_t field, uint8_t typed) {
     bool text = false, longer = false, binary = false, real = false, wide = false, number = false;
     for (const Row& row : rows) {
         sqlite3_value* v = row[field].get();
@@ -71,7 +71,8 @@ jet::NewColumn naturalColumn(const std::string& name, const std::vector<Row>& ro
     const char* type = "TEXT";
     if (text) type = longer ? "MEMO" : "TEXT";
     else if (binary) type = "OLEOBJECT";
-    else if (date) type = "DATETIME";
+    else if (typed == jet::kDateTime) type = "DATETIME";
+    else if (typed == jet::kCurrency) type = "CURRENCY";
     else if (real || wide) type = "DOUBLE";
     else if (number) type = "LONG";
     return jet::newColumn(name, type, 0);
@@ -118,7 +119,7 @@ long selectInto(jet::Database& db, sql::Session& session, const sql::Statement& 
         }
         for (size_t i = 0; i < count; ++i)
             if (!stored[i])
-                planned[i] = naturalColumn(planned[i].name, rows, i, i < st.date_results.size() && st.date_results[i]);
+                planned[i] = naturalColumn(planned[i].name, rows, i, i < st.result_types.size() ? st.result_types[i] : 0);
 
         jet::createTable(db, st.target, planned);
         jet::TableWriter writer(db, st.target);
