@@ -20,6 +20,7 @@
 #include "ado/value_text.h"
 #include "jet/database.h"
 #include "jet/index_page.h"
+#include "jet/text_key.h"
 #include "sql/session.h"
 #include "support/testdata.h"
 
@@ -158,6 +159,44 @@ TEST(SqlIndex, EveryComparisonOnAKeyColumnMatchesAScan) {
         jet::Database db(testdata::file(c.file), "");
         Session s(db);
         expectEveryComparisonAgrees(s, c.table, c.column, c.ranges, c.text);
+    }
+}
+
+// The rows of one text column as the sort order ranks them: each text as
+// its key, so that texts the order holds equal (case aside, and characters
+// it passes over) are alike; other values as they are.
+std::vector<std::string> ranks(std::vector<std::string> rows, std::optional<jet::TextSortOrder> order) {
+    for (std::string& row : rows) {
+        if (!order || row.size() < 3 || row[0] != '\'') continue;
+        std::vector<uint8_t> key;
+        jet::appendTextKey(key, *order, row.substr(1, row.size() - 3), true);
+        row.assign(key.begin(), key.end());
+    }
+    return rows;
+}
+
+// ORDER BY a key column comes from its index where one lists every row,
+// in the rank order SQLite's own sort gives ("+column" makes it sort).
+TEST(SqlIndex, OrderByAKeyColumnComesFromItsIndexInTheSortsOrder) {
+    SKIP_WITHOUT_CORPUS();
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(std::string(c.file) + " " + c.table + "." + c.column);
+        jet::Database db(testdata::file(c.file), "");
+        const jet::TableDef& t = db.table(c.table);
+        const jet::Column& key = t.columns[size_t(t.findColumn(c.column))];
+        bool every_row = std::any_of(t.real_indexes.begin(), t.real_indexes.end(), [&](const jet::RealIndex& i) {
+            return i.columns[0].column_number == key.number && !(i.flags & jet::kIndexIgnoreNulls);
+        });
+        std::optional<jet::TextSortOrder> order = key.type == jet::kText ? jet::textSortOrder(key) : std::nullopt;
+        Session s(db);
+        std::string column = quoted(c.column), from = " FROM " + quoted(c.table) + " ORDER BY ";
+        for (const char* direction : {"", " DESC"}) {
+            std::string indexed = "SELECT " + column + from + column + direction;
+            std::string sorted = "SELECT " + column + from + "+" + column + direction;
+            EXPECT_EQ(planOf(s, indexed, c.table).find("TEMP B-TREE") == std::string::npos, every_row) << indexed;
+            EXPECT_NE(planOf(s, sorted, c.table).find("TEMP B-TREE"), std::string::npos) << sorted;
+            EXPECT_EQ(ranks(rowsOf(s, indexed, c.table), order), ranks(rowsOf(s, sorted, c.table), order)) << indexed;
+        }
     }
 }
 

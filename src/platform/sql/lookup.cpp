@@ -379,6 +379,43 @@ std::string planText(const LookupPlan& p) {
     return s;
 }
 
+std::optional<OrderPlan> planOrder(const jet::TableDef& t, const std::vector<std::pair<int, bool>>& order_by,
+                                   jet::TextSortOrder collation) {
+    if (order_by.empty()) return std::nullopt;
+    for (size_t number = 0; number < t.real_indexes.size(); ++number) {
+        const jet::RealIndex& index = t.real_indexes[number];
+        if (index.flags & jet::kIndexIgnoreNulls || index.columns.size() < order_by.size()) continue;
+        bool fits = true, backwards = false;
+        for (size_t i = 0; fits && i < order_by.size(); ++i) {
+            int column = columnPosition(t, index.columns[i].column_number);
+            const auto& [wanted, descending] = order_by[i];
+            bool against = descending == index.columns[i].ascending;
+            fits = column == wanted && lookupKind(t.columns[size_t(column)]) &&
+                   rangeKind(t.columns[size_t(column)], collation) && (i == 0 || against == backwards);
+            if (i == 0) backwards = against;
+        }
+        if (fits) return OrderPlan{number, backwards};
+    }
+    return std::nullopt;
+}
+
+std::string planText(const OrderPlan& p) { return std::to_string(p.real_index) + " " + std::to_string(int(p.backwards)); }
+
+OrderPlan orderPlanOf(const std::string& text) {
+    OrderPlan p;
+    char* at = const_cast<char*>(text.c_str());
+    p.real_index = std::strtoul(at, &at, 10);
+    p.backwards = std::strtol(at, &at, 10) != 0;
+    return p;
+}
+
+std::vector<jet::RowId> orderedRows(const jet::Database& db, const jet::TableDef& t, const OrderPlan& plan) {
+    std::vector<jet::RowId> rows =
+        jet::scanRange(db.pager(), db.format(), t, t.real_indexes.at(plan.real_index), std::nullopt, std::nullopt);
+    if (plan.backwards) std::reverse(rows.begin(), rows.end());
+    return rows;
+}
+
 LookupPlan planOf(const std::string& text) {
     LookupPlan p;
     char* at = const_cast<char*>(text.c_str());

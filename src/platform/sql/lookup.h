@@ -64,6 +64,25 @@ LookupPlan planOf(const std::string& text);
 std::optional<std::vector<jet::RowId>> lookupRows(const jet::Database& db, const jet::TableDef& table,
                                                   const LookupPlan& plan, sqlite3_value** args);
 
+// An index that gives the rows in the order an ORDER BY asks: its leading
+// key columns are the ORDER BY's, each in the index's direction (or every
+// one against it, read backwards); their keys sort as SQLite compares
+// (text in the collation's order) and Nulls as SQLite sorts them (first
+// ascending, last descending, as Jet's keys have them); and it lists every
+// row, so not one that ignores Nulls. `order_by`: (column position,
+// descending) per term.
+struct OrderPlan {
+    size_t real_index = 0;
+    bool backwards = false;
+};
+std::optional<OrderPlan> planOrder(const jet::TableDef& table, const std::vector<std::pair<int, bool>>& order_by,
+                                   jet::TextSortOrder collation);
+std::string planText(const OrderPlan& plan);
+OrderPlan orderPlanOf(const std::string& text);
+
+// Every row of the table, in the plan's order.
+std::vector<jet::RowId> orderedRows(const jet::Database& db, const jet::TableDef& table, const OrderPlan& plan);
+
 // True when comparisons on `column` can go through its index keys.
 bool lookupKind(const jet::Column& column);
 

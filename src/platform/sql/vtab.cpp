@@ -106,7 +106,7 @@ struct Table : sqlite3_vtab {
 };
 
 // Plans xBestIndex hands xFilter (idxNum).
-enum Plan { kScan = 0, kRowKey = 1, kIndex = 2 };
+enum Plan { kScan = 0, kRowKey = 1, kIndex = 2, kOrdered = 3 };
 
 // Either a scan of the table, or the rows a lookup found, each read when
 // the cursor reaches it (one that is no longer a live row is passed over).
@@ -208,6 +208,17 @@ int bestIndex(sqlite3_vtab* vt, sqlite3_index_info* info) {
     info->idxNum = kScan;
     info->estimatedCost = scan;
     info->estimatedRows = t->def->row_count + 1;
+    // An ORDER BY an index keeps costs a read of the rows out of storage
+    // order, which is less than a sort of them.
+    std::vector<std::pair<int, bool>> order_by;
+    for (int i = 0; i < info->nOrderBy; ++i) order_by.emplace_back(info->aOrderBy[i].iColumn, info->aOrderBy[i].desc);
+    if (std::optional<OrderPlan> plan = planOrder(*t->def, order_by, t->context->text_order)) {
+        info->idxNum = kOrdered;
+        info->idxStr = sqlite3_mprintf("%s", planText(*plan).c_str());
+        info->needToFreeIdxStr = 1;
+        info->orderByConsumed = 1;
+        info->estimatedCost = 2 * scan;
+    }
     return SQLITE_OK;
 }
 
@@ -284,6 +295,10 @@ int filter(sqlite3_vtab_cursor* cur, int idx, const char* idx_text, int argc, sq
                 c->found = std::move(*rows);
                 return next(cur);
             }
+        }
+        if (idx == kOrdered && idx_text) {
+            c->found = orderedRows(t.db(), *t.def, orderPlanOf(idx_text));
+            return next(cur);
         }
         c->scan.emplace(t.db(), *t.def);
         return next(cur);
