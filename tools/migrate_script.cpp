@@ -12,9 +12,10 @@
 
 namespace {
 
-// Rows an INSERT carries at most (SQL Server takes 1000), and about the
-// bytes where a batch of long values ends early.
+// Rows an INSERT carries at most (SQL Server takes 1000), and a COPY; and
+// about the bytes where a batch of long values ends early.
 constexpr long kBatchRows = 500;
+constexpr long kCopyRows = 20000;
 constexpr size_t kBatchBytes = 1 << 20;
 
 struct TablePlan {
@@ -224,7 +225,9 @@ private:
     void moveRows(const TablePlan& t) {
         std::vector<std::string> names;
         for (const jet::Column* c : t.columns) names.push_back(c->name);
-        std::string head = "INSERT INTO " + name(t.name) + " (" + columnList(names) + ") VALUES";
+        bool copy = sink_.copies();
+        std::string head = (copy ? "COPY " : "INSERT INTO ") + name(t.name) + " (" + columnList(names) +
+                           (copy ? ") FROM STDIN" : ") VALUES");
         bool explicit_identity = t.autonumber && t_ == Target::SqlServer;
         int64_t last = t.def->next_autonumber;
         long total = 0;
@@ -235,9 +238,15 @@ private:
             std::vector<ado::Value> row;
             std::string batch;
             long in_batch = 0;
+            auto flush = [&] {
+                if (copy) sink_.copyRows(head, batch, in_batch);
+                else sink_.rows(batch, in_batch);
+                batch.clear();
+                in_batch = 0;
+            };
             while (scan.next()) {
                 scan.read(row);
-                batch += in_batch ? ",\n  (" : head + "\n  (";
+                if (!copy) batch += in_batch ? ",\n  (" : head + "\n  (";
                 for (size_t i = 0; i < t.columns.size(); ++i) {
                     const ado::Value& v = row[size_t(t.columns[i] - t.def->columns.data())];
                     if (t.columns[i] == t.autonumber && v.is<int32_t>())
@@ -247,17 +256,14 @@ private:
                                                                   ", field " + t.columns[i]->name +
                                                                   ": the text holds a NUL character, which no "
                                                                   "SQL text can carry.");
-                    batch += (i ? ", " : "") + literal(t_, v);
+                    if (copy) batch += (i ? "\t" : "") + copyField(v);
+                    else batch += (i ? ", " : "") + literal(t_, v);
                 }
-                batch += ')';
+                batch += copy ? '\n' : ')';
                 ++total;
-                if (++in_batch == kBatchRows || batch.size() >= kBatchBytes) {
-                    sink_.rows(batch, in_batch);
-                    batch.clear();
-                    in_batch = 0;
-                }
+                if (++in_batch == (copy ? kCopyRows : kBatchRows) || batch.size() >= kBatchBytes) flush();
             }
-            if (in_batch) sink_.rows(batch, in_batch);
+            if (in_batch) flush();
             sink_.endRows(t.name, total);
             if (explicit_identity) sink_.statement("SET IDENTITY_INSERT " + name(t.name) + " OFF");
         }

@@ -4,8 +4,9 @@
 //
 //   1. with drop_existing: the foreign keys, then the tables, dropped
 //   2. each table, with its primary key (and in SQLite its foreign keys)
-//   3. each table's rows: multi-row INSERTs, in batches, between the
-//      sink's beginRows and endRows (one transaction a table); after them
+//   3. each table's rows: multi-row INSERTs (or a COPY, where the sink
+//      takes one), in batches, between the sink's beginRows and endRows
+//      (one transaction a table); after them
 //      an AutoNumber's identity continues from the file's next number
 //   4. the other indexes, then the enforced relationships as foreign keys
 //   5. the saved select queries that translate, as views (migrate_views)
@@ -36,6 +37,9 @@ public:
     virtual void beginRows(const std::string& table) = 0;
     // One INSERT of `count` rows of the table begun.
     virtual void rows(const std::string& insert, long count) = 0;
+    // Where copies(): the rows as one COPY instead (migrate_link).
+    virtual bool copies() const { return false; }
+    virtual void copyRows(const std::string&, const std::string&, long) {}
     virtual void endRows(const std::string& table, long total) = 0;
     // A view; one the target refuses need not end the move.
     virtual void view(const std::string& name, const std::string& create) = 0;

@@ -6,8 +6,8 @@
 #include <cstdio>
 
 #include "ado/error.h"
-#include "ado/odbc_statement.h"
 #include "ado/server_connection_string.h"
+#include "migrate_link.h"
 
 namespace {
 
@@ -15,7 +15,7 @@ class ServerSink : public MigrationSink {
 public:
     // `single`: the whole move is one transaction, begun here and committed
     // by finish(); else one a table's rows.
-    ServerSink(ado::odbc::Link& link, bool single, Target target) : link_(link), single_(single), target_(target) {
+    ServerSink(ServerLink& link, bool single, Target target) : link_(link), single_(single), target_(target) {
         if (single_) begin();
     }
 
@@ -32,9 +32,18 @@ public:
         if (!single_) begin();
     }
 
+    bool copies() const override { return link_.copies(); }
+
     void rows(const std::string& insert, long count) override {
         batch_ = count;
         run(insert);
+        done_ += count;
+        if (isatty(STDERR_FILENO)) progress("\r");
+    }
+
+    void copyRows(const std::string& head, const std::string& data, long count) override {
+        batch_ = count;
+        link_.copy(head, data);
         done_ += count;
         if (isatty(STDERR_FILENO)) progress("\r");
     }
@@ -64,8 +73,10 @@ public:
     // The error of a failed step, saying where it failed; the table's rows
     // so far are rolled back.
     ado::Error failed(const ado::Error& e) {
-        if (in_transaction_) link_.Rollback();
+        if (in_transaction_) link_.rollback();
+        long line = link_.failedLine();
         std::string where = table_.empty() ? ""
+                            : line         ? "Table " + table_ + ", row " + std::to_string(done_ + line) + ": "
                                            : "Table " + table_ + ", rows " + std::to_string(done_ + 1) + " to " +
                                                  std::to_string(done_ + batch_) + ": ";
         std::string text = where + e.description();
@@ -77,17 +88,14 @@ public:
 
 private:
     void begin() {
-        link_.Begin();
+        link_.begin();
         in_transaction_ = true;
     }
     void commit() {
-        link_.Commit();
+        link_.commit();
         in_transaction_ = false;
     }
-    void run(const std::string& sql) {
-        ado::odbc::Statement statement(link_);
-        statement.Run(sql);
-    }
+    void run(const std::string& sql) { link_.run(sql); }
 
     void progress(const char* end) {
         double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
@@ -95,7 +103,7 @@ private:
         std::fprintf(stderr, "%s: %ld rows, %ld rows/s%s", table_.c_str(), done_, rate, end);
     }
 
-    ado::odbc::Link& link_;
+    ServerLink& link_;
     bool single_;
     Target target_;
     std::string table_, moved_;
@@ -110,9 +118,9 @@ int migrateToServer(const std::string& file, const std::string& password, const 
                     const std::string& connection) {
     jet::Database db(file, password);
     ado::ConnectionString source(connection);
-    std::string driver = options.target == Target::PostgreSql ? "PostgreSQL Unicode" : ado::ServerDriver();
-    ado::odbc::Link link(ado::DriverConnectionString(source, driver), ado::LoginTimeout(source));
-    ServerSink sink(link, options.single_transaction, options.target);
+    std::unique_ptr<ServerLink> link =
+        options.target == Target::PostgreSql ? postgresLink(source) : odbcLink(source, ado::ServerDriver());
+    ServerSink sink(*link, options.single_transaction, options.target);
     try {
         migrate(db, options, sink);
         sink.finish();

@@ -230,11 +230,12 @@ TEST(Migrate, AFailureNamesWhereAndKeepsTheTablesMovedBefore) {
     EXPECT_EQ(tool("nwind.mdb", "--migrate postgresql 'Data Source=" + testserver::kNoServer + ";User ID=x'", err), 1);
     EXPECT_NE(err.find("error "), std::string::npos) << err;
     std::string schema = migrateToServer("nwind.mdb", " --tables Categories,Shippers --schema-only");
-    testserver::Run("ALTER TABLE " + schema + ".\"Shippers\" ADD CHECK (\"Phone\" NOT LIKE '(503) 555-3199')");
+    testserver::Run("ALTER TABLE " + schema + ".\"Shippers\" ALTER \"Phone\" TYPE integer USING NULL");
     EXPECT_EQ(tool("nwind.mdb",
                    "--migrate postgresql " + serverConnection() + " --tables Categories,Shippers --data-only", err),
               1);
-    EXPECT_NE(err.find("Table Shippers, rows 1 to 3: "), std::string::npos) << err;
+    EXPECT_NE(err.find("Table Shippers, row 1: "), std::string::npos) << err;
+    EXPECT_NE(err.find("column Phone"), std::string::npos) << err;
     EXPECT_NE(err.find(" Moved before: Categories."), std::string::npos) << err;
     ado::Connection cn;
     cn.Open(testserver::ConnectionString());
@@ -247,7 +248,7 @@ TEST(Migrate, AFailureNamesWhereAndKeepsTheTablesMovedBefore) {
                        " --tables Categories,Shippers --data-only --single-transaction",
                    err),
               1);
-    EXPECT_NE(err.find("Table Shippers, rows 1 to 3: "), std::string::npos) << err;
+    EXPECT_NE(err.find("Table Shippers, row 1: "), std::string::npos) << err;
     EXPECT_NE(err.find(" Nothing was moved."), std::string::npos) << err;
     EXPECT_EQ(rowsOf(cn, schema, "Categories").size(), 0u);
     testserver::Run("DROP SCHEMA " + schema + " CASCADE");
