@@ -13,6 +13,18 @@
 //
 // Indexes and foreign keys come after the rows: that loads faster and in
 // any table order. A sink writes the statements as a script or runs them.
+//
+// An attachment or multi-value field F of table T becomes table T_F, made
+// after the tables and filled after T's rows: the columns of T's primary
+// key (NOT NULL), then a multi-value field's Value in its own type, or an
+// attachment's FileName, FileType, FileData (the file's original bytes)
+// and FileTimeStamp where the file keeps one; a foreign key to T with ON
+// DELETE and ON UPDATE CASCADE. Where T has no primary key, T keeps F as
+// an integer column, UNIQUE, holding the field's key from the file, and
+// T_F refers to that. While T's rows move, each row's key is kept by the
+// field's stored key, to find the owner of each value. A version history
+// (of an append-only memo) stays behind: the memo moves with its newest
+// text.
 #pragma once
 
 #include <string>
