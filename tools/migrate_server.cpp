@@ -35,17 +35,11 @@ public:
     bool copies() const override { return link_.copies(); }
 
     void rows(const std::string& insert, long count) override {
-        batch_ = count;
-        run(insert);
-        done_ += count;
-        if (isatty(STDERR_FILENO)) progress("\r");
+        send(count, [&] { run(insert); });
     }
 
     void copyRows(const std::string& head, const std::string& data, long count) override {
-        batch_ = count;
-        link_.copy(head, data);
-        done_ += count;
-        if (isatty(STDERR_FILENO)) progress("\r");
+        send(count, [&] { link_.copy(head, data); });
     }
 
     void endRows(const std::string& table, long) override {
@@ -75,7 +69,7 @@ public:
     ado::Error failed(const ado::Error& e) {
         if (in_transaction_) link_.rollback();
         long line = link_.failedLine();
-        std::string where = table_.empty() ? ""
+        std::string where = batch_ == 0 ? ""  // not the server's: the error says where
                             : line         ? "Table " + table_ + ", row " + std::to_string(done_ + line) + ": "
                                            : "Table " + table_ + ", rows " + std::to_string(done_ + 1) + " to " +
                                                  std::to_string(done_ + batch_) + ": ";
@@ -96,6 +90,16 @@ private:
         in_transaction_ = false;
     }
     void run(const std::string& sql) { link_.run(sql); }
+
+    // One batch of `count` rows, sent by `sending`.
+    template <typename Sending>
+    void send(long count, Sending sending) {
+        batch_ = count;
+        sending();
+        batch_ = 0;
+        done_ += count;
+        if (isatty(STDERR_FILENO)) progress("\r");
+    }
 
     void progress(const char* end) {
         double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
