@@ -65,9 +65,12 @@ public:
     void note(const std::string& text) override { std::fprintf(stderr, "pellinordb-sql: %s\n", text.c_str()); }
 
     // The error of a failed step, saying where it failed; the table's rows
-    // so far are rolled back.
+    // so far are rolled back (by the server itself where the way to it broke).
     ado::Error failed(const ado::Error& e) {
-        if (in_transaction_) link_.rollback();
+        try {
+            if (in_transaction_) link_.rollback();
+        } catch (const ado::Error&) {
+        }
         long line = link_.failedLine();
         std::string where = batch_ == 0 ? ""  // not the server's: the error says where
                             : line         ? "Table " + table_ + ", row " + std::to_string(done_ + line) + ": "
