@@ -108,6 +108,24 @@ std::string literal(Target target, const ado::Value& value) {
     return text;
 }
 
+std::string copyField(const ado::Value& value) {
+    if (value.is<std::string>()) {
+        std::string out;
+        for (char c : value.as<std::string>()) {
+            const char* escape = c == '\\' ? "\\\\" : c == '\t' ? "\\t" : c == '\n' ? "\\n" : c == '\r' ? "\\r" : nullptr;
+            if (escape) out += escape;
+            else out += c;
+        }
+        return out;
+    }
+    if (value.is<bool>()) return value.as<bool>() ? "t" : "f";
+    if (value.is<jet::Binary>()) return "\\\\x" + ado::toText(value, '.');
+    // The others' literals hold no character COPY reads as syntax.
+    std::string text = literal(Target::PostgreSql, value);
+    if (text == "NULL") return "\\N";
+    return text.front() == '\'' ? text.substr(1, text.size() - 2) : text;
+}
+
 namespace {
 
 bool isNumber(const std::string& s) {

@@ -56,3 +56,7 @@ std::string defaultLiteral(Target target, const jet::Column& column, const std::
 // `value` as a literal of the target, exact: text in its Unicode, numbers
 // with all their digits, dates to the second; NULL for Null.
 std::string literal(Target target, const ado::Value& value);
+
+// `value` as one field of PostgreSQL's COPY text form: \N for Null, the
+// text with backslash, tab, newline and return escaped.
+std::string copyField(const ado::Value& value);

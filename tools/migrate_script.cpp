@@ -3,25 +3,42 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
+#include <unordered_map>
 
+#include "jet/complex_values.h"
 #include "jet/error.h"
 #include "jet/field_properties.h"
 #include "jet/relationships.h"
+#include "jet/row_reader.h"
 #include "migrate_views.h"
 #include "schema_listing.h"
 
 namespace {
 
-// Rows an INSERT carries at most (SQL Server takes 1000), and about the
-// bytes where a batch of long values ends early.
+// Rows an INSERT carries at most (SQL Server takes 1000), and a COPY; and
+// about the bytes where a batch of long values ends early.
 constexpr long kBatchRows = 500;
+constexpr long kCopyRows = 20000;
 constexpr size_t kBatchBytes = 1 << 20;
+
+// An attachment or multi-value field, moved as a table of its own.
+struct ChildPlan {
+    std::string name;            // table_field
+    const jet::Column* field;    // in the parent
+    jet::ComplexTable hidden;
+    std::vector<const jet::Column*> values;  // of the hidden table, that move
+};
 
 struct TablePlan {
     std::string name;
     const jet::TableDef* def = nullptr;
-    std::vector<const jet::Column*> columns;  // those that move, in the file's order
+    // Those that move, in the file's order; a complex one only where the
+    // table has no primary key, as the key of its values.
+    std::vector<const jet::Column*> columns;
     const jet::Column* autonumber = nullptr;
+    std::vector<const jet::Column*> key;  // the primary key's, where it moves whole
+    std::vector<ChildPlan> children;
 };
 
 class Migration {
@@ -33,14 +50,21 @@ public:
         planTables();
         planRelationships();
         if (o_.schema && o_.drop_existing) dropTables();
-        if (o_.schema)
+        if (o_.schema) {
             for (const TablePlan& t : tables_) sink_.statement(createTable(t));
+            for (const TablePlan& t : tables_)
+                for (const ChildPlan& child : t.children) sink_.statement(createChildTable(t, child));
+        }
         for (const TablePlan& t : tables_) moveRows(t);
         if (!o_.schema) return;
         for (const TablePlan& t : tables_) createIndexes(t);
-        if (t_ != Target::Sqlite)
+        if (t_ != Target::Sqlite) {
             for (const jet::Relationship& r : relationships_)
                 sink_.statement("ALTER TABLE " + name(r.table) + " ADD " + foreignKey(r));
+            for (const TablePlan& t : tables_)
+                for (const ChildPlan& child : t.children)
+                    sink_.statement("ALTER TABLE " + name(child.name) + " ADD " + childForeignKey(t, child));
+        }
         createViews();
     }
 
@@ -64,14 +88,15 @@ private:
             if (!o_.tables.empty() && std::none_of(o_.tables.begin(), o_.tables.end(),
                                                    [&](const std::string& w) { return jet::sameName(n, w); }))
                 continue;
-            TablePlan plan{n, &db_.table(n), {}, nullptr};
+            TablePlan plan{n, &db_.table(n), {}, nullptr, primaryKey(db_.table(n)), {}};
             for (const jet::Column& c : plan.def->columns) {
+                if (c.type == jet::kComplex) {
+                    if (planChild(plan, c, names) && plan.key.empty()) plan.columns.push_back(&c);
+                    continue;
+                }
                 if (columnType(t_, c, db_.format()).empty()) {
-                    sink_.note("field " + n + "." + c.name +
-                               (c.type == jet::kComplex
-                                    ? " is an attachment or multi-valued field"
-                                    : " is of a type unknown here (" + std::to_string(c.type) + ")") +
-                               ": left out");
+                    sink_.note("field " + n + "." + c.name + " is of a type unknown here (" + std::to_string(c.type) +
+                               "): left out");
                     continue;
                 }
                 plan.columns.push_back(&c);
@@ -79,6 +104,62 @@ private:
             }
             tables_.push_back(plan);
         }
+    }
+
+    // The primary key's columns; none where there is no key or one of its
+    // columns cannot move.
+    std::vector<const jet::Column*> primaryKey(const jet::TableDef& def) {
+        std::vector<const jet::Column*> key;
+        for (const jet::Index& index : def.indexes) {
+            if (!index.primaryKey()) continue;
+            for (const jet::IndexColumn& ic : def.real_indexes.at(index.real_index).columns) {
+                auto c = std::find_if(def.columns.begin(), def.columns.end(),
+                                      [&](const jet::Column& c) { return c.number == ic.column_number; });
+                if (c == def.columns.end() || columnType(t_, *c, db_.format()).empty()) return {};
+                key.push_back(&*c);
+            }
+        }
+        return key;
+    }
+
+    // Plans the table of complex field `c`; false, with a note, where it
+    // does not move.
+    bool planChild(TablePlan& plan, const jet::Column& c, const std::vector<std::string>& tables) {
+        std::string field = plan.name + "." + c.name;
+        std::optional<jet::ComplexTable> hidden = jet::complexTableOf(db_, c);
+        if (!hidden) {
+            sink_.note("field " + field + " is a complex field whose values cannot be found: left out");
+            return false;
+        }
+        if (hidden->kind == jet::ComplexKind::History) {
+            sink_.note("field " + field + " is the version history of an append-only memo: left out (the memo "
+                       "moves with its newest text)");
+            return false;
+        }
+        ChildPlan child{plan.name + "_" + c.name, &c, *hidden, {}};
+        std::vector<const char*> wanted{"Value"};
+        if (hidden->kind == jet::ComplexKind::Attachment) wanted = {"FileName", "FileType", "FileData", "FileTimeStamp"};
+        for (const char* n : wanted) {
+            int v = hidden->flat->findColumn(n);
+            if (v < 0) continue;  // older files keep no time stamp
+            const jet::Column& value = hidden->flat->columns[size_t(v)];
+            if (columnType(t_, value, db_.format()).empty()) {
+                sink_.note("field " + field + " holds values of a type unknown here (" + std::to_string(value.type) +
+                           "): left out");
+                return false;
+            }
+            child.values.push_back(&value);
+        }
+        if (child.values.empty()) {
+            sink_.note("field " + field + " is a complex field whose values cannot be found: left out");
+            return false;
+        }
+        if (std::any_of(tables.begin(), tables.end(), [&](const std::string& t) { return jet::sameName(t, child.name); })) {
+            sink_.note("field " + field + " would become table " + child.name + ", which the file has: left out");
+            return false;
+        }
+        plan.children.push_back(child);
+        return true;
     }
 
     const TablePlan* planOf(const std::string& table) const {
@@ -120,8 +201,12 @@ private:
             for (const jet::Relationship& r : relationships_)
                 sink_.statement("IF OBJECT_ID(N'" + name(r.name) + "', N'F') IS NOT NULL ALTER TABLE " + name(r.table) +
                                 " DROP CONSTRAINT " + name(r.name));
+        std::vector<std::string> drops;  // a child before its parent, which its key refers to
         for (const TablePlan& t : tables_)
-            sink_.statement("DROP TABLE IF EXISTS " + name(t.name) + (t_ == Target::PostgreSql ? " CASCADE" : ""));
+            for (const ChildPlan& child : t.children) drops.push_back(child.name);
+        for (const TablePlan& t : tables_) drops.push_back(t.name);
+        for (const std::string& table : drops)
+            sink_.statement("DROP TABLE IF EXISTS " + name(table) + (t_ == Target::PostgreSql ? " CASCADE" : ""));
     }
 
     std::string columnList(const std::vector<std::string>& names) {
@@ -159,6 +244,15 @@ private:
         return list;
     }
 
+    // Access's own index of a complex field's keys: its child table
+    // stands for it.
+    static bool onComplexField(const TablePlan& t, const jet::Index& index) {
+        for (const jet::IndexColumn& ic : t.def->real_indexes.at(index.real_index).columns)
+            for (const jet::Column& c : t.def->columns)
+                if (c.number == ic.column_number && c.type == jet::kComplex) return true;
+        return false;
+    }
+
     // Required and DefaultValue of each field; none, with a note, where
     // the table's properties are damaged.
     std::map<std::string, jet::FieldProperties> properties(const TablePlan& t) {
@@ -191,6 +285,11 @@ private:
         const char* separator = "\n  ";
         std::map<std::string, jet::FieldProperties> fields = properties(t);
         for (const jet::Column* c : t.columns) {
+            if (c->type == jet::kComplex) {  // the key of the field's values, in a table of their own
+                sql += separator + name(c->name) + " " + keyType(*c) + " UNIQUE";
+                separator = ",\n  ";
+                continue;
+            }
             sql += separator + name(c->name) + " " + columnType(t_, *c, db_.format()) + constraints(t, *c, fields);
             if (c->type == jet::kGuid && c->autoGuid() && t_ != Target::Sqlite)
                 sql += t_ == Target::PostgreSql ? " DEFAULT gen_random_uuid()" : " DEFAULT NEWID()";
@@ -207,9 +306,38 @@ private:
         return sql + "\n)";
     }
 
+    // The columns in a child table that refer to its parent.
+    static std::vector<const jet::Column*> parentKey(const TablePlan& t, const ChildPlan& child) {
+        return t.key.empty() ? std::vector<const jet::Column*>{child.field} : t.key;
+    }
+
+    std::string keyType(const jet::Column& c) {
+        if (c.type == jet::kLong || c.type == jet::kComplex) return t_ == Target::SqlServer ? "int" : "integer";
+        return columnType(t_, c, db_.format());
+    }
+
+    std::string createChildTable(const TablePlan& t, const ChildPlan& child) {
+        std::string sql = "CREATE TABLE " + name(child.name) + " (";
+        const char* separator = "\n  ";
+        for (const jet::Column* c : parentKey(t, child)) {
+            sql += separator + name(c->name) + " " + keyType(*c) + " NOT NULL";
+            separator = ",\n  ";
+        }
+        for (const jet::Column* c : child.values) sql += separator + name(c->name) + " " + columnType(t_, *c, db_.format());
+        if (t_ == Target::Sqlite) sql += separator + childForeignKey(t, child);
+        return sql + "\n)";
+    }
+
+    std::string childForeignKey(const TablePlan& t, const ChildPlan& child) {
+        std::vector<std::string> key;
+        for (const jet::Column* c : parentKey(t, child)) key.push_back(c->name);
+        return "CONSTRAINT " + name(child.name + "_" + t.name) + " FOREIGN KEY (" + columnList(key) + ") REFERENCES " +
+               name(t.name) + " (" + columnList(key) + ") ON DELETE CASCADE ON UPDATE CASCADE";
+    }
+
     void createIndexes(const TablePlan& t) {
         for (const jet::Index& index : t.def->indexes) {
-            if (index.primaryKey() || index.foreignKey()) continue;
+            if (index.primaryKey() || index.foreignKey() || onComplexField(t, index)) continue;
             std::string key = keyColumns(t, index);
             if (key.empty()) {
                 sink_.note("index " + t.name + "." + index.name + " is on a field left out: left out");
@@ -221,45 +349,120 @@ private:
         }
     }
 
+    // Sends the rows `next` gives (false past the last) as INSERTs or
+    // COPYs of the sink, in batches; returns their number.
+    long sendRows(const std::string& table, const std::vector<std::string>& columns,
+                  const std::function<bool(std::vector<ado::Value>&)>& next) {
+        bool copy = sink_.copies();
+        std::string head = (copy ? "COPY " : "INSERT INTO ") + name(table) + " (" + columnList(columns) +
+                           (copy ? ") FROM STDIN" : ") VALUES");
+        sink_.beginRows(table);
+        std::vector<ado::Value> row;
+        std::string batch;
+        long total = 0, in_batch = 0;
+        auto flush = [&] {
+            if (copy) sink_.copyRows(head, batch, in_batch);
+            else sink_.rows(batch, in_batch);
+            batch.clear();
+            in_batch = 0;
+        };
+        while (next(row)) {
+            if (!copy) batch += in_batch ? ",\n  (" : head + "\n  (";
+            for (size_t i = 0; i < columns.size(); ++i) {
+                const ado::Value& v = row[i];
+                if (v.is<std::string>() && v.as<std::string>().find('\0') != std::string::npos)
+                    throw jet::Error(jet::kErrConversion, "Row " + std::to_string(total + 1) + " of " + table +
+                                                              ", field " + columns[i] +
+                                                              ": the text holds a NUL character, which no "
+                                                              "SQL text can carry.");
+                if (copy) batch += (i ? "\t" : "") + copyField(v);
+                else batch += (i ? ", " : "") + literal(t_, v);
+            }
+            batch += copy ? '\n' : ')';
+            ++total;
+            if (++in_batch == (copy ? kCopyRows : kBatchRows) || batch.size() >= kBatchBytes) flush();
+        }
+        if (in_batch) flush();
+        sink_.endRows(table, total);
+        return total;
+    }
+
+    static size_t at(const jet::TableDef& def, const jet::Column& c) { return size_t(&c - def.columns.data()); }
+
+    // An attachment's file as it was before Access stored it.
+    static jet::Binary fileData(const TablePlan& t, const ChildPlan& child, const jet::Binary& stored) {
+        try {
+            return jet::attachmentFileData(jet::Bytes(stored.data(), stored.size()));
+        } catch (const jet::Error& e) {
+            throw jet::Error(e.number(), "Table " + t.name + ", field " + child.field->name + ": " + e.what());
+        }
+    }
+
+    // The rows of complex field `child`: the key of the row they belong to
+    // (from `owners`, by the field's stored key), then their values, an
+    // attachment's file as its original bytes.
+    void moveChildRows(const TablePlan& t, const ChildPlan& child,
+                       const std::unordered_map<int32_t, std::vector<ado::Value>>& owners) {
+        std::vector<std::string> columns;
+        for (const jet::Column* c : parentKey(t, child)) columns.push_back(c->name);
+        for (const jet::Column* c : child.values) columns.push_back(c->name);
+        jet::TableScan scan(db_, *child.hidden.flat);
+        std::vector<ado::Value> flat;
+        sendRows(child.name, columns, [&](std::vector<ado::Value>& row) {
+            for (;;) {
+                if (!scan.next()) return false;
+                scan.read(flat);
+                const ado::Value& key = flat[child.hidden.owner];
+                auto owner = key.is<int32_t>() ? owners.find(key.as<int32_t>()) : owners.end();
+                if (owner == owners.end()) continue;  // of a row no longer there
+                row = owner->second;
+                for (const jet::Column* c : child.values) {
+                    ado::Value& v = flat[at(*child.hidden.flat, *c)];
+                    if (c->type == jet::kOle && v.is<jet::Binary>()) v = fileData(t, child, v.as<jet::Binary>());
+                    row.push_back(std::move(v));
+                }
+                return true;
+            }
+        });
+    }
+
     void moveRows(const TablePlan& t) {
         std::vector<std::string> names;
         for (const jet::Column* c : t.columns) names.push_back(c->name);
-        std::string head = "INSERT INTO " + name(t.name) + " (" + columnList(names) + ") VALUES";
         bool explicit_identity = t.autonumber && t_ == Target::SqlServer;
         int64_t last = t.def->next_autonumber;
         long total = 0;
         if (o_.data) {
             if (explicit_identity) sink_.statement("SET IDENTITY_INSERT " + name(t.name) + " ON");
-            sink_.beginRows(t.name);
             jet::TableScan scan(db_, *t.def);
-            std::vector<ado::Value> row;
-            std::string batch;
-            long in_batch = 0;
-            while (scan.next()) {
-                scan.read(row);
-                batch += in_batch ? ",\n  (" : head + "\n  (";
-                for (size_t i = 0; i < t.columns.size(); ++i) {
-                    const ado::Value& v = row[size_t(t.columns[i] - t.def->columns.data())];
-                    if (t.columns[i] == t.autonumber && v.is<int32_t>())
-                        last = std::max<int64_t>(last, v.as<int32_t>());
-                    if (v.is<std::string>() && v.as<std::string>().find('\0') != std::string::npos)
-                        throw jet::Error(jet::kErrConversion, "Row " + std::to_string(total + 1) + " of " + t.name +
-                                                                  ", field " + t.columns[i]->name +
-                                                                  ": the text holds a NUL character, which no "
-                                                                  "SQL text can carry.");
-                    batch += (i ? ", " : "") + literal(t_, v);
+            jet::RowReader stored(db_.pager(), db_.format(), db_.codec(), *t.def);
+            // Each child's stored keys, to the key of the row they belong to.
+            std::vector<std::unordered_map<int32_t, std::vector<ado::Value>>> owners(t.children.size());
+            std::vector<ado::Value> values;
+            total = sendRows(t.name, names, [&](std::vector<ado::Value>& row) {
+                if (!scan.next()) return false;
+                scan.read(values);
+                auto complexKey = [&](const jet::Column& c) {
+                    std::optional<jet::Bytes> key = stored.stored(scan.data(), at(*t.def, c));
+                    return key ? ado::Value(int32_t(key->u32(0))) : ado::Value();
+                };
+                if (t.autonumber && values[at(*t.def, *t.autonumber)].is<int32_t>())
+                    last = std::max<int64_t>(last, values[at(*t.def, *t.autonumber)].as<int32_t>());
+                for (size_t i = 0; i < t.children.size(); ++i) {
+                    ado::Value key = complexKey(*t.children[i].field);
+                    if (!key.is<int32_t>()) continue;
+                    std::vector<ado::Value>& owner = owners[i][key.as<int32_t>()];
+                    owner.clear();
+                    for (const jet::Column* c : parentKey(t, t.children[i]))
+                        owner.push_back(c->type == jet::kComplex ? key : values[at(*t.def, *c)]);
                 }
-                batch += ')';
-                ++total;
-                if (++in_batch == kBatchRows || batch.size() >= kBatchBytes) {
-                    sink_.rows(batch, in_batch);
-                    batch.clear();
-                    in_batch = 0;
-                }
-            }
-            if (in_batch) sink_.rows(batch, in_batch);
-            sink_.endRows(t.name, total);
+                row.clear();
+                for (const jet::Column* c : t.columns)
+                    row.push_back(c->type == jet::kComplex ? complexKey(*c) : std::move(values[at(*t.def, *c)]));
+                return true;
+            });
             if (explicit_identity) sink_.statement("SET IDENTITY_INSERT " + name(t.name) + " OFF");
+            for (size_t i = 0; i < t.children.size(); ++i) moveChildRows(t, t.children[i], owners[i]);
         }
         if (!t.autonumber || t_ == Target::Sqlite) return;
         if (t_ == Target::PostgreSql)

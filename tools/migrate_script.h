@@ -4,14 +4,27 @@
 //
 //   1. with drop_existing: the foreign keys, then the tables, dropped
 //   2. each table, with its primary key (and in SQLite its foreign keys)
-//   3. each table's rows: multi-row INSERTs, in batches, between the
-//      sink's beginRows and endRows (one transaction a table); after them
+//   3. each table's rows: multi-row INSERTs (or a COPY, where the sink
+//      takes one), in batches, between the sink's beginRows and endRows
+//      (one transaction a table); after them
 //      an AutoNumber's identity continues from the file's next number
 //   4. the other indexes, then the enforced relationships as foreign keys
 //   5. the saved select queries that translate, as views (migrate_views)
 //
 // Indexes and foreign keys come after the rows: that loads faster and in
 // any table order. A sink writes the statements as a script or runs them.
+//
+// An attachment or multi-value field F of table T becomes table T_F, made
+// after the tables and filled after T's rows: the columns of T's primary
+// key (NOT NULL), then a multi-value field's Value in its own type, or an
+// attachment's FileName, FileType, FileData (the file's original bytes)
+// and FileTimeStamp where the file keeps one; a foreign key to T with ON
+// DELETE and ON UPDATE CASCADE. Where T has no primary key, T keeps F as
+// an integer column, UNIQUE, holding the field's key from the file, and
+// T_F refers to that. While T's rows move, each row's key is kept by the
+// field's stored key, to find the owner of each value. A version history
+// (of an append-only memo) stays behind: the memo moves with its newest
+// text.
 #pragma once
 
 #include <string>
@@ -36,6 +49,9 @@ public:
     virtual void beginRows(const std::string& table) = 0;
     // One INSERT of `count` rows of the table begun.
     virtual void rows(const std::string& insert, long count) = 0;
+    // Where copies(): the rows as one COPY instead (migrate_link).
+    virtual bool copies() const { return false; }
+    virtual void copyRows(const std::string&, const std::string&, long) {}
     virtual void endRows(const std::string& table, long total) = 0;
     // A view; one the target refuses need not end the move.
     virtual void view(const std::string& name, const std::string& create) = 0;

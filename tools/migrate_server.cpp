@@ -6,8 +6,8 @@
 #include <cstdio>
 
 #include "ado/error.h"
+#include "migrate_link.h"
 #include "odbc/server_connection_string.h"
-#include "odbc/statement.h"
 
 namespace {
 
@@ -15,7 +15,7 @@ class ServerSink : public MigrationSink {
 public:
     // `single`: the whole move is one transaction, begun here and committed
     // by finish(); else one a table's rows.
-    ServerSink(ado::odbc::Link& link, bool single, Target target) : link_(link), single_(single), target_(target) {
+    ServerSink(ServerLink& link, bool single, Target target) : link_(link), single_(single), target_(target) {
         if (single_) begin();
     }
 
@@ -32,11 +32,14 @@ public:
         if (!single_) begin();
     }
 
+    bool copies() const override { return link_.copies(); }
+
     void rows(const std::string& insert, long count) override {
-        batch_ = count;
-        run(insert);
-        done_ += count;
-        if (isatty(STDERR_FILENO)) progress("\r");
+        send(count, [&] { run(insert); });
+    }
+
+    void copyRows(const std::string& head, const std::string& data, long count) override {
+        send(count, [&] { link_.copy(head, data); });
     }
 
     void endRows(const std::string& table, long) override {
@@ -62,10 +65,15 @@ public:
     void note(const std::string& text) override { std::fprintf(stderr, "pellinordb-sql: %s\n", text.c_str()); }
 
     // The error of a failed step, saying where it failed; the table's rows
-    // so far are rolled back.
+    // so far are rolled back (by the server itself where the way to it broke).
     ado::Error failed(const ado::Error& e) {
-        if (in_transaction_) link_.Rollback();
-        std::string where = table_.empty() ? ""
+        try {
+            if (in_transaction_) link_.rollback();
+        } catch (const ado::Error&) {
+        }
+        long line = link_.failedLine();
+        std::string where = batch_ == 0 ? ""  // not the server's: the error says where
+                            : line         ? "Table " + table_ + ", row " + std::to_string(done_ + line) + ": "
                                            : "Table " + table_ + ", rows " + std::to_string(done_ + 1) + " to " +
                                                  std::to_string(done_ + batch_) + ": ";
         std::string text = where + e.description();
@@ -77,16 +85,23 @@ public:
 
 private:
     void begin() {
-        link_.Begin();
+        link_.begin();
         in_transaction_ = true;
     }
     void commit() {
-        link_.Commit();
+        link_.commit();
         in_transaction_ = false;
     }
-    void run(const std::string& sql) {
-        ado::odbc::Statement statement(link_);
-        statement.Run(sql);
+    void run(const std::string& sql) { link_.run(sql); }
+
+    // One batch of `count` rows, sent by `sending`.
+    template <typename Sending>
+    void send(long count, Sending sending) {
+        batch_ = count;
+        sending();
+        batch_ = 0;
+        done_ += count;
+        if (isatty(STDERR_FILENO)) progress("\r");
     }
 
     void progress(const char* end) {
@@ -95,7 +110,7 @@ private:
         std::fprintf(stderr, "%s: %ld rows, %ld rows/s%s", table_.c_str(), done_, rate, end);
     }
 
-    ado::odbc::Link& link_;
+    ServerLink& link_;
     bool single_;
     Target target_;
     std::string table_, moved_;
@@ -110,9 +125,9 @@ int migrateToServer(const std::string& file, const std::string& password, const 
                     const std::string& connection) {
     jet::Database db(file, password);
     ado::ConnectionString source(connection);
-    std::string driver = options.target == Target::PostgreSql ? "PostgreSQL Unicode" : ado::ServerDriver();
-    ado::odbc::Link link(ado::DriverConnectionString(source, driver), ado::LoginTimeout(source));
-    ServerSink sink(link, options.single_transaction, options.target);
+    std::unique_ptr<ServerLink> link =
+        options.target == Target::PostgreSql ? postgresLink(source) : odbcLink(source, ado::ServerDriver());
+    ServerSink sink(*link, options.single_transaction, options.target);
     try {
         migrate(db, options, sink);
         sink.finish();

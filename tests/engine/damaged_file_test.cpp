@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "jet/complex_values.h"
 #include "jet/database.h"
 #include "jet/table_writer.h"
 #include "jet/usage_map.h"
@@ -180,3 +181,24 @@ TEST(DamagedFile, GarbageIsNotADatabase) {
 }
 
 }  // namespace
+
+// An attachment's stored file: raw, or damaged in each part of its wrapper
+// (inflating Access's own deflate is checked on the corpus's attachments).
+TEST(DamagedFile, AttachmentDataIsReadOrRefused) {
+    const std::vector<uint8_t> file = {14, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 'a', 'b'};  // no extension
+    auto stored = [&](uint32_t kind, uint32_t length, std::vector<uint8_t> content) {
+        std::vector<uint8_t> b = {uint8_t(kind), 0, 0, 0, uint8_t(length), 0, 0, 0};
+        b.insert(b.end(), content.begin(), content.end());
+        return b;
+    };
+    auto read = [](const std::vector<uint8_t>& b) {
+        jet::Binary data = jet::attachmentFileData(jet::Bytes(b.data(), b.size()));
+        return std::string(data.begin(), data.end());
+    };
+    EXPECT_EQ(read(stored(0, 16, file)), "ab");
+    std::vector<uint8_t> long_header = file;
+    long_header[0] = 17;
+    for (const std::vector<uint8_t>& damaged : {stored(0, 17, file), stored(2, 16, file), stored(1, 16, file),
+                                                 stored(0, 16, long_header), std::vector<uint8_t>{0, 0, 0}})
+        EXPECT_THROW(read(damaged), jet::Error);
+}

@@ -1,16 +1,16 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "complex_values.h"
 
+#include <zlib.h>
+
 #include <charconv>
-#include <optional>
 
 #include "database.h"
+#include "error.h"
 
 namespace jet {
 
 namespace {
-
-enum class Kind { Attachment, MultiValue, History };
 
 const CatalogEntry* entryWithId(const Database& db, int32_t id) {
     for (const CatalogEntry& e : db.catalog())
@@ -32,11 +32,11 @@ std::optional<std::string> plainText(const Value& v) {
     return std::nullopt;
 }
 
-bool shownColumn(Kind kind, const Column& c) {
+bool shownColumn(ComplexKind kind, const Column& c) {
     switch (kind) {
-    case Kind::Attachment: return sameName(c.name, "FileName");
-    case Kind::MultiValue: return sameName(c.name, "Value");
-    case Kind::History: return c.type == kMemo || c.type == kText;
+    case ComplexKind::Attachment: return sameName(c.name, "FileName");
+    case ComplexKind::MultiValue: return sameName(c.name, "Value");
+    case ComplexKind::History: return c.type == kMemo || c.type == kText;
     }
     return false;
 }
@@ -50,41 +50,74 @@ Value ComplexValues::value(const Column& column, int32_t key) const {
     return text == it->second.end() ? Value() : Value(text->second);
 }
 
-ComplexValues::Texts ComplexValues::load(const Column& column) const {
-    Texts texts;
-    const TableDef& registry = db_.table("MSysComplexColumns");
+std::optional<ComplexTable> complexTableOf(const Database& db, const Column& column) {
+    const TableDef& registry = db.table("MSysComplexColumns");
     int complex_id = registry.findColumn("ComplexID"), flat_id = registry.findColumn("FlatTableID"),
         type_id = registry.findColumn("ComplexTypeObjectID");
-    if (complex_id < 0 || flat_id < 0 || type_id < 0) return texts;
+    if (complex_id < 0 || flat_id < 0 || type_id < 0) return std::nullopt;
     const CatalogEntry *flat = nullptr, *type = nullptr;
     std::vector<Value> row;
-    for (TableScan scan(db_, registry); scan.next() && !flat;) {
+    for (TableScan scan(db, registry); scan.next() && !flat;) {
         scan.read(row);
         if (row[complex_id] != Value(int32_t(column.complex_id)) || !row[flat_id].is<int32_t>() ||
             !row[type_id].is<int32_t>())
             continue;
-        flat = entryWithId(db_, row[flat_id].as<int32_t>());
-        type = entryWithId(db_, row[type_id].as<int32_t>());
+        flat = entryWithId(db, row[flat_id].as<int32_t>());
+        type = entryWithId(db, row[type_id].as<int32_t>());
     }
-    if (!flat || !type) return texts;
-    Kind kind = startsWith(type->name, "MSysComplexType_Attachment") ? Kind::Attachment
-                : startsWith(type->name, "MSysComplexTypeVH_")       ? Kind::History
-                                                                      : Kind::MultiValue;
-
+    if (!flat || !type) return std::nullopt;
+    ComplexKind kind = startsWith(type->name, "MSysComplexType_Attachment") ? ComplexKind::Attachment
+                       : startsWith(type->name, "MSysComplexTypeVH_")       ? ComplexKind::History
+                                                                            : ComplexKind::MultiValue;
     // The owner's key is the Long column that is neither the AutoNumber nor
-    // one of the template's; the value is the file name, the history's text,
-    // or the template's Value.
-    const TableDef& def = db_.table(flat->name);
-    const TableDef& templ = db_.table(type->name);
-    int owner = -1, shown = -1, when = -1;
+    // one of the template's.
+    const TableDef& def = db.table(flat->name);
+    const TableDef& templ = db.table(type->name);
+    for (size_t i = 0; i < def.columns.size(); ++i) {
+        const Column& c = def.columns[i];
+        if (c.type == kLong && !c.autoNumber() && templ.findColumn(c.name) < 0) return ComplexTable{kind, &def, i};
+    }
+    return std::nullopt;
+}
+
+Binary attachmentFileData(Bytes stored) {
+    auto corrupt = [] { return Error(kErrCorrupt, "An attachment's stored data is damaged."); };
+    if (stored.size() < 8) throw corrupt();
+    uint32_t kind = stored.u32(0), length = stored.u32(4);
+    Binary content;
+    if (kind == 0) {
+        if (stored.size() - 8 < length) throw corrupt();
+        content.assign(stored.data() + 8, stored.data() + 8 + length);
+    } else if (kind == 1) {
+        content.resize(length);
+        uLongf got = length;
+        if (uncompress(content.data(), &got, stored.data() + 8, uLong(stored.size() - 8)) != Z_OK || got != length)
+            throw corrupt();
+    } else {
+        throw corrupt();
+    }
+    uint32_t header = content.size() < 12 ? 0 : Bytes(content.data(), content.size()).u32(0);
+    if (header < 12 || header > content.size()) throw corrupt();
+    content.erase(content.begin(), content.begin() + header);
+    return content;
+}
+
+ComplexValues::Texts ComplexValues::load(const Column& column) const {
+    Texts texts;
+    std::optional<ComplexTable> hidden = complexTableOf(db_, column);
+    if (!hidden) return texts;
+    ComplexKind kind = hidden->kind;
+    const TableDef& def = *hidden->flat;
+    // The value is the file name, the history's text, or the template's Value.
+    int owner = int(hidden->owner), shown = -1, when = -1;
     for (size_t i = 0; i < def.columns.size(); ++i) {
         const Column& c = def.columns[i];
         if (shownColumn(kind, c)) shown = int(i);
-        else if (c.type == kLong && !c.autoNumber() && templ.findColumn(c.name) < 0) owner = int(i);
         else if (c.type == kDateTime) when = int(i);
     }
-    if (owner < 0 || shown < 0) return texts;
+    if (shown < 0) return texts;
 
+    std::vector<Value> row;
     std::unordered_map<int32_t, double> newest;  // history: the time of the text kept
     for (TableScan scan(db_, def); scan.next();) {
         scan.read(row);
@@ -92,7 +125,7 @@ ComplexValues::Texts ComplexValues::load(const Column& column) const {
         std::optional<std::string> text = plainText(row[shown]);
         if (!text) continue;
         int32_t key = row[owner].as<int32_t>();
-        if (kind == Kind::History) {
+        if (kind == ComplexKind::History) {
             double at = when >= 0 && row[when].is<DateTime>() ? row[when].as<DateTime>().days : 0;
             auto [it, fresh] = newest.emplace(key, at);
             if (!fresh && at < it->second) continue;

@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <unordered_map>
 
@@ -22,6 +23,25 @@
 namespace jet {
 
 class Database;
+
+enum class ComplexKind { Attachment, MultiValue, History };
+
+// The hidden table that holds a complex column's values.
+struct ComplexTable {
+    ComplexKind kind;
+    const TableDef* flat;
+    size_t owner;  // the flat table's column carrying the owning row's key
+};
+
+// Nothing where MSysComplexColumns does not name the column's tables.
+std::optional<ComplexTable> complexTableOf(const Database& db, const Column& column);
+
+// The original bytes of an attachment's stored FileData: a u32 kind (0
+// raw, 1 deflate), a u32 length of what follows once inflated, and that
+// content, which is a header (u32 its own length, u32 1, u32 the
+// extension's length in characters, the extension in UCS-2 with its
+// terminator) and the file. Throws kErrCorrupt where it is not so.
+Binary attachmentFileData(Bytes stored);
 
 class ComplexValues {
 public:

@@ -41,15 +41,13 @@ std::string braced(const std::string& value) {
     return out + "}";
 }
 
-struct Address {
-    std::string host;
-    std::string port;  // "" when not given
-};
+}  // namespace
 
-Address addressOf(const std::string& data_source) {
+ServerAddress AddressOf(const ConnectionString& source) {
+    std::string data_source = source.get("Data Source");
     std::string s = trimmed(data_source);
     if (lower(s.substr(0, 4)) == "tcp:") s = trimmed(s.substr(4));
-    Address a;
+    ServerAddress a;
     size_t comma = s.rfind(',');
     if (comma != std::string::npos) {
         a.port = trimmed(s.substr(comma + 1));
@@ -64,10 +62,9 @@ Address addressOf(const std::string& data_source) {
     if (l == "." || l == "(local)" || l == "(localhost)") s = "localhost";
     else if (l.rfind(".\\", 0) == 0 || l.rfind("(local)\\", 0) == 0) s = "localhost" + s.substr(s.find('\\'));
     a.host = s;
+    if (a.host.empty()) throw Error(kErrInvalidConnection, "No server is named in the connection string.");
     return a;
 }
-
-}  // namespace
 
 void SetServerDriver(const std::string& driver_name) { g_driver = driver_name.empty() ? kFreeTds : driver_name; }
 const std::string& ServerDriver() { return g_driver; }
@@ -78,8 +75,7 @@ bool IsServerProvider(const std::string& provider) {
 }
 
 std::string DriverConnectionString(const ConnectionString& source, const std::string& driver) {
-    Address a = addressOf(source.get("Data Source"));
-    if (a.host.empty()) throw Error(kErrInvalidConnection, "No server is named in the connection string.");
+    ServerAddress a = AddressOf(source);
     bool freetds = lower(driver) == lower(kFreeTds);
     // FreeTDS finds a named instance's port itself.
     if (a.port.empty() && freetds && a.host.find('\\') == std::string::npos) a.port = "1433";

@@ -28,6 +28,14 @@ bool IsServerProvider(const std::string& provider);
 // 1433 unless the source names another; other drivers take their defaults.
 std::string DriverConnectionString(const ConnectionString& source, const std::string& driver_name = ServerDriver());
 
+// The host and port ("" when not given) that "Data Source" names, as the
+// driver connection string gets them.
+struct ServerAddress {
+    std::string host;
+    std::string port;
+};
+ServerAddress AddressOf(const ConnectionString& source);
+
 // The seconds a login may take, so that a server that never answers cannot
 // hold the window: "Connect Timeout" of the source (0 waits as long as the
 // way to the server does), else ADO's 15.

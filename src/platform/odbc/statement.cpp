@@ -26,7 +26,9 @@ std::string narrow(const SQLWCHAR* text, size_t units) {
     return jet::decodeUtf16(jet::Bytes(reinterpret_cast<const uint8_t*>(text), units * sizeof(SQLWCHAR)));
 }
 
-long numberFor(const std::string& state) {
+}  // namespace
+
+long ErrorNumberFor(const std::string& state) {
     auto starts = [&](const char* prefix) { return state.rfind(prefix, 0) == 0; };
     if (starts("28")) return kErrLoginFailed;
     if (starts("42S02")) return kErrNoSuchObject;
@@ -35,6 +37,8 @@ long numberFor(const std::string& state) {
     if (starts("22")) return kErrCannotConvert;
     return kErrProviderFailed;
 }
+
+namespace {
 
 // Every diagnostic of the failed call, one line each.
 [[noreturn]] void raise(SQLSMALLINT type, SQLHANDLE handle, const char* doing) {
@@ -52,7 +56,7 @@ long numberFor(const std::string& state) {
         description += "[" + s + "] " + narrow(text, std::min<size_t>(size_t(length), std::size(text) - 1));
     }
     if (description.empty()) description = std::string("The driver failed to ") + doing + " and gave no reason.";
-    throw Error(numberFor(first_state), description);
+    throw Error(ErrorNumberFor(first_state), description);
 }
 
 void check(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE handle, const char* doing) {

@@ -31,6 +31,9 @@ struct Parameter {
     Column column;  // what the value is stored into
 };
 
+// ADO's error number for a failure of SQLSTATE `state`.
+long ErrorNumberFor(const std::string& state);
+
 // One connection to a data source, with its own environment.
 class Link {
 public:
