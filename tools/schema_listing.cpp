@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "jet/complex_values.h"
 #include "jet/relationships.h"
 
 namespace {
@@ -27,7 +28,6 @@ const char* typeName(uint8_t type) {
         case jet::kMemo: return "Memo";
         case jet::kGuid: return "Replication ID";
         case jet::kNumeric: return "Decimal";
-        case jet::kComplex: return "Attachment";
         case jet::kBigInt: return "Large Number";
         case jet::kExtDateTime: return "Date/Time Extended";
         default: return "Unknown";
@@ -47,7 +47,21 @@ std::string joined(const std::vector<std::string>& parts) {
     return s;
 }
 
-Row fieldRow(const std::string& table, const jet::Column& c, const jet::Format& format) {
+// A complex column is named by what its hidden table holds.
+std::string typeOf(const jet::Database& db, const jet::Column& c) {
+    if (c.type != jet::kComplex) return typeName(c.type);
+    std::optional<jet::ComplexTable> complex = jet::complexTableOf(db, c);
+    if (!complex) return "Unknown";
+    switch (complex->kind) {
+        case jet::ComplexKind::Attachment: return "Attachment";
+        case jet::ComplexKind::MultiValue: return "Multi-value";
+        case jet::ComplexKind::History: return "Version history";
+    }
+    return "Unknown";
+}
+
+Row fieldRow(const std::string& table, const jet::Column& c, const jet::Database& db) {
+    const jet::Format& format = db.format();
     std::vector<std::string> options;
     // Jet 3 sets 0x40 on other kinds too, and complex columns carry 0x04.
     if ((c.type == jet::kLong && c.autoNumber()) || (c.type == jet::kGuid && c.autoGuid()))
@@ -55,7 +69,7 @@ Row fieldRow(const std::string& table, const jet::Column& c, const jet::Format& 
     if (c.calculated()) options.push_back("calculated");
     if (c.type == jet::kNumeric)
         options.push_back("precision " + std::to_string(c.precision) + ", scale " + std::to_string(c.scale));
-    return {table, std::string("field"), c.name, std::string(typeName(c.type)), fieldSize(c, format), Value(),
+    return {table, std::string("field"), c.name, typeOf(db, c), fieldSize(c, format), Value(),
             Value(), joined(options)};
 }
 
@@ -101,7 +115,7 @@ SchemaListing listSchema(const jet::Database& db, const std::string& only) {
     std::vector<jet::Relationship> related = jet::readRelationships(db);
     for (const std::string& name : tables) {
         const jet::TableDef& def = db.table(name);
-        for (const jet::Column& c : def.columns) listing.rows.push_back(fieldRow(name, c, db.format()));
+        for (const jet::Column& c : def.columns) listing.rows.push_back(fieldRow(name, c, db));
         for (const jet::Index& index : def.indexes)
             if (!index.foreignKey()) listing.rows.push_back(indexRow(name, def, index));
         for (const jet::Relationship& r : related)

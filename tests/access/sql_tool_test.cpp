@@ -224,6 +224,8 @@ TEST(SqlTool, ListsTheSchema) {
          "Orders,field,OrderID,Long Integer,4,,,AutoNumber\r\n"
          "Orders,field,CustomerID,Text,5,,,\r\n"},
         {"calcFieldTestV2010.accdb", "Table1", "Table1,field,MonthlySalary,Double,8,,,calculated\r\n"},
+        {"complexDataTestV2010.accdb", "Table1",
+         "Table1,field,multi-value-data,Multi-value,,,,\r\nTable1,field,attach-data,Attachment,,,,\r\n"},
     };
     for (const Case& c : cases) {
         std::string table = *c.table ? quote(c.table) : "";
