@@ -59,8 +59,12 @@ int tool(const std::string& name, const std::string& args, std::string& err, con
     return WEXITSTATUS(status);
 }
 
-// The script, in a file of this test process's own.
+// The script, in a file of this test process's own: each overwrites the
+// last, and the last is removed when the tests end.
 std::string script(const std::string& name, const std::string& target) {
+    static struct Cleanup {
+        ~Cleanup() { std::remove(tempFile(".sql").c_str()); }
+    } cleanup;
     std::string err, out = tempFile(".sql");
     EXPECT_EQ(tool(name, "--migrate-sql " + target, err, out), 0) << err;
     return out;
