@@ -100,10 +100,11 @@ void EditTest::whenModal(std::function<void(QDialog*)> act) {
         }
         // Focus goes to the dialog's controls once it is the active window.
         dialog->activateWindow();
-        if (!QTest::qWaitForWindowActive(dialog)) ADD_FAILURE() << "the dialog did not become active";
+        // A machine busy with other tests can take seconds to get there.
+        if (!QTest::qWaitForWindowActive(dialog, 20000)) ADD_FAILURE() << "the dialog did not become active";
         act(dialog);
     };
-    QTimer::singleShot(0, [poll] { (*poll)(300); });
+    QTimer::singleShot(0, [poll] { (*poll)(1000); });
 }
 
 }  // namespace uitest
