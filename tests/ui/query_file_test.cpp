@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QLabel>
 #include <QPushButton>
 #include <QTest>
 
@@ -170,6 +171,8 @@ TEST_F(QueryFile, ARunningStatementIsStoppedAndChangesNothing) {
         whenModal([&](QDialog* dialog) {
             auto* box = qobject_cast<frmRunning*>(dialog);
             ASSERT_NE(box, nullptr) << "not the running box";
+            EXPECT_TRUE(QTest::qWaitFor([&] { return box->lblRowsRead->text() != "Rows read so far: 0"; }, 3000))
+                << "the box shows no progress";
             // Stopped whatever else fails, so the test does not run on for hours.
             QWidget* focus = QApplication::focusWidget();
             EXPECT_TRUE(box->isAncestorOf(focus)) << "Escape would go elsewhere";
