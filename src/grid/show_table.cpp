@@ -18,6 +18,7 @@
 #include "forms/forms.h"
 #include "mainwindow/frm_view_db.h"
 #include "queries/row_query.h"
+#include "queries/statement_run.h"
 #include "shared/bas_global.h"
 #include "shared/table_source.h"
 
@@ -77,6 +78,10 @@ void frmViewDb::ShowTable() {
     // Opening a row source must never change data.
     if (statement && !queries::IsRowQuery(strSQL))
         throw ado::Error(ado::kErrCommandText, "Only a SELECT statement without INTO can be shown in the grid.");
+    // A statement runs on a worker, which can be stopped, before anything
+    // of the grid changes: one that fails or is stopped leaves it as it was.
+    std::unique_ptr<ado::RowSource> rows;
+    if (statement) queries::RunOnWorker(this, cnDb, [&] { rows = cnDb.provider().query(strSQL); });
     MSFlexGrid1->Clear();
     lngRecPos = 0;
     // A partial load leaves rsTable open for the bunches.
@@ -85,7 +90,7 @@ void frmViewDb::ShowTable() {
     lngRowKeys.assign(1, 0);
     if (statement) {
         // The tick is spent only once the statement has opened.
-        rsTable.Open(strSQL, cnDb, ado::adOpenStatic, ado::adLockOptimistic, ado::adCmdUnspecified);
+        rsTable.OpenRows(std::move(rows), cnDb, ado::adOpenStatic, ado::adLockOptimistic);
         chkDisplayResults->setCheckState(Qt::Unchecked);
     } else {
         strTable = cboTables->currentText().toStdString();

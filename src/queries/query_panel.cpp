@@ -12,10 +12,12 @@
 #include "ado/error.h"
 #include "mainwindow/frm_view_db.h"
 #include "panel_events.h"
+#include "statement_run.h"
 
 namespace {
 
 const char* const kInvalidResult = "Your Query returned an invalid result, Please try entering query again";
+const char* const kCancelled = "Operation has been cancelled by the user.";
 
 }  // namespace
 
@@ -61,13 +63,17 @@ void frmViewDb::cmdRunQuery_Click() {
             strSQL = txtQuery->text().toStdString();
             ShowTable();
         } else {
-            cnDb.Execute(txtQuery->text().toStdString(), nullptr, ado::adCmdUnspecified);
+            const std::string statement = txtQuery->text().toStdString();
+            queries::RunOnWorker(this, cnDb, [&] { cnDb.Execute(statement, nullptr, ado::adCmdUnspecified); });
             LoadTableList();
         }
     } catch (const std::exception& e) {
-        // The fixed text for the user; the provider's own words as detail.
+        // A fixed text for the user, which tells a stopped statement from a
+        // failed one; the provider's own words as detail.
         auto* error = dynamic_cast<const ado::Error*>(&e);
         std::string detail = error ? std::to_string(error->number()) + " " + error->description() : e.what();
-        seams_.messages.MsgBox(this, kInvalidResult, seams::vbOKOnly + seams::vbInformation, "Ravelin", detail);
+        const bool cancelled = error && error->number() == ado::kErrCancelled;
+        seams_.messages.MsgBox(this, cancelled ? kCancelled : kInvalidResult, seams::vbOKOnly + seams::vbInformation,
+                               "Ravelin", detail);
     }
 }

@@ -2,10 +2,13 @@
 // Both query panels against private copies of corpus files, the file read
 // back through the engine and through mdbtools: a SELECT shown in the grid,
 // statements run for their effect, a failing statement that leaves the
-// file as it was, and the three table actions.
+// file as it was, a long one stopped as it runs, and the three table
+// actions.
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QLabel>
 #include <QPushButton>
 #include <QTest>
 
@@ -13,6 +16,7 @@
 #include <cstdio>
 
 #include "flexgrid/flex_grid.h"
+#include "queries/frm_running.h"
 #include "support/query_fixture.h"
 #include "support/testdata.h"
 
@@ -127,6 +131,79 @@ TEST_F(QueryFile, AnInsertIsWrittenAndAFailingStatementLeavesTheFileAsItWas) {
     EXPECT_TRUE(copy->read() == before) << "a failed statement changed the file";
     EXPECT_EQ(storedCount("Table3"), 5);
     EXPECT_EQ(rows(exported("Table3")), "10,\"bar10\"\n11,\"bar11\"\n12,\"bar12\"\n13,\"bar13\"\n14,\"bar14\"\n");
+}
+
+// A statement that would run for hours, stopped in its running box by
+// Escape or by "Cancel": the user is told so, the grid and the file are as
+// they were, and the next statement runs on the same connection.
+TEST_F(QueryFile, ARunningStatementIsStoppedAndChangesNothing) {
+    SKIP_WITHOUT_CORPUS();
+    // The count of Table3's four rows joined with themselves n times: 4^n.
+    auto joined = [](int n) {
+        std::string count = "(SELECT Count(*) FROM Table3 AS t0";
+        for (int i = 1; i < n; ++i) count += ", Table3 AS t" + std::to_string(i);
+        return count + ")";
+    };
+    // The statement after is long enough for a cancel still pending to stop it.
+    const std::string slow = joined(16), quick = " AND " + joined(5) + " = 1024";
+    struct Case {
+        bool display;
+        bool escape;
+        std::string statement, next;
+    };
+    const Case cases[] = {
+        // Three rows are written at once, the fourth waits for the count.
+        {false, true, "INSERT INTO Table2 (id, data) SELECT id + 100, data FROM Table3 WHERE id < 13 OR " + slow + " > 0",
+         "UPDATE Table3 SET data = 'after' WHERE id = 13" + quick},
+        {true, false, "SELECT id, data FROM Table3 WHERE id < " + slow, "SELECT data, id FROM Table3 WHERE id = 13" + quick},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.statement);
+        services.messages.shown.clear();
+        openFile();
+        const std::vector<unsigned char> before = copy->read();
+        const std::string table2 = exported("Table2"), table3 = exported("Table3");
+        pick(w->cboTables, "Table2");
+        openQueryPanel();
+        replaceQuery(c.statement);
+        if (c.display) tickDisplayResult();
+        bool stopped = false;
+        whenModal([&](QDialog* dialog) {
+            auto* box = qobject_cast<frmRunning*>(dialog);
+            ASSERT_NE(box, nullptr) << "not the running box";
+            EXPECT_TRUE(QTest::qWaitFor([&] { return box->lblRowsRead->text() != "Rows read so far: 0"; }, 3000))
+                << "the box shows no progress";
+            // Stopped whatever else fails, so the test does not run on for hours.
+            QWidget* focus = QApplication::focusWidget();
+            EXPECT_TRUE(box->isAncestorOf(focus)) << "Escape would go elsewhere";
+            if (c.escape) QTest::keyClick(box->isAncestorOf(focus) ? focus : box, Qt::Key_Escape);
+            else QTest::mouseClick(box->cmdCancel, Qt::LeftButton);
+            stopped = true;
+        });
+        run();
+        ASSERT_TRUE(stopped);
+        EXPECT_EQ(boxes(), Texts{"Operation has been cancelled by the user."});
+        EXPECT_EQ(details()[0].rfind("3712 ", 0), 0u) << details()[0];
+        EXPECT_EQ(w->findChild<frmRunning*>(), nullptr) << "the running box stayed";
+        EXPECT_EQ(query(), c.statement);
+        EXPECT_EQ(w->chkDisplayResults->isChecked(), c.display) << "the tick is spent only by an open";
+        EXPECT_EQ(w->MSFlexGrid1->Rows(), 4);
+        EXPECT_EQ((Texts{cell(0, 2), cell(1, 2), cell(3, 2)}), (Texts{"data", "foo0", "foo2"}));
+        EXPECT_EQ(w->txtTotalRec->text(), "3");
+        EXPECT_TRUE(copy->read() == before) << "a stopped statement changed the file";
+        EXPECT_EQ(exported("Table2"), table2);
+        EXPECT_EQ(exported("Table3"), table3);
+
+        replaceQuery(c.next);
+        run();
+        EXPECT_EQ(boxes().size(), 1u) << details().back();
+        if (c.display) {
+            EXPECT_EQ((Texts{cell(0, 1), cell(1, 1), cell(1, 2)}), (Texts{"data", "bar13", "13"}));
+        } else {
+            EXPECT_EQ(stored("Table3", 4, "data"), "after");
+            EXPECT_EQ(stored("Table3", 3, "data"), "bar12");
+        }
+    }
 }
 
 TEST_F(QueryFile, AddTableMakesATableOfTheEnteredFieldsAndTypes) {

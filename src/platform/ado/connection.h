@@ -60,6 +60,11 @@ public:
     void Cancel() {
         if (Provider* p = provider_.get()) p->cancel();
     }
+    // Reports the progress of the statements that follow (see
+    // Provider::setProgress); an empty function stops it. Nothing when closed.
+    void SetProgress(Provider::Progress progress) {
+        if (Provider* p = provider_.get()) p->setProgress(std::move(progress));
+    }
     // Values, by name, for the parameters of the statements run after, and
     // of the saved queries they read (3251 where the provider takes none).
     void SetParameters(const std::vector<std::pair<std::string, std::string>>& values) {

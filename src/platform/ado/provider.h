@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -68,6 +69,11 @@ public:
     // Asks the statement running now, if any, to stop, from another thread
     // or a signal handler: it ends with 3712 and changes nothing.
     virtual void cancel() {}
+    // Called now and then while a statement of this provider runs, on the
+    // thread that runs it, with the rows it has read so far; an empty
+    // function ends the calls. This default never calls it.
+    using Progress = std::function<void(uint64_t rows_read)>;
+    virtual void setProgress(Progress) {}
     // Values for the parameters of the statements that follow, by name
     // (value as typed); this default takes none and raises 3251.
     virtual void setParameters(const std::vector<std::pair<std::string, std::string>>& values);

@@ -236,8 +236,10 @@ std::string folded(const std::string& s) {
 
 }  // namespace
 
+// The session is made at once and never replaced, so cancel() can reach it
+// from another thread without a lock.
 JetProvider::JetProvider(const std::string& path, const std::string& password)
-    : db_(std::make_unique<jet::Database>(path, password)) {}
+    : db_(std::make_unique<jet::Database>(path, password)), session_(std::make_unique<sql::Session>(*db_)) {}
 
 std::vector<TableInfo> JetProvider::tables() {
     jet::Reading reading(*db_);
@@ -262,14 +264,9 @@ std::unique_ptr<RowSource> JetProvider::openTable(const std::string& name) {
     return std::make_unique<JetRows>(*db_, name, in_use_);
 }
 
-void JetProvider::cancel() {
-    if (sql::Session* s = session_.get()) s->interrupt();
-}
+void JetProvider::cancel() { session_->interrupt(); }
 
-sql::Session& JetProvider::session() {
-    if (!session_) session_ = std::make_unique<sql::Session>(*db_);
-    return *session_;
-}
+void JetProvider::setProgress(Progress progress) { session_->setProgress(std::move(progress)); }
 
 // Translated twice for a SELECT: the second time, with the tables known,
 // results computed from date and Currency columns are typed as they are. A qualifier that
@@ -302,6 +299,7 @@ sql::Statement JetProvider::translated(const std::string& text) {
 // A statement is one read: it sees each commit of another process whole
 // or not at all.
 std::unique_ptr<RowSource> JetProvider::query(const std::string& text) {
+    sql::Session::Run run(*session_);
     jet::Reading reading(*db_);
     sql::Statement st = translated(text);
     if (st.kind != sql::StatementKind::Select) returnsNoRows();
@@ -382,6 +380,7 @@ std::unique_ptr<RowSource> JetProvider::keyedRows(const sql::Statement& st, sqli
 }
 
 long JetProvider::execute(const std::string& text) {
+    sql::Session::Run run(*session_);
     jet::Reading reading(*db_);
     sql::Statement st = translated(text);
     switch (st.kind) {

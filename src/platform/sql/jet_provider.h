@@ -26,6 +26,7 @@ public:
     // row source of this provider still has open.
     long execute(const std::string& statement) override;
     void cancel() override;
+    void setProgress(Progress progress) override;
     void setParameters(const std::vector<std::pair<std::string, std::string>>& values) override {
         session().setParameters(values);
     }
@@ -34,7 +35,7 @@ public:
     static DataType fieldType(uint8_t column_type);
 
 private:
-    sql::Session& session();
+    sql::Session& session() { return *session_; }
     sql::Statement translated(const std::string& statement);
     std::unique_ptr<RowSource> keyedRows(const sql::Statement& st, sqlite3_stmt* plain);
     static std::string outputName(sqlite3_stmt* stmt, size_t column);

@@ -5,6 +5,8 @@
 // saved select or union query is made known as a view of that name.
 #pragma once
 
+#include <atomic>
+#include <functional>
 #include <memory>
 #include <map>
 #include <set>
@@ -46,8 +48,27 @@ public:
     // from the definition the engine had), before a statement changes or
     // removes that table; the next statement naming it declares it afresh.
     void forget(const std::string& table);
-    // Makes the statement running now end with 3712; from any thread.
+    // Makes the statement running now end with 3712, wherever it stands in
+    // its run (see Run); from any thread or a signal handler.
     void interrupt();
+    // Called now and then on the thread that runs a statement, with the
+    // rows it has read from the tables so far; empty for none.
+    void setProgress(std::function<void(uint64_t rows_read)> progress) { progress_ = std::move(progress); }
+
+    // One statement of the provider, from its translation to its last step:
+    // an interrupt while it lives stops it at its next SQLite step, also
+    // one that came while no SQLite statement ran; an interrupt from before
+    // it began is forgotten. Runs do not nest.
+    class Run {
+    public:
+        explicit Run(Session& session);
+        ~Run() { session_.running_ = false; }
+        Run(const Run&) = delete;
+        Run& operator=(const Run&) = delete;
+
+    private:
+        Session& session_;
+    };
     // The values of parameters, for statements and the saved queries they
     // read; saved queries read before are read afresh.
     void setParameters(ParameterValues values);
@@ -58,6 +79,8 @@ private:
     void requireQuery(const jet::CatalogEntry& query);
     void declare(const std::string& statement, const std::string& name);
     [[noreturn]] void raise(int rc);
+    // SQLite's progress handler: nonzero stops the statement.
+    static int onProgress(void* session);
 
     jet::Database& db_;
     VtabContext context_;
@@ -66,6 +89,10 @@ private:
     std::set<std::string> opening_;             // saved queries being declared, folded
     std::set<std::string> views_;               // saved queries declared, folded
     ParameterValues parameters_;
+    // Set by interrupt() from any thread; the rest is the running thread's.
+    std::atomic<bool> stop_{false};
+    bool running_ = false;
+    std::function<void(uint64_t)> progress_;
 };
 
 }  // namespace ado::sql

@@ -247,7 +247,10 @@ int next(sqlite3_vtab_cursor* cur) {
         ++c->row_number;
         if (c->scan) {
             c->eof = !c->scan->next();
-            if (!c->eof) c->current = c->scan->rowId();
+            if (!c->eof) {
+                c->current = c->scan->rowId();
+                ++t.context->rows_read;
+            }
             return SQLITE_OK;
         }
         while (c->next_found < c->found.size()) {
@@ -256,6 +259,7 @@ int next(sqlite3_vtab_cursor* cur) {
                 c->current = id;
                 c->data = *data;
                 c->eof = false;
+                ++t.context->rows_read;
                 return SQLITE_OK;
             }
         }

@@ -13,6 +13,7 @@
 // statement's change lands whole or not at all.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -26,13 +27,15 @@ struct sqlite3_value;
 
 namespace ado::sql {
 
-// What the virtual tables of one SQLite connection share: the database, and
-// the engine's error behind the last failed call, so callers can raise it
-// with its own number rather than SQLite's text.
+// What the virtual tables of one SQLite connection share: the database, the
+// engine's error behind the last failed call, so callers can raise it with
+// its own number rather than SQLite's text, and the rows read so far, the
+// measure of a statement's progress.
 struct VtabContext {
     jet::Database* db = nullptr;
     jet::TextSortOrder text_order = jet::TextSortOrder::General;  // of the collation
     std::optional<jet::Error> error;
+    uint64_t rows_read = 0;
 };
 
 // Makes module "jet" known to `db`; `context` outlives the connection.
