@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 // Transactions of the pager: all of a commit lands or none of it, also when
-// the process dies at any step of it; one writer at a time.
+// the process dies at any step of it, and also when the changed pages wait
+// in the temporary file (one page kept in memory); one writer at a time.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -13,6 +14,7 @@
 #include <fstream>
 #include <set>
 
+#include "jet/dirty_pages.h"
 #include "jet/journal.h"
 #include "jet/pager.h"
 #include "support/testdata.h"
@@ -35,6 +37,10 @@ void change(jet::Pager& p) {
     std::memset(p.modify(p.append()), 0xB1, kPage);
     std::memset(p.modify(p.append()), 0xB2, kPage);
 }
+
+// Changed pages kept in memory: as many as a change takes, and one, so that
+// the change's pages wait in the temporary file and are read back from it.
+constexpr size_t kKeptInMemory[] = {jet::DirtyPages::kInMemory, 1};
 
 std::vector<unsigned char> afterChange(std::vector<unsigned char> bytes) {
     std::memset(bytes.data() + 3 * kPage, 0xA3, kPage);
@@ -78,37 +84,49 @@ void writeJournalFile(const std::string& path, const jet::Journal& j) {
 
 TEST(Transaction, CommitLandsAndReadsSeeChangesAtOnce) {
     SKIP_WITHOUT_CORPUS();
-    testdata::Copy copy("testV2000.mdb");
-    std::vector<unsigned char> before = copy.read();
-    {
-        auto p = openPager(copy.path());
-        uint32_t pages = p->pageCount();
-        change(*p);
-        EXPECT_EQ(p->page(3).u8(100), 0xA3);
-        EXPECT_EQ(p->pageCount(), pages + 2);
-        EXPECT_EQ(copy.read(), before) << "nothing reaches the file before commit";
-        p->commit();
-        EXPECT_FALSE(journalLive(copy.path())) << "a commit leaves nothing to play back";
-        EXPECT_EQ(p->page(pages + 1).u8(0), 0xB2);
-        change(*p);
-        p->commit();
-        EXPECT_FALSE(journalLive(copy.path()));
+    for (size_t kept : kKeptInMemory) {
+        SCOPED_TRACE(kept);
+        jet::DirtyPages::setInMemoryLimit(kept);
+        testdata::Copy copy("testV2000.mdb");
+        std::vector<unsigned char> before = copy.read();
+        {
+            auto p = openPager(copy.path());
+            uint32_t pages = p->pageCount();
+            change(*p);
+            EXPECT_EQ(p->page(3).u8(100), 0xA3);
+            EXPECT_EQ(p->page(1).u8(100), 0xA1);
+            EXPECT_EQ(p->pageCount(), pages + 2);
+            EXPECT_EQ(copy.read(), before) << "nothing reaches the file before commit";
+            p->commit();
+            EXPECT_EQ(copy.read(), afterChange(before));
+            EXPECT_FALSE(journalLive(copy.path())) << "a commit leaves nothing to play back";
+            EXPECT_EQ(p->page(pages + 1).u8(0), 0xB2);
+            change(*p);
+            p->commit();
+            EXPECT_FALSE(journalLive(copy.path()));
+        }
+        EXPECT_FALSE(journalExists(copy.path())) << "the journal goes when the writer closes";
+        EXPECT_EQ(copy.read().size(), afterChange(before).size() + 2 * kPage);
     }
-    EXPECT_FALSE(journalExists(copy.path())) << "the journal goes when the writer closes";
-    EXPECT_EQ(copy.read().size(), afterChange(before).size() + 2 * kPage);
+    jet::DirtyPages::setInMemoryLimit(jet::DirtyPages::kInMemory);
 }
 
 TEST(Transaction, RollbackLeavesTheFileAsItWas) {
     SKIP_WITHOUT_CORPUS();
-    testdata::Copy copy("testV2000.mdb");
-    std::vector<unsigned char> before = copy.read();
-    auto p = openPager(copy.path());
-    uint32_t pages = p->pageCount();
-    change(*p);
-    p->rollback();
-    EXPECT_EQ(p->pageCount(), pages);
-    EXPECT_NE(p->page(3).u8(100), 0xA3);
-    EXPECT_EQ(copy.read(), before);
+    for (size_t kept : kKeptInMemory) {
+        SCOPED_TRACE(kept);
+        jet::DirtyPages::setInMemoryLimit(kept);
+        testdata::Copy copy("testV2000.mdb");
+        std::vector<unsigned char> before = copy.read();
+        auto p = openPager(copy.path());
+        uint32_t pages = p->pageCount();
+        change(*p);
+        p->rollback();
+        EXPECT_EQ(p->pageCount(), pages);
+        EXPECT_NE(p->page(3).u8(100), 0xA3);
+        EXPECT_EQ(copy.read(), before);
+    }
+    jet::DirtyPages::setInMemoryLimit(jet::DirtyPages::kInMemory);
 }
 
 // A child process makes the change and dies at the k-th write, flush or
