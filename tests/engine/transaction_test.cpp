@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <set>
 
 #include "jet/dirty_pages.h"
@@ -38,9 +39,17 @@ void change(jet::Pager& p) {
     std::memset(p.modify(p.append()), 0xB2, kPage);
 }
 
-// Changed pages kept in memory: as many as a change takes, and one, so that
-// the change's pages wait in the temporary file and are read back from it.
-constexpr size_t kKeptInMemory[] = {jet::DirtyPages::kInMemory, 1};
+// Runs `test` on a fresh copy of testV2000.mdb with as many changed pages
+// kept in memory as a change takes, and with one, so that the change's
+// pages wait in the temporary file and are read back from it.
+void withPagesKeptInMemoryOrNot(const std::function<void(const testdata::Copy&)>& test) {
+    for (size_t kept : {jet::DirtyPages::kInMemory, size_t(1)}) {
+        SCOPED_TRACE(kept);
+        jet::DirtyPages::setInMemoryLimit(kept);
+        test(testdata::Copy("testV2000.mdb"));
+    }
+    jet::DirtyPages::setInMemoryLimit(jet::DirtyPages::kInMemory);
+}
 
 std::vector<unsigned char> afterChange(std::vector<unsigned char> bytes) {
     std::memset(bytes.data() + 3 * kPage, 0xA3, kPage);
@@ -84,10 +93,7 @@ void writeJournalFile(const std::string& path, const jet::Journal& j) {
 
 TEST(Transaction, CommitLandsAndReadsSeeChangesAtOnce) {
     SKIP_WITHOUT_CORPUS();
-    for (size_t kept : kKeptInMemory) {
-        SCOPED_TRACE(kept);
-        jet::DirtyPages::setInMemoryLimit(kept);
-        testdata::Copy copy("testV2000.mdb");
+    withPagesKeptInMemoryOrNot([](const testdata::Copy& copy) {
         std::vector<unsigned char> before = copy.read();
         {
             auto p = openPager(copy.path());
@@ -107,16 +113,12 @@ TEST(Transaction, CommitLandsAndReadsSeeChangesAtOnce) {
         }
         EXPECT_FALSE(journalExists(copy.path())) << "the journal goes when the writer closes";
         EXPECT_EQ(copy.read().size(), afterChange(before).size() + 2 * kPage);
-    }
-    jet::DirtyPages::setInMemoryLimit(jet::DirtyPages::kInMemory);
+    });
 }
 
 TEST(Transaction, RollbackLeavesTheFileAsItWas) {
     SKIP_WITHOUT_CORPUS();
-    for (size_t kept : kKeptInMemory) {
-        SCOPED_TRACE(kept);
-        jet::DirtyPages::setInMemoryLimit(kept);
-        testdata::Copy copy("testV2000.mdb");
+    withPagesKeptInMemoryOrNot([](const testdata::Copy& copy) {
         std::vector<unsigned char> before = copy.read();
         auto p = openPager(copy.path());
         uint32_t pages = p->pageCount();
@@ -125,8 +127,7 @@ TEST(Transaction, RollbackLeavesTheFileAsItWas) {
         EXPECT_EQ(p->pageCount(), pages);
         EXPECT_NE(p->page(3).u8(100), 0xA3);
         EXPECT_EQ(copy.read(), before);
-    }
-    jet::DirtyPages::setInMemoryLimit(jet::DirtyPages::kInMemory);
+    });
 }
 
 // A child process makes the change and dies at the k-th write, flush or
