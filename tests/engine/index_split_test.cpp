@@ -12,7 +12,12 @@
 // load rolls back to the same bytes and survives a crash in its commit.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <map>
@@ -220,7 +225,8 @@ TEST(IndexSplit, RandomInsertsThenDeletesThatEmptyLeavesKeepTheTreeSound) {
 // A load of many times the pages kept in memory: rolled back, the file is
 // as it was; killed at a step of its commit, the next opener finds it
 // exactly before (the journal written, the file half-written, the journal
-// not yet cleared) or after (clearing the journal).
+// not yet cleared) or after (clearing the journal); where the temporary
+// file cannot grow, the load fails and its commit is refused.
 TEST(IndexSplit, ALoadPastThePagesKeptInMemoryLandsWholeOrNotAtAll) {
     SKIP_WITHOUT_CORPUS();
     jet::DirtyPages::setInMemoryLimit(8);
@@ -238,6 +244,35 @@ TEST(IndexSplit, ALoadPastThePagesKeptInMemoryLandsWholeOrNotAtAll) {
         keep ? db.commit() : db.rollback();
     };
     load(false);
+    EXPECT_EQ(copy.read(), before);
+    pid_t child = fork();
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit small{16 * 4096, 16 * 4096};  // files written from here on
+        setrlimit(RLIMIT_FSIZE, &small);
+        long failed = 0, refused = 0;
+        try {
+            load(true);
+        } catch (const jet::Error& e) {
+            failed = e.number();
+        }
+        jet::Database db(copy.path(), "");
+        db.begin();
+        try {
+            jet::TableWriter w(db, "Table1");
+            for (int32_t id : ids) w.insert(agent(id));
+        } catch (const jet::Error&) {
+        }
+        try {
+            db.commit();
+        } catch (const jet::Error& e) {
+            refused = e.number();
+        }
+        _exit(failed == jet::kErrIo && refused == jet::kErrIo ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a failed write to the temporary file is an error";
     EXPECT_EQ(copy.read(), before);
 
     int steps = 0;

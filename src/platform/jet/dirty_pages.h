@@ -1,14 +1,17 @@
 // SPDX-License-Identifier: Apache-2.0
 // The pages a transaction changed or added, in bounded memory.
 //
-// The most recently used inMemoryLimit() pages are kept in memory; past
-// that the least recently used go, a few at a time, to a temporary file of
-// the transaction's own and come back when touched again. The file is
-// made without a name (or unlinked at once), in the database's folder or
-// else the temporary folder, so that it dies with the process: a crash
-// leaves nothing to clean up, and nobody else can open it. It holds pages
-// as the database file would, encoded for an encoded file, so a decoded
-// page of an encrypted file never reaches the disk in clear.
+// The inMemoryLimit() pages touched last are always in memory (the pager's
+// rule for how long a view lasts rests on it); past that the least
+// recently used go, a few at a time, to a temporary file of the
+// transaction's own and come back when touched again. The file is made
+// without a name (or unlinked at once), so that it dies with the process:
+// a crash leaves nothing to clean up, and nobody else can open it. It is
+// made in the database's folder, on the disk the change is going to
+// anyway (the temporary folder may be memory), else in the temporary
+// folder. It holds pages as the database file would, encoded for an
+// encoded file, so a decoded page of an encrypted file never reaches the
+// disk in clear.
 //
 // Each page is either in memory or only in the file; one in memory that
 // also has a place in the file and is `clean` holds what that place does,
@@ -50,6 +53,8 @@ public:
     const uint8_t* inMemory(uint32_t n) const;
 
     bool empty() const { return pages_.empty(); }
+    // Why the transaction is spoiled (its pages could not all be kept), or empty.
+    const std::string& failure() const { return failure_; }
     bool contains(uint32_t n) const { return pages_.count(n) != 0; }
     // The pages' numbers, in order.
     std::vector<uint32_t> numbers() const;

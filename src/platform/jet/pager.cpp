@@ -378,6 +378,11 @@ void Pager::rollback() {
 void Pager::commit() {
     if (!in_transaction_) throw Error(kErrIo, "No change is in progress.");
     if (dirty_.empty()) return rollback();
+    if (!dirty_.failure().empty()) {
+        Error refused(kErrIo, dirty_.failure());
+        rollback();
+        throw refused;
+    }
     Journal j;
     j.page_size = page_size_;
     j.original_size = file_size_;

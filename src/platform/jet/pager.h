@@ -45,11 +45,11 @@
 // by every commit.
 //
 // Views returned by page() are valid until the next modify(), append(),
-// commit(), rollback() or read; a copy given by modify() until commit() or
-// rollback(). Both hold, besides, only until kDecodedPages other pages were
-// decoded, for an encoded file, or read or changed, in a transaction past
-// DirtyPages::kInMemory changed pages (the same number): no caller keeps a
-// page at hand for longer than a few others.
+// commit(), rollback() or read; a copy given by modify() stays writable
+// until commit() or rollback(). Either lasts, besides, only until
+// kDecodedPages other pages were decoded (an encoded file) or read or
+// changed (a transaction of more than DirtyPages::kInMemory changed pages,
+// the same number): callers hold a page across a few others only.
 #pragma once
 
 #include <cstdint>
@@ -96,7 +96,8 @@ public:
     const std::string& path() const { return path_; }
 
     // Page n, as the current transaction sees it; a page beyond the file is
-    // reported as damage.
+    // reported as damage. Throws kErrIo where a changed page cannot be read
+    // back from the temporary file.
     Bytes page(uint32_t n) const;
 
     // Lets the system drop the mapped pages this process has touched, so
@@ -107,7 +108,9 @@ public:
     // Starts a transaction; throws kErrReadOnly, kErrInUse.
     void begin();
     bool inTransaction() const { return in_transaction_; }
-    // A writable copy of page n for the current transaction.
+    // A writable copy of page n for the current transaction. This and
+    // append() throw kErrIo where changed pages cannot go to the temporary
+    // file; commit() then refuses the transaction.
     uint8_t* modify(uint32_t n);
     // A new zeroed page at the end of the file; returns its number.
     uint32_t append();
