@@ -45,6 +45,11 @@ void writeAll(int fd, const uint8_t* data, size_t length, off_t offset, const st
     }
 }
 
+std::string folderOf(const std::string& path) {
+    std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    return folder.empty() ? "." : folder.string();
+}
+
 bool sameTime(const timespec& a, const timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; }
 bool later(const timespec& a, const timespec& b) {
     return a.tv_sec > b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec > b.tv_nsec);
@@ -63,10 +68,7 @@ void Pager::ioPoint() {
     if (ioHook()) ioHook()(count++);
 }
 
-Pager::Pager(const std::string& path, Mode mode)
-    : path_(path), dirty_(std::filesystem::path(path).parent_path().empty()
-                              ? std::string(".")
-                              : std::filesystem::path(path).parent_path().string()) {
+Pager::Pager(const std::string& path, Mode mode) : path_(path), dirty_(folderOf(path)) {
     if (::getrandom(&nonce_, sizeof nonce_, 0) != sizeof nonce_) nonce_ = uint64_t(::time(nullptr)) ^ uint64_t(::getpid());
     openFile(mode);
     try {
