@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/uio.h>
 #include <unistd.h>
 
 #include "error.h"
@@ -38,7 +37,6 @@ int unnamedFile(const std::string& folder) {
 }  // namespace
 
 void DirtyPages::setInMemoryLimit(size_t pages) { limit() = std::max<size_t>(pages, 1); }
-size_t DirtyPages::inMemoryLimit() { return limit(); }
 
 void DirtyPages::configure(uint32_t page_size, const PageCodec* codec) {
     clear();
@@ -103,6 +101,7 @@ std::unique_ptr<uint8_t[]> DirtyPages::buffer() {
 
 // Before a page comes into memory: when a batch past the limit is there,
 // the least recently used go, so that the last limit() pages touched stay.
+// Those unchanged since they came back from the file go without a write.
 void DirtyPages::makeRoom() {
     if (used_.size() < limit() + batch() - 1) return;
     std::vector<std::pair<int64_t, uint32_t>> writes;  // slot, page
@@ -128,10 +127,7 @@ void DirtyPages::makeRoom() {
         }
         writeAt(run_.get(), count, first);
     }
-    for (Page* p : out) {
-        p->clean = false;
-        spare_.push_back(std::move(p->data));
-    }
+    for (Page* p : out) spare_.push_back(std::move(p->data));
 }
 
 void DirtyPages::writeAt(const uint8_t* images, size_t count, int64_t slot) {

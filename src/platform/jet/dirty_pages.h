@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 // The pages a transaction changed or added, in bounded memory.
 //
-// The inMemoryLimit() pages touched last are always in memory (the pager's
+// The kInMemory pages touched last are always in memory (the pager's
 // rule for how long a view lasts rests on it); past that the least
 // recently used go, a few at a time, to a temporary file of the
 // transaction's own and come back when touched again. The file is made
@@ -67,9 +67,8 @@ public:
     void clear();
 
     // For tests, which cannot make a transaction of thousands of pages
-    // everywhere: how many pages are kept in memory.
+    // everywhere: how many pages are kept in memory (kInMemory unless set).
     static void setInMemoryLimit(size_t pages);
-    static size_t inMemoryLimit();
 
 private:
     struct Page {
