@@ -7,9 +7,17 @@
 // entry naming its child's last entry, each page's free space and shared
 // prefix as it holds them. Its entries are compared with the table's rows
 // (or a model), mdb-export reads the file, and lookups find every row.
+// The random inserts run with few changed pages kept in memory, so that
+// the tree's pages go to the temporary file and back all the time; such a
+// load rolls back to the same bytes and survives a crash in its commit.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <map>
@@ -18,6 +26,7 @@
 #include <set>
 
 #include "jet/database.h"
+#include "jet/dirty_pages.h"
 #include "jet/index_key.h"
 #include "jet/index_page.h"
 #include "jet/index_search.h"
@@ -25,6 +34,7 @@
 #include "jet/row_reader.h"
 #include "jet/table_writer.h"
 #include "jet/usage_map.h"
+#include "support/crash.h"
 #include "support/index_tree.h"
 #include "support/jet_check.h"
 #include "support/testdata.h"
@@ -129,6 +139,7 @@ std::map<int32_t, jet::RowId> prepare(const std::string& path) {
 
 TEST(IndexSplit, RandomInsertsThenDeletesThatEmptyLeavesKeepTheTreeSound) {
     SKIP_WITHOUT_CORPUS();
+    jet::DirtyPages::setInMemoryLimit(16);
     testdata::Copy copy("compIndexTestV2000.mdb");
     std::map<int32_t, jet::RowId> rows = prepare(copy.path());
     std::vector<int32_t> ids;
@@ -208,6 +219,76 @@ TEST(IndexSplit, RandomInsertsThenDeletesThatEmptyLeavesKeepTheTreeSound) {
     EXPECT_EQ(checkTable(copy.path(), rows).depth, 2u);
     if (testdata::jetCheckMissing().empty())
         testdata::expectNoNewJetCheckProblems({{testdata::file("compIndexTestV2000.mdb"), copy.path()}});
+    jet::DirtyPages::setInMemoryLimit(jet::DirtyPages::kInMemory);
+}
+
+// A load of many times the pages kept in memory: rolled back, the file is
+// as it was; killed at a step of its commit, the next opener finds it
+// exactly before (the journal written, the file half-written, the journal
+// not yet cleared) or after (clearing the journal); where the temporary
+// file cannot grow, the load fails and its commit is refused.
+TEST(IndexSplit, ALoadPastThePagesKeptInMemoryLandsWholeOrNotAtAll) {
+    SKIP_WITHOUT_CORPUS();
+    jet::DirtyPages::setInMemoryLimit(8);
+    testdata::Copy copy("compIndexTestV2000.mdb");
+    std::map<int32_t, jet::RowId> rows = prepare(copy.path());
+    const std::vector<unsigned char> before = copy.read();
+    std::vector<int32_t> ids;
+    for (int32_t i = 0; i < 4000; ++i) ids.push_back(10000 + i * 3);
+    std::shuffle(ids.begin(), ids.end(), std::mt19937(3));
+    auto load = [&](bool keep) {
+        jet::Database db(copy.path(), "");
+        db.begin();
+        jet::TableWriter w(db, "Table1");
+        for (int32_t id : ids) rows[id] = w.insert(agent(id));
+        keep ? db.commit() : db.rollback();
+    };
+    load(false);
+    EXPECT_EQ(copy.read(), before);
+    pid_t child = fork();
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit small{16 * 4096, 16 * 4096};  // files written from here on
+        setrlimit(RLIMIT_FSIZE, &small);
+        long failed = 0, refused = 0;
+        try {
+            load(true);
+        } catch (const jet::Error& e) {
+            failed = e.number();
+        }
+        jet::Database db(copy.path(), "");
+        db.begin();
+        try {
+            jet::TableWriter w(db, "Table1");
+            for (int32_t id : ids) w.insert(agent(id));
+        } catch (const jet::Error&) {
+        }
+        try {
+            db.commit();
+        } catch (const jet::Error& e) {
+            refused = e.number();
+        }
+        _exit(failed == jet::kErrIo && refused == jet::kErrIo ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a failed write to the temporary file is an error";
+    EXPECT_EQ(copy.read(), before);
+
+    int steps = 0;
+    jet::Pager::setIoHook([&](int) { ++steps; });
+    load(true);
+    jet::Pager::setIoHook({});
+    const std::vector<unsigned char> after = copy.read();
+    checkTable(copy.path(), rows);
+    ASSERT_GT(steps, 6);
+    for (int k : {1, steps / 2, steps - 2, steps - 1}) {
+        copy.write(before);
+        EXPECT_FALSE(testdata::finishesBeforeStep(k, [&] { load(true); })) << k;
+        { jet::Database recovered(copy.path(), ""); }
+        EXPECT_TRUE(copy.read() == (k == steps - 1 ? after : before)) << "the writer died at step " << k << " of " << steps;
+    }
+    jet::DirtyPages::setInMemoryLimit(jet::DirtyPages::kInMemory);
 }
 
 // A writer follows the pages it read last (IndexCache) and patches the leaf

@@ -7,11 +7,13 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
 
 #include "jet/database.h"
+#include "jet/dirty_pages.h"
 #include "jet/rc4.h"
 #include "jet/table_writer.h"
 #include "support/stored_rows.h"
@@ -137,10 +139,25 @@ std::vector<unsigned char> pageOf(const std::vector<unsigned char>& file, size_t
     return std::vector<unsigned char>(file.begin() + n * 4096, file.begin() + (n + 1) * 4096);
 }
 
+// What the files without a name this process holds open in `folder` hold:
+// the temporary file of a change, read through its descriptor.
+std::vector<unsigned char> unnamedFilesIn(const std::string& folder) {
+    std::vector<unsigned char> bytes;
+    for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code error;
+        std::string target = std::filesystem::read_symlink(fd.path(), error).string();
+        if (error || target.rfind(folder + "/", 0) != 0 || target.find(" (deleted)") == std::string::npos) continue;
+        std::ifstream in(fd.path(), std::ios::binary);
+        bytes.insert(bytes.end(), std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    return bytes;
+}
+
 // An edit goes through the codec both ways: the file stays encoded (the new
 // text is nowhere in it as plain bytes), the journal holds the changed
-// pages as they were stored, never decoded, our reader reads the change
-// back, and mdbtools reads it from a plain copy.
+// pages as they were stored, never decoded, and so does the temporary file
+// the changed pages wait in (one kept in memory, the others there); our
+// reader reads the change back, and mdbtools reads it from a plain copy.
 TEST(Password, EncodedFilesTakeAnEditAndReadItBack) {
     SKIP_WITHOUT_CORPUS();
     for (const EncodedFile& f : kEncoded) {
@@ -154,12 +171,14 @@ TEST(Password, EncodedFilesTakeAnEditAndReadItBack) {
             for (uint32_t n = 0; n < db.pager().pageCount(); ++n)
                 decoded_before.insert(decoded_before.end(), db.pager().page(n).data(), db.pager().page(n).data() + 4096);
         }
-        std::vector<unsigned char> journal;
+        std::vector<unsigned char> journal, waiting;
         jet::Pager::setIoHook([&](int) {
             std::ifstream in(copy.path() + "-journal", std::ios::binary);
             std::vector<unsigned char> now((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
             if (now.size() > journal.size()) journal = now;
+            if (waiting.empty()) waiting = unnamedFilesIn(std::filesystem::path(copy.path()).parent_path());
         });
+        jet::DirtyPages::setInMemoryLimit(1);
         std::vector<jet::Value> changed = before.rows[0], added = before.rows[0];
         changed[1] = std::string("changedtext");
         added[0] = jet::Value();  // the next autonumber
@@ -173,8 +192,11 @@ TEST(Password, EncodedFilesTakeAnEditAndReadItBack) {
             db.commit();
         }
         jet::Pager::setIoHook(nullptr);
+        jet::DirtyPages::setInMemoryLimit(jet::DirtyPages::kInMemory);
         std::vector<unsigned char> bytes = copy.read();
         EXPECT_FALSE(holds(bytes, "changedtext") || holds(bytes, "insertedtext"));
+        EXPECT_GE(waiting.size(), 2u * 4096);
+        EXPECT_FALSE(holds(waiting, "changedtext") || holds(waiting, "insertedtext"));
         size_t changed_pages = 0;
         for (size_t n = 1; n < stored_before.size() / 4096; ++n) {
             if (pageOf(bytes, n) == pageOf(stored_before, n)) continue;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 // Transactions of the pager: all of a commit lands or none of it, also when
-// the process dies at any step of it; one writer at a time.
+// the process dies at any step of it, and also when the changed pages wait
+// in the temporary file (one page kept in memory); one writer at a time.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -11,8 +12,10 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <set>
 
+#include "jet/dirty_pages.h"
 #include "jet/journal.h"
 #include "jet/pager.h"
 #include "support/testdata.h"
@@ -34,6 +37,18 @@ void change(jet::Pager& p) {
     std::memset(p.modify(1), 0xA1, kPage);
     std::memset(p.modify(p.append()), 0xB1, kPage);
     std::memset(p.modify(p.append()), 0xB2, kPage);
+}
+
+// Runs `test` on a fresh copy of testV2000.mdb with as many changed pages
+// kept in memory as a change takes, and with one, so that the change's
+// pages wait in the temporary file and are read back from it.
+void withPagesKeptInMemoryOrNot(const std::function<void(const testdata::Copy&)>& test) {
+    for (size_t kept : {jet::DirtyPages::kInMemory, size_t(1)}) {
+        SCOPED_TRACE(kept);
+        jet::DirtyPages::setInMemoryLimit(kept);
+        test(testdata::Copy("testV2000.mdb"));
+    }
+    jet::DirtyPages::setInMemoryLimit(jet::DirtyPages::kInMemory);
 }
 
 std::vector<unsigned char> afterChange(std::vector<unsigned char> bytes) {
@@ -78,37 +93,41 @@ void writeJournalFile(const std::string& path, const jet::Journal& j) {
 
 TEST(Transaction, CommitLandsAndReadsSeeChangesAtOnce) {
     SKIP_WITHOUT_CORPUS();
-    testdata::Copy copy("testV2000.mdb");
-    std::vector<unsigned char> before = copy.read();
-    {
-        auto p = openPager(copy.path());
-        uint32_t pages = p->pageCount();
-        change(*p);
-        EXPECT_EQ(p->page(3).u8(100), 0xA3);
-        EXPECT_EQ(p->pageCount(), pages + 2);
-        EXPECT_EQ(copy.read(), before) << "nothing reaches the file before commit";
-        p->commit();
-        EXPECT_FALSE(journalLive(copy.path())) << "a commit leaves nothing to play back";
-        EXPECT_EQ(p->page(pages + 1).u8(0), 0xB2);
-        change(*p);
-        p->commit();
-        EXPECT_FALSE(journalLive(copy.path()));
-    }
-    EXPECT_FALSE(journalExists(copy.path())) << "the journal goes when the writer closes";
-    EXPECT_EQ(copy.read().size(), afterChange(before).size() + 2 * kPage);
+    withPagesKeptInMemoryOrNot([](const testdata::Copy& copy) {
+        std::vector<unsigned char> before = copy.read();
+        {
+            auto p = openPager(copy.path());
+            uint32_t pages = p->pageCount();
+            change(*p);
+            EXPECT_EQ(p->page(3).u8(100), 0xA3);
+            EXPECT_EQ(p->page(1).u8(100), 0xA1);
+            EXPECT_EQ(p->pageCount(), pages + 2);
+            EXPECT_EQ(copy.read(), before) << "nothing reaches the file before commit";
+            p->commit();
+            EXPECT_EQ(copy.read(), afterChange(before));
+            EXPECT_FALSE(journalLive(copy.path())) << "a commit leaves nothing to play back";
+            EXPECT_EQ(p->page(pages + 1).u8(0), 0xB2);
+            change(*p);
+            p->commit();
+            EXPECT_FALSE(journalLive(copy.path()));
+        }
+        EXPECT_FALSE(journalExists(copy.path())) << "the journal goes when the writer closes";
+        EXPECT_EQ(copy.read().size(), afterChange(before).size() + 2 * kPage);
+    });
 }
 
 TEST(Transaction, RollbackLeavesTheFileAsItWas) {
     SKIP_WITHOUT_CORPUS();
-    testdata::Copy copy("testV2000.mdb");
-    std::vector<unsigned char> before = copy.read();
-    auto p = openPager(copy.path());
-    uint32_t pages = p->pageCount();
-    change(*p);
-    p->rollback();
-    EXPECT_EQ(p->pageCount(), pages);
-    EXPECT_NE(p->page(3).u8(100), 0xA3);
-    EXPECT_EQ(copy.read(), before);
+    withPagesKeptInMemoryOrNot([](const testdata::Copy& copy) {
+        std::vector<unsigned char> before = copy.read();
+        auto p = openPager(copy.path());
+        uint32_t pages = p->pageCount();
+        change(*p);
+        p->rollback();
+        EXPECT_EQ(p->pageCount(), pages);
+        EXPECT_NE(p->page(3).u8(100), 0xA3);
+        EXPECT_EQ(copy.read(), before);
+    });
 }
 
 // A child process makes the change and dies at the k-th write, flush or

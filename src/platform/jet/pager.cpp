@@ -5,6 +5,7 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/mman.h>
 #include <sys/random.h>
 #include <sys/stat.h>
@@ -44,6 +45,11 @@ void writeAll(int fd, const uint8_t* data, size_t length, off_t offset, const st
     }
 }
 
+std::string folderOf(const std::string& path) {
+    std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    return folder.empty() ? "." : folder.string();
+}
+
 bool sameTime(const timespec& a, const timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; }
 bool later(const timespec& a, const timespec& b) {
     return a.tv_sec > b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec > b.tv_nsec);
@@ -62,7 +68,7 @@ void Pager::ioPoint() {
     if (ioHook()) ioHook()(count++);
 }
 
-Pager::Pager(const std::string& path, Mode mode) : path_(path) {
+Pager::Pager(const std::string& path, Mode mode) : path_(path), dirty_(folderOf(path)) {
     if (::getrandom(&nonce_, sizeof nonce_, 0) != sizeof nonce_) nonce_ = uint64_t(::time(nullptr)) ^ uint64_t(::getpid());
     openFile(mode);
     try {
@@ -274,15 +280,14 @@ void Pager::configure(uint32_t page_size, std::unique_ptr<PageCodec> codec) {
     page_size_ = page_size;
     page_count_ = committed_page_count_ = uint32_t(file_size_ / page_size);
     codec_ = std::move(codec);
+    dirty_.configure(page_size, codec_.get());
     forgetDecoded();
 }
 
 Bytes Pager::page(uint32_t n) const {
     if (n >= page_count_) corrupt("a reference points to page " + std::to_string(n) + ", past the end of the file");
-    if (in_transaction_) {
-        auto it = dirty_.find(n);
-        if (it != dirty_.end()) return Bytes(it->second.get(), page_size_);
-    }
+    if (in_transaction_)
+        if (const uint8_t* changed = dirty_.find(n, false)) return Bytes(changed, page_size_);
     return Bytes(committed(n), page_size_);
 }
 
@@ -308,15 +313,6 @@ const uint8_t* Pager::decoded(uint32_t n) const {
     codec_->decode(n, copy.get(), page_size_);
     decoded_order_.push_back(n);
     return (decoded_[n] = std::move(copy)).get();
-}
-
-// A changed page on its way to the file, encoded if the file is.
-const uint8_t* Pager::stored(uint32_t n, const uint8_t* page) {
-    if (!codec_ || n == 0) return page;
-    if (!encoded_) encoded_ = std::make_unique<uint8_t[]>(page_size_);
-    std::memcpy(encoded_.get(), page, page_size_);
-    codec_->encode(n, encoded_.get(), page_size_);
-    return encoded_.get();
 }
 
 void Pager::forgetDecoded() {
@@ -358,12 +354,11 @@ void Pager::begin() {
 uint8_t* Pager::modify(uint32_t n) {
     if (!in_transaction_) throw Error(kErrIo, "A page was changed outside a transaction.");
     if (n >= page_count_) corrupt("a change points to page " + std::to_string(n) + ", past the end of the file");
-    auto& slot = dirty_[n];
-    if (!slot) {
-        slot = std::make_unique<uint8_t[]>(page_size_);
-        std::memcpy(slot.get(), committed(n), page_size_);
-    }
-    return slot.get();
+    if (uint8_t* changed = dirty_.find(n, true)) return changed;
+    const uint8_t* now = committed(n);
+    uint8_t* copy = dirty_.add(n);
+    std::memcpy(copy, now, page_size_);
+    return copy;
 }
 
 uint32_t Pager::append() {
@@ -372,7 +367,7 @@ uint32_t Pager::append() {
         throw Error(kErrTooLarge, "Invalid argument: the change would take '" + path_ +
                                       "' past 2 GB, the largest an Access database can be; nothing was written.");
     uint32_t n = page_count_++;
-    dirty_[n] = std::make_unique<uint8_t[]>(page_size_);  // zeroed
+    std::memset(dirty_.add(n), 0, page_size_);
     return n;
 }
 
@@ -385,13 +380,18 @@ void Pager::rollback() {
 void Pager::commit() {
     if (!in_transaction_) throw Error(kErrIo, "No change is in progress.");
     if (dirty_.empty()) return rollback();
+    if (!dirty_.failure().empty()) {
+        Error refused(kErrIo, dirty_.failure());
+        rollback();
+        throw refused;
+    }
     Journal j;
     j.page_size = page_size_;
     j.original_size = file_size_;
     j.device = uint64_t(identity_.st_dev);
     j.inode = uint64_t(identity_.st_ino);
     j.nonce = nonce_;
-    for (const auto& [n, data] : dirty_)
+    for (uint32_t n : dirty_.numbers())
         if (n < committed_page_count_) {
             const uint8_t* old = map_ + size_t(n) * page_size_;
             j.records.push_back({n, std::vector<uint8_t>(old, old + page_size_)});
@@ -406,10 +406,10 @@ void Pager::commit() {
         journal_live_ = true;
         holdOffReaders("write to");
         file_touched = true;
-        for (const auto& [n, data] : dirty_) {
+        dirty_.forEachRun([this](uint32_t first, const uint8_t* images, size_t count) {
             ioPoint();
-            writeAll(fd_, stored(n, data.get()), page_size_, off_t(n) * page_size_, path_);
-        }
+            writeAll(fd_, images, count * page_size_, off_t(first) * page_size_, path_);
+        });
         // Data only: the length is flushed with it where the file grew.
         ioPoint();
         if (::fdatasync(fd_) != 0) ioError("flush", path_);
@@ -427,8 +427,12 @@ void Pager::commit() {
     }
     letReadersIn(read_locked_);
     committed_page_count_ = page_count_;
-    for (const auto& [n, data] : dirty_)
-        if (auto copy = decoded_.find(n); copy != decoded_.end()) std::memcpy(copy->second.get(), data.get(), page_size_);
+    bool stale = false;
+    for (auto& [n, copy] : decoded_) {
+        if (const uint8_t* changed = dirty_.inMemory(n)) std::memcpy(copy.get(), changed, page_size_);
+        else stale = stale || dirty_.contains(n);
+    }
+    if (stale) forgetDecoded();  // a changed page went to the temporary file: not to be read back now
     dirty_.clear();
     in_transaction_ = false;
 }

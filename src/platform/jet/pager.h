@@ -10,7 +10,10 @@
 //
 // Writing happens only inside a transaction: modify() gives a private copy
 // of a page, append() a new zeroed page past the end; reads see these copies
-// at once. commit() makes the whole change durable or none of it:
+// at once. Past DirtyPages::kInMemory of them, the least recently used wait
+// in a temporary file of their own (dirty_pages.h), never in the database
+// file, which other processes read. commit() makes the whole change durable
+// or none of it:
 //   1. the original image of every changed page, with the file's original
 //      length, is written to the journal beside the file ("<file>-journal"),
 //      with a checksum, and flushed;
@@ -39,21 +42,26 @@
 // other processes since the last one (their pages are in the shared
 // mapping already; the length is read again and decoded pages dropped),
 // which it learns of from the file's length and modification time, moved
-// by every commit. Views returned by page() are valid until the next
-// modify(), append(), commit(), rollback() or read, and, for an encoded
-// file, until kDecodedPages other pages were decoded.
+// by every commit.
+//
+// Views returned by page() are valid until the next modify(), append(),
+// commit(), rollback() or read; a copy given by modify() stays writable
+// until commit() or rollback(). Either lasts, besides, only until
+// kDecodedPages other pages were decoded (an encoded file) or read or
+// changed (a transaction of more than DirtyPages::kInMemory changed pages,
+// the same number): callers hold a page across a few others only.
 #pragma once
 
 #include <cstdint>
 #include <deque>
 #include <functional>
-#include <map>
 #include <memory>
 #include <string>
 #include <sys/stat.h>
 #include <unordered_map>
 
 #include "bytes.h"
+#include "dirty_pages.h"
 #include "page_codec.h"
 
 namespace jet {
@@ -65,6 +73,7 @@ class Pager {
 public:
     enum class Mode { ReadWrite, ReadOnly };
     static constexpr size_t kDecodedPages = 4096;  // 16 MB of 4 KB pages
+    static_assert(kDecodedPages == DirtyPages::kInMemory, "one rule for how long a view lasts");
 
     // Opens the file for reading and, in ReadWrite mode where the file
     // allows it, writing. Plays back a journal left by a crash. Throws
@@ -87,7 +96,8 @@ public:
     const std::string& path() const { return path_; }
 
     // Page n, as the current transaction sees it; a page beyond the file is
-    // reported as damage.
+    // reported as damage. Throws kErrIo where a changed page cannot be read
+    // back from the temporary file.
     Bytes page(uint32_t n) const;
 
     // Lets the system drop the mapped pages this process has touched, so
@@ -98,7 +108,9 @@ public:
     // Starts a transaction; throws kErrReadOnly, kErrInUse.
     void begin();
     bool inTransaction() const { return in_transaction_; }
-    // A writable copy of page n for the current transaction.
+    // A writable copy of page n for the current transaction. This and
+    // append() throw kErrIo where changed pages cannot go to the temporary
+    // file; commit() then refuses the transaction.
     uint8_t* modify(uint32_t n);
     // A new zeroed page at the end of the file; returns its number.
     uint32_t append();
@@ -147,7 +159,6 @@ private:
     std::string journalPath() const { return path_ + "-journal"; }
     const uint8_t* committed(uint32_t n) const;
     const uint8_t* decoded(uint32_t n) const;
-    const uint8_t* stored(uint32_t n, const uint8_t* page);
     void forgetDecoded();
 
     std::string path_;
@@ -170,13 +181,12 @@ private:
     std::unique_ptr<PageCodec> codec_;
     mutable std::unordered_map<uint32_t, std::unique_ptr<uint8_t[]>> decoded_;
     mutable std::deque<uint32_t> decoded_order_;  // oldest first: the next to give up its copy
-    std::unique_ptr<uint8_t[]> encoded_;           // one page, encoded on its way to the file
 
     int journal_fd_ = -1;        // open from the first commit until the pager closes
     bool journal_live_ = false;  // the journal holds images the file may need back
     bool in_transaction_ = false;
     uint32_t committed_page_count_ = 0;
-    std::map<uint32_t, std::unique_ptr<uint8_t[]>> dirty_;  // ordered: written in page order
+    mutable DirtyPages dirty_;  // reading a page may bring it back from the temporary file
 };
 
 }  // namespace jet
