@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 #include "ado/connection.h"
 #include "ado/error.h"
@@ -166,8 +168,19 @@ TEST_F(ServerSource, StatementsRunAndOtherQueriesGiveReadOnlyRows) {
     } catch (const ado::Error& e) {
         EXPECT_NE(e.description().find("srv_no_such_table"), std::string::npos) << e.description();
     }
+    // A statement stopped from another thread, as the query window's Cancel
+    // does, fails with 3712 and changes nothing.
+    std::thread canceller([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        cn.Cancel();
+    });
+    auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(errorOf([&] { cn.Execute("UPDATE srv_people_exec SET name = 'x' WHERE pg_sleep(30) IS NOT NULL"); }),
+              ado::kErrCancelled);
+    canceller.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
     // The connection goes on working after failures.
-    EXPECT_EQ(rows("SELECT count(*) FROM srv_people_exec"), (std::vector<std::vector<std::string>>{{"2"}}));
+    EXPECT_EQ(rows("SELECT count(*) FROM srv_people_exec WHERE name <> 'x'"), (std::vector<std::vector<std::string>>{{"2"}}));
 }
 
 TEST_F(ServerSource, TheCatalogListingFindsItsFieldWithoutRegardToCase) {

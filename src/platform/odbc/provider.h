@@ -40,6 +40,7 @@ public:
     std::unique_ptr<RowSource> openTable(const std::string& name) override;
     std::unique_ptr<RowSource> query(const std::string& statement) override;
     long execute(const std::string& statement) override;
+    void cancel() override { link_.Cancel(); }
 
 private:
     odbc::Link link_;

@@ -35,6 +35,7 @@ long ErrorNumberFor(const std::string& state) {
     if (starts("42") || starts("37")) return kErrCommandText;
     if (starts("23")) return kErrIntegrity;
     if (starts("22")) return kErrCannotConvert;
+    if (starts("HY008") || starts("57014")) return kErrCancelled;
     return kErrProviderFailed;
 }
 
@@ -314,11 +315,24 @@ std::string Link::QuoteName(const std::string& name) const {
     return out + quote_;
 }
 
-Statement::Statement(Link& link) {
-    check(SQLAllocHandle(SQL_HANDLE_STMT, link.handle(), &stmt_), SQL_HANDLE_DBC, link.handle(), "start a statement");
+void Link::Cancel() {
+    std::lock_guard<std::mutex> hold(statements_mutex_);
+    for (SQLHSTMT stmt : statements_) SQLCancel(stmt);
 }
 
-Statement::~Statement() { SQLFreeHandle(SQL_HANDLE_STMT, stmt_); }
+Statement::Statement(Link& link) : link_(link) {
+    check(SQLAllocHandle(SQL_HANDLE_STMT, link.handle(), &stmt_), SQL_HANDLE_DBC, link.handle(), "start a statement");
+    std::lock_guard<std::mutex> hold(link_.statements_mutex_);
+    link_.statements_.insert(stmt_);
+}
+
+Statement::~Statement() {
+    {
+        std::lock_guard<std::mutex> hold(link_.statements_mutex_);
+        link_.statements_.erase(stmt_);
+    }
+    SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
+}
 
 void Statement::Run(const std::string& sql, const std::vector<Parameter>& parameters) {
     std::u16string text = wide(sql);

@@ -11,6 +11,8 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -52,12 +54,18 @@ public:
     void Rollback();
     // `name` as one identifier, in the driver's quotes, quotes doubled.
     std::string QuoteName(const std::string& name) const;
+    // Asks the statements running on this link to stop, from another
+    // thread: each fails with 3712.
+    void Cancel();
 
 private:
+    friend class Statement;
     SQLHENV env_ = SQL_NULL_HENV;
     SQLHDBC dbc_ = SQL_NULL_HDBC;
     bool connected_ = false;
     std::string quote_ = "\"";
+    std::mutex statements_mutex_;  // a statement is not freed while Cancel reaches it
+    std::set<SQLHSTMT> statements_;
 };
 
 class Statement {
@@ -84,6 +92,7 @@ public:
     long RowCount() const;
 
 private:
+    Link& link_;
     SQLHSTMT stmt_ = SQL_NULL_HSTMT;
 };
 
