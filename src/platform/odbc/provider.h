@@ -40,6 +40,7 @@ public:
     std::unique_ptr<RowSource> openTable(const std::string& name) override;
     std::unique_ptr<RowSource> query(const std::string& statement) override;
     long execute(const std::string& statement) override;
+    // From another thread only, not a signal handler: it takes a lock.
     void cancel() override { link_.Cancel(); }
 
 private:
