@@ -14,5 +14,5 @@ std::string CellText(const ado::Field& field, char decimal_separator) {
         bool empty = value.is<jet::Binary>() ? value.as<jet::Binary>().empty() : ado::toText(value).empty();
         return empty ? std::string() : kPictureMarker;
     }
-    return ado::toText(value, decimal_separator);
+    return ado::toText(value, decimal_separator, ado::Digits::Shown);
 }

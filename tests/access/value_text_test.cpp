@@ -24,21 +24,42 @@ TEST(ValueText, WholeNumbers) {
     EXPECT_EQ(toText(Value(int64_t(-9007199254740993))), "-9007199254740993");
 }
 
-TEST(ValueText, FloatingPointShortestExactForm) {
-    EXPECT_EQ(toText(Value(444.555), '.'), "444.555");
-    EXPECT_EQ(toText(Value(0.1), '.'), "0.1");
-    EXPECT_EQ(toText(Value(-0.5), '.'), "-0.5");
-    EXPECT_EQ(toText(Value(0.0), '.'), "0");
-    EXPECT_EQ(toText(Value(100.0), '.'), "100");
-    EXPECT_EQ(toText(Value(123456789012345.0), '.'), "123456789012345");
-    EXPECT_EQ(toText(Value(1e15), '.'), "1E+15");
-    EXPECT_EQ(toText(Value(1.5e20), '.'), "1.5E+20");
-    EXPECT_EQ(toText(Value(0.0001), '.'), "0.0001");
-    EXPECT_EQ(toText(Value(0.00001), '.'), "1E-05");
-    EXPECT_EQ(toText(Value(-1.25e-7), '.'), "-1.25E-07");
-    // A Single shows its own shortest digits, not those of the double it widens to.
-    EXPECT_EQ(toText(Value(3.1f), '.'), "3.1");
-    EXPECT_EQ(toText(Value(16777216.0f), '.'), "16777216");
+// Exactly (the shortest digits that read back), and as Access shows them.
+TEST(ValueText, FloatingPointExactlyAndShown) {
+    const struct {
+        Value value;
+        const char* exact;
+        const char* shown;
+    } cases[] = {
+        {Value(444.555), "444.555", "444.555"},
+        {Value(0.1), "0.1", "0.1"},
+        {Value(-0.5), "-0.5", "-0.5"},
+        {Value(0.0), "0", "0"},
+        {Value(100.0), "100", "100"},
+        {Value(123456789012345.0), "123456789012345", "123456789012345"},
+        {Value(1e15), "1E+15", "1E+15"},
+        {Value(1.5e20), "1.5E+20", "1.5E+20"},
+        {Value(0.0001), "0.0001", "0.0001"},
+        {Value(0.00001), "1E-05", "1E-05"},
+        {Value(-1.25e-7), "-1.25E-07", "-1.25E-07"},
+        // Computed values: VB's CStr rounds a Double to 15 digits.
+        {Value(0.1 + 0.2), "0.30000000000000004", "0.3"},
+        {Value(1.0 / 3), "0.3333333333333333", "0.333333333333333"},
+        {Value(2.0 / 3), "0.6666666666666666", "0.666666666666667"},
+        {Value(9.9999999999999999e14), "1E+15", "1E+15"},
+        {Value(999999999999999.4), "999999999999999.4", "999999999999999"},
+        {Value(3.141592653589793), "3.141592653589793", "3.14159265358979"},
+        // A Single shows its own digits, not those of the double it widens
+        // to: the shortest, or 7.
+        {Value(3.1f), "3.1", "3.1"},
+        {Value(16777216.0f), "16777216", "1.677722E+07"},
+        {Value(1.0f / 3), "0.33333334", "0.3333333"},
+        {Value(1234567.9f), "1234567.9", "1234568"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(toText(c.value, '.'), c.exact);
+        EXPECT_EQ(toText(c.value, '.', ado::Digits::Shown), c.shown) << c.exact;
+    }
 }
 
 TEST(ValueText, TheLocaleDecimalSeparatorIsUsed) {

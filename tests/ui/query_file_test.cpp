@@ -77,6 +77,14 @@ TEST_F(QueryFile, ASelectWithWhereAndOrderByIsShownAndTheNextRunOnlyExecutesIt) 
     EXPECT_EQ((Texts{cell(1, 1), cell(2, 1), cell(3, 1)}), (Texts{"13", "12", "11"}));
     EXPECT_EQ((Texts{cell(1, 2), cell(2, 2), cell(3, 2)}), (Texts{"bar13", "bar12", "bar11"}));
     EXPECT_EQ(w->txtTotalRec->text(), "3");
+    // A computed number shows as Access shows it, in 15 digits at most.
+    replaceQuery("SELECT id / 3, id * 0.1 FROM Table3 WHERE id = 11");
+    tickDisplayResult();
+    run();
+    EXPECT_EQ((Texts{cell(1, 1), cell(1, 2)}), (Texts{"3.66666666666667", "1.1"}));
+    replaceQuery(" SELECT id, data FROM [Table3] WHERE id > 10 ORDER BY id DESC");
+    tickDisplayResult();
+    run();
     // A query's rows are no table's records: an edit is put back.
     clickCell(1, 2);
     type("edited");

@@ -84,15 +84,22 @@ std::string dateText(jet::DateTime date) {
     return out;
 }
 
-// Writes the shortest round-trip digits of `v` in the VB style.
+// Writes the digits of `v` in the VB style: the shortest that read back,
+// or rounded to `shown` significant digits where that is given (then
+// numbers with more whole digits than that take the exponent form).
 template <typename F>
-std::string floatText(F v, char separator) {
+std::string floatText(F v, char separator, int shown = 0) {
     if (std::isnan(v)) return "NaN";
     if (std::isinf(v)) return v < 0 ? "-Infinity" : "Infinity";
     if (v == 0) return "0";
     char sci[64];
-    auto res = std::to_chars(sci, sci + sizeof sci, v, std::chars_format::scientific);
+    auto res = shown ? std::to_chars(sci, sci + sizeof sci, v, std::chars_format::scientific, shown - 1)
+                     : std::to_chars(sci, sci + sizeof sci, v, std::chars_format::scientific);
     std::string s(sci, res.ptr);
+    if (shown) {
+        size_t e = s.find('e'), last = s.find_last_not_of('0', e - 1);
+        s.erase(s[last] == '.' ? last : last + 1, e - (s[last] == '.' ? last : last + 1));
+    }
     bool negative = s[0] == '-';
     if (negative) s.erase(0, 1);
     size_t e = s.find('e');
@@ -101,7 +108,7 @@ std::string floatText(F v, char separator) {
     if (digits.size() > 1) digits.erase(1, 1);  // drop the point
 
     std::string out = negative ? "-" : "";
-    if (exponent >= -4 && exponent < 15) {
+    if (exponent >= -4 && exponent < (shown ? shown : 15)) {
         if (exponent < 0) {
             out += "0";
             out += separator;
@@ -193,7 +200,8 @@ char localeDecimalSeparator() {
     return l && l->decimal_point && l->decimal_point[0] ? l->decimal_point[0] : '.';
 }
 
-std::string toText(const Value& value, char sep) {
+std::string toText(const Value& value, char sep, Digits digits) {
+    const bool shown = digits == Digits::Shown;
     return std::visit(
         Overloaded{
             [](std::monostate) { return std::string(); },
@@ -207,8 +215,8 @@ std::string toText(const Value& value, char sep) {
                 unsigned __int128 m = negative ? -(unsigned __int128)(c.ten_thousandths) : c.ten_thousandths;
                 return scaledText(negative, m, 4, sep);
             },
-            [sep](float v) { return floatText(v, sep); },
-            [sep](double v) { return floatText(v, sep); },
+            [sep, shown](float v) { return floatText(v, sep, shown ? 7 : 0); },
+            [sep, shown](double v) { return floatText(v, sep, shown ? 15 : 0); },
             [](jet::DateTime d) { return dateText(d); },
             [](const std::string& s) { return s; },
             [](const jet::Binary& b) { return hexText(b); },

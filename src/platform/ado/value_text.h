@@ -4,7 +4,8 @@
 //   Null, empty text  ""
 //   Boolean           "True" / "False"
 //   whole numbers     decimal digits, "-" when negative
-//   Single, Double    the shortest digits that read back to the same value,
+//   Single, Double    the shortest digits that read back to the same value
+//                     (or, shown, as many as Access shows: see Digits),
 //                     with the locale's decimal separator; exponent form
 //                     ("1.5E+20", "1E-05") below 0.0001 and from 1E+15 up
 //   Currency, Decimal the exact value without trailing zeros ("3.5", "42")
@@ -25,7 +26,14 @@ namespace ado {
 // The decimal separator of the user's locale (LC_NUMERIC).
 char localeDecimalSeparator();
 
-std::string toText(const Value& value, char decimal_separator = localeDecimalSeparator());
+// How many digits a Single or Double is written with: exactly, for tools
+// whose text is read back; or shown as Access shows them and VB's CStr
+// writes them, rounded to 7 significant digits for a Single and 15 for a
+// Double, so that a computed 0.1 + 0.2 reads "0.3".
+enum class Digits { Exact, Shown };
+
+std::string toText(const Value& value, char decimal_separator = localeDecimalSeparator(),
+                   Digits digits = Digits::Exact);
 
 // Date/Time as "2020-01-15 15:04:05", for tools that want a stable form.
 std::string toIsoText(jet::DateTime date);
