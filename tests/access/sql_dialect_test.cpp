@@ -146,6 +146,9 @@ TEST_F(Dialect, SelectClausesAndTextAsAccessComparesIt) {
     // TOP takes the rows tied with its last one; by a name of the list it cannot tell ties.
     EXPECT_EQ(rows("SELECT TOP 2 JobType FROM jobDB1 ORDER BY JobType"), "; A; A");
     EXPECT_EQ(rows("SELECT TOP 2 JobType AS t FROM jobDB1 ORDER BY t"), "; A");
+    // TOP n PERCENT rounds up: 34% of 6 rows is 2.04 of them.
+    EXPECT_EQ(rows("SELECT TOP 34 PERCENT ID FROM jobDB1 ORDER BY ID"), "1; 2; 3");
+    EXPECT_EQ(rows("SELECT TOP 50 PERCENT ID FROM jobDB1 ORDER BY ID"), "1; 2; 3");
     EXPECT_EQ(rows("SELECT JobName FROM jobDB1 WHERE ID IN (1, 4, 5) ORDER BY JobName"), "alpha; delta; Gamma");
     EXPECT_EQ(rows("SELECT ID FROM jobDB1 WHERE MainNumber BETWEEN 20 AND 40 AND NOT ID = 3 ORDER BY ID"), "2; 4");
     EXPECT_EQ(rows("SELECT ID FROM jobDB1 WHERE JobType IS NULL OR PhaseNumber IS NULL ORDER BY ID"), "4; 6");

@@ -530,7 +530,7 @@ std::string Parser::selectBody(bool top_level, std::vector<uint8_t>* types) {
     if (!limit.empty()) {
         if (limit[0] == '%') {
             // TOP n PERCENT: n hundredths of the rows, rounded up.
-            limit = "(SELECT -((-count(*) * " + limit.substr(1) + ") / 100) FROM (" + out + "))";
+            limit = "(SELECT (count(*) * " + limit.substr(1) + " + 99) / 100 FROM (" + out + "))";
         } else if (!order_columns.empty() && !united && !shape.distinct &&
                    std::none_of(order_columns.begin(), order_columns.end(), [&](const std::string& c) {
                        return std::find(shape.aliases.begin(), shape.aliases.end(), c) != shape.aliases.end();
