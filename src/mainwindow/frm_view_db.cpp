@@ -30,8 +30,12 @@ frmViewDb::frmViewDb(seams::Seams services) : seams_(services), cdOpenDB(service
     Form_Load();
 }
 
-// An edit still open ends (and is saved) while the members it uses live.
-frmViewDb::~frmViewDb() { ctlTextList1->hide(); }
+// An edit still open ends (and is saved) while the members it uses live;
+// the focus moves that closing the window makes reach no handler of it.
+frmViewDb::~frmViewDb() {
+    ctlTextList1->hide();
+    disconnect(qApp, nullptr, this, nullptr);
+}
 
 void frmViewDb::ConnectEvents() {
     connect(cmdOpen, &QPushButton::clicked, this, [this] { cmdOpen_Click(); });
