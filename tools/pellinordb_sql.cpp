@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cctype>
 #include <clocale>
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <iostream>
@@ -229,13 +230,25 @@ void printQueries(const Options& o, RowOutput& out) {
 }
 
 // Ctrl+C stops the running statement, which changes nothing then; a second
-// one ends the program at once (the file is whole either way).
-ado::Connection* interruptible = nullptr;
+// one ends the program at once (the file is whole either way). Only while
+// the connection is open: it is never reached while it closes.
+std::atomic<ado::Connection*> interruptible{nullptr};
 
 void stopStatement(int) {
     std::signal(SIGINT, SIG_DFL);
-    if (interruptible) interruptible->Cancel();
+    if (ado::Connection* cn = interruptible.load()) cn->Cancel();
 }
+
+struct StopOnInterrupt {
+    explicit StopOnInterrupt(ado::Connection& cn) {
+        interruptible = &cn;
+        std::signal(SIGINT, stopStatement);
+    }
+    ~StopOnInterrupt() {
+        std::signal(SIGINT, SIG_DFL);
+        interruptible = nullptr;
+    }
+};
 
 }  // namespace
 
@@ -258,8 +271,7 @@ int main(int argc, char** argv) {
             printQueries(o, out);
         } else {
             cn.Open(ado::JetConnectionString(o.file, o.password), "", "", ado::adCmdUnspecified);
-            interruptible = &cn;
-            std::signal(SIGINT, stopStatement);
+            StopOnInterrupt interrupt(cn);
             if (!o.parameters.empty()) cn.SetParameters(o.parameters);
             if (o.tables) printTables(cn, out);
             else if (ado::sql::translate(o.statement, {}, o.parameters).kind == ado::sql::StatementKind::Select) printRows(cn, o, out);
