@@ -13,8 +13,9 @@
 // A journal is written and read back a chunk of kChunkRecords records at a
 // time, so that a commit, an undo or a repair holds no more of it in
 // memory however many pages it restores; the checksum is summed as the
-// records go. The header goes last (with the only chunk when there is one):
-// until it is written, what is at the start is a cleared journal or none.
+// records go. The header goes last (in one write with the records where
+// they fit one chunk): until it is written, what is at the start is a
+// cleared journal or none.
 //
 // A journal whose checksum does not hold was torn by a crash while being
 // written; the database file was not yet touched then, so it is discarded.
