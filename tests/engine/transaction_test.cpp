@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 // Transactions of the pager: all of a commit lands or none of it, also when
-// the process dies at any step of it, and also when the changed pages wait
-// in the temporary file (one page kept in memory); one writer at a time.
+// the process dies or a write fails at any step of it, also when the
+// changed pages wait in the temporary file (one page kept in memory) and
+// when their journal takes many chunks; one writer at a time.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -18,6 +19,7 @@
 #include "jet/dirty_pages.h"
 #include "jet/journal.h"
 #include "jet/pager.h"
+#include "support/crash.h"
 #include "support/testdata.h"
 
 namespace {
@@ -30,11 +32,20 @@ std::unique_ptr<jet::Pager> openPager(const std::string& path, jet::Pager::Mode 
     return p;
 }
 
-// The change every test makes: two pages rewritten, two appended.
-void change(jet::Pager& p) {
+// The change the tests make: pages rewritten (page n to 0xA0 + n % 32),
+// two appended. The large one's journal takes several chunks to write and
+// to read back.
+const std::vector<uint32_t> kSmall = {3, 1};
+std::vector<uint32_t> large() {
+    std::vector<uint32_t> pages;
+    for (uint32_t n = 1; n <= 5 * jet::Journal::kChunkRecords / 2; ++n) pages.push_back(n);
+    return pages;
+}
+uint8_t fillOf(uint32_t n) { return uint8_t(0xA0 + n % 32); }
+
+void change(jet::Pager& p, const std::vector<uint32_t>& pages = kSmall) {
     p.begin();
-    std::memset(p.modify(3), 0xA3, kPage);
-    std::memset(p.modify(1), 0xA1, kPage);
+    for (uint32_t n : pages) std::memset(p.modify(n), fillOf(n), kPage);
     std::memset(p.modify(p.append()), 0xB1, kPage);
     std::memset(p.modify(p.append()), 0xB2, kPage);
 }
@@ -51,9 +62,8 @@ void withPagesKeptInMemoryOrNot(const std::function<void(const testdata::Copy&)>
     jet::DirtyPages::setInMemoryLimit(jet::DirtyPages::kInMemory);
 }
 
-std::vector<unsigned char> afterChange(std::vector<unsigned char> bytes) {
-    std::memset(bytes.data() + 3 * kPage, 0xA3, kPage);
-    std::memset(bytes.data() + 1 * kPage, 0xA1, kPage);
+std::vector<unsigned char> afterChange(std::vector<unsigned char> bytes, const std::vector<uint32_t>& pages = kSmall) {
+    for (uint32_t n : pages) std::memset(bytes.data() + n * kPage, fillOf(n), kPage);
     bytes.resize(bytes.size() + 2 * kPage);
     std::memset(bytes.data() + bytes.size() - 2 * kPage, 0xB1, kPage);
     std::memset(bytes.data() + bytes.size() - kPage, 0xB2, kPage);
@@ -71,23 +81,28 @@ bool journalLive(const std::string& path) {
     return live;
 }
 
-// A journal of the database at `path` restoring page 2 to 0xEE bytes.
-jet::Journal journalOf(const std::string& path) {
+// A journal of the database at `path` restoring pages 2, 3, ... (`records`
+// of them) to 0xEE bytes.
+jet::Journal journalOf(const std::string& path, uint32_t records = 1) {
     struct stat st {};
     EXPECT_EQ(::stat(path.c_str(), &st), 0);
     jet::Journal j;
     j.page_size = kPage;
+    j.record_count = records;
     j.original_size = uint64_t(st.st_size);
     j.device = st.st_dev;
     j.inode = st.st_ino;
-    j.records.push_back({2, std::vector<uint8_t>(kPage, 0xEE)});
     return j;
 }
 
 // A journal as a writer that died would have left it.
 void writeJournalFile(const std::string& path, const jet::Journal& j) {
     int fd = jet::openJournal(path);
-    jet::writeJournal(fd, path, j, [] {});
+    auto record = [](uint32_t i, uint8_t* image) {
+        std::memset(image, 0xEE, kPage);
+        return 2 + i;
+    };
+    jet::writeJournal(fd, path, j, record, [] {});
     ::close(fd);
 }
 
@@ -107,12 +122,12 @@ TEST(Transaction, CommitLandsAndReadsSeeChangesAtOnce) {
             EXPECT_EQ(copy.read(), afterChange(before));
             EXPECT_FALSE(journalLive(copy.path())) << "a commit leaves nothing to play back";
             EXPECT_EQ(p->page(pages + 1).u8(0), 0xB2);
-            change(*p);
+            change(*p, large());
             p->commit();
             EXPECT_FALSE(journalLive(copy.path()));
         }
         EXPECT_FALSE(journalExists(copy.path())) << "the journal goes when the writer closes";
-        EXPECT_EQ(copy.read().size(), afterChange(before).size() + 2 * kPage);
+        EXPECT_EQ(copy.read(), afterChange(afterChange(before), large()));
     });
 }
 
@@ -130,50 +145,71 @@ TEST(Transaction, RollbackLeavesTheFileAsItWas) {
     });
 }
 
-// A child process makes the change and dies at the k-th write, flush or
-// removal; a pager open since before (as a window's is) must find the file
-// exactly before or after once it takes the lock to write.
-TEST(Transaction, ACrashAtAnyStepLeavesTheFileBeforeOrAfter) {
+// At the k-th write, flush or removal of the commit (the journal's chunks,
+// the file's runs, their flushes):
+// - a child process making the change dies; a pager open since before (as
+//   a window's is) must find the file exactly before or after once it
+//   takes the lock to write;
+// - the step fails; before the change stands the commit reports it and the
+//   file is as it was, put back from the journal where it was touched;
+//   after, the commit stands. Either way the pager goes on.
+TEST(Transaction, ACrashOrAFailureAtAnyStepLeavesTheFileBeforeOrAfter) {
     SKIP_WITHOUT_CORPUS();
-    testdata::Copy copy("testV2000.mdb");
-    const std::vector<unsigned char> before = copy.read();
-    const std::vector<unsigned char> after = afterChange(before);
-    bool reached_end = false;
-    int befores = 0, afters = 0;
-    for (int k = 0; !reached_end && k < 100; ++k) {
-        copy.write(before);
-        auto early = openPager(copy.path());
-        pid_t child = fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
+    for (const std::vector<uint32_t>& pages : {kSmall, large()}) {
+        SCOPED_TRACE(pages.size());
+        testdata::Copy copy("testV2000.mdb");
+        const std::vector<unsigned char> before = copy.read();
+        const std::vector<unsigned char> after = afterChange(before, pages);
+        bool reached_end = false;
+        int befores = 0, afters = 0, undone = 0;
+        for (int k = 0; !reached_end && k < 100; ++k) {
+            copy.write(before);
+            auto early = openPager(copy.path());
+            reached_end = testdata::finishesBeforeStep(k, [&] {
+                auto p = openPager(copy.path());
+                change(*p, pages);
+                p->commit();
+            });
+            early->begin();
+            std::vector<unsigned char> now = copy.read();
+            EXPECT_FALSE(journalExists(copy.path())) << "step " << k;
+            EXPECT_EQ(early->pageCount(), now.size() / kPage) << "step " << k;
+            early.reset();
+            if (now == before) ++befores;
+            else if (now == after) ++afters;
+            else ADD_FAILURE() << "the file is neither before nor after when the writer died at step " << k;
+            if (reached_end) {
+                EXPECT_EQ(now, after);
+            }
+
+            copy.write(before);
+            auto p = openPager(copy.path());
             int points = 0;
             jet::Pager::setIoHook([&](int) {
-                if (points++ == k) _exit(9);
+                if (points++ == k) throw jet::Error(jet::kErrIo, "injected fault");
             });
-            auto p = openPager(copy.path());
-            change(*p);
+            change(*p, pages);
+            bool failed = false;
+            try {
+                p->commit();
+            } catch (const jet::Error& e) {
+                failed = true;
+                EXPECT_EQ(e.number(), jet::kErrIo);
+            }
+            jet::Pager::setIoHook({});
+            EXPECT_EQ(copy.read(), failed ? before : after) << "step " << k;
+            if (!failed) EXPECT_FALSE(journalLive(copy.path())) << "step " << k;
+            undone += failed;
+            change(*p, pages);
             p->commit();
-            _exit(0);
+            EXPECT_EQ(copy.read().size(), after.size() + (failed ? 0 : 2 * kPage)) << "step " << k;
         }
-        int status = 0;
-        waitpid(child, &status, 0);
-        ASSERT_TRUE(WIFEXITED(status));
-        reached_end = WEXITSTATUS(status) == 0;
-        early->begin();
-        std::vector<unsigned char> now = copy.read();
-        EXPECT_FALSE(journalExists(copy.path())) << "step " << k;
-        EXPECT_EQ(early->pageCount(), now.size() / kPage) << "step " << k;
-        early.reset();
-        if (now == before) ++befores;
-        else if (now == after) ++afters;
-        else ADD_FAILURE() << "the file is neither before nor after when the writer died at step " << k;
-        if (reached_end) {
-            EXPECT_EQ(now, after);
-        }
+        EXPECT_TRUE(reached_end);
+        const int journal_steps = pages.size() > kSmall.size() ? 8 : 2;
+        EXPECT_GT(befores, journal_steps);
+        EXPECT_GT(afters, 1);
+        EXPECT_GT(undone, journal_steps);
     }
-    EXPECT_TRUE(reached_end);
-    EXPECT_GT(befores, 2);
-    EXPECT_GT(afters, 1);
 }
 
 // The journal file outlives a commit: a later, smaller commit overwrites
@@ -226,16 +262,39 @@ TEST(Transaction, ACrashInALaterCommitLeavesTheFileBeforeOrAfterIt) {
     EXPECT_GT(afters, 1);
 }
 
+// A journal of one record or of several chunks, cut short or with a byte
+// of a record changed, as a crash while it was written leaves it.
 TEST(Transaction, TornJournalIsDiscardedAndTheFileKept) {
     SKIP_WITHOUT_CORPUS();
-    testdata::Copy copy("testV2000.mdb");
-    std::vector<unsigned char> before = copy.read();
-    jet::Journal j = journalOf(copy.path());
-    writeJournalFile(copy.path() + "-journal", j);
-    std::filesystem::resize_file(copy.path() + "-journal", 32 + 4 + kPage - 10);
-    { auto p = openPager(copy.path()); }
-    EXPECT_EQ(copy.read(), before);
-    EXPECT_FALSE(journalExists(copy.path()));
+    constexpr size_t kHeader = 56, kRecord = 4 + kPage;
+    struct Tear {
+        const char* what;
+        std::function<void(const std::string& journal, uint32_t records)> tear;
+    };
+    const Tear tears[] = {
+        {"cut inside the last record",
+         [](const std::string& journal, uint32_t records) {
+             std::filesystem::resize_file(journal, kHeader + records * kRecord - 10);
+         }},
+        {"a byte of the middle record changed",
+         [](const std::string& journal, uint32_t records) {
+             std::fstream f(journal, std::ios::in | std::ios::out | std::ios::binary);
+             f.seekp(long(kHeader + records / 2 * kRecord + 100));
+             f.put(0x11);
+         }},
+    };
+    for (uint32_t records : {1u, 3 * jet::Journal::kChunkRecords + 1})
+        for (const Tear& t : tears) {
+            SCOPED_TRACE(std::to_string(records) + " records, " + t.what);
+            testdata::Copy copy("testV2000.mdb");
+            std::vector<unsigned char> before = copy.read();
+            writeJournalFile(copy.path() + "-journal", journalOf(copy.path(), records));
+            ASSERT_TRUE(journalLive(copy.path()));
+            t.tear(copy.path() + "-journal", records);
+            { auto p = openPager(copy.path()); }
+            EXPECT_EQ(copy.read(), before);
+            EXPECT_FALSE(journalExists(copy.path()));
+        }
 }
 
 TEST(Transaction, JournalOfAWriterStillRunningIsNotPlayedBack) {
@@ -324,7 +383,7 @@ TEST(Transaction, AJournalThatIsNotTheFilesOwnIsNeverPlayedBack) {
          true, false},
         {"a journal saying the file was empty",
          [&](const std::string& db, const std::string& journal) {
-             planted(db, journal, [](jet::Journal& j) { j.original_size = 0, j.records.clear(); });
+             planted(db, journal, [](jet::Journal& j) { j.original_size = 0, j.record_count = 0; });
          },
          true, false},
         {"a journal other users may write to",

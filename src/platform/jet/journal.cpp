@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "journal.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <vector>
 
 #include "error.h"
 
@@ -17,42 +20,67 @@ constexpr char kMagic[8] = {'P', 'L', 'N', 'J', 'R', 'N', 'L', '2'};
 constexpr size_t kHeaderSize = 56;
 constexpr size_t kChecksumAt = 48;
 
-void put32(std::vector<uint8_t>& b, size_t at, uint32_t v) { std::memcpy(b.data() + at, &v, 4); }
-void put64(std::vector<uint8_t>& b, size_t at, uint64_t v) { std::memcpy(b.data() + at, &v, 8); }
-uint32_t get32(const std::vector<uint8_t>& b, size_t at) {
+void put32(uint8_t* b, uint32_t v) { std::memcpy(b, &v, 4); }
+void put64(uint8_t* b, uint64_t v) { std::memcpy(b, &v, 8); }
+uint32_t get32(const uint8_t* b) {
     uint32_t v;
-    std::memcpy(&v, b.data() + at, 4);
+    std::memcpy(&v, b, 4);
     return v;
 }
-uint64_t get64(const std::vector<uint8_t>& b, size_t at) {
+uint64_t get64(const uint8_t* b) {
     uint64_t v;
-    std::memcpy(&v, b.data() + at, 8);
+    std::memcpy(&v, b, 8);
     return v;
 }
 
-// FNV-1a over the header fields and the records, which end at `end`.
-uint64_t checksum(const std::vector<uint8_t>& b, size_t end) {
+// FNV-1a over the header's fields, then the records.
+struct Checksum {
     uint64_t h = 1469598103934665603ull;
-    auto mix = [&](size_t from, size_t to) {
-        for (size_t i = from; i < to; ++i) h = (h ^ b[i]) * 1099511628211ull;
-    };
-    mix(8, kChecksumAt);
-    mix(kHeaderSize, end);
-    return h;
-}
+    void mix(const uint8_t* from, const uint8_t* to) {
+        for (; from < to; ++from) h = (h ^ *from) * 1099511628211ull;
+    }
+};
 
 [[noreturn]] void ioError(const std::string& what, const std::string& path) {
     throw Error(kErrIo, "Could not " + what + " '" + path + "': " + std::strerror(errno) + ".");
 }
 
-void writeAt(int fd, const uint8_t* data, size_t length, const std::string& path) {
-    size_t done = 0;
-    while (done < length) {
-        ssize_t n = ::pwrite(fd, data + done, length - done, off_t(done));
+void writeAt(int fd, const uint8_t* data, size_t length, off_t at, const std::string& path) {
+    while (length > 0) {
+        ssize_t n = ::pwrite(fd, data, length, at);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) ioError("write the journal", path);
-        done += size_t(n);
+        data += n, length -= size_t(n), at += n;
     }
+}
+
+// False where the file ends first.
+bool readAt(int fd, uint8_t* into, size_t length, off_t at) {
+    while (length > 0) {
+        ssize_t n = ::pread(fd, into, length, at);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) throw Error(kErrIo, std::string("Could not read the journal: ") + std::strerror(errno) + ".");
+        if (n == 0) return false;
+        into += n, length -= size_t(n), at += n;
+    }
+    return true;
+}
+
+size_t recordSize(const Journal& j) { return 4 + size_t(j.page_size); }
+
+// The records of `j` in `fd`, a chunk of consecutive ones at a time; false
+// where the file ends first.
+bool forEachChunk(int fd, const Journal& j, const std::function<void(const uint8_t*, const uint8_t*)>& each) {
+    std::vector<uint8_t> chunk(std::min(j.record_count, Journal::kChunkRecords) * recordSize(j));
+    off_t at = kHeaderSize;
+    for (uint32_t done = 0; done < j.record_count;) {
+        uint32_t count = std::min(Journal::kChunkRecords, j.record_count - done);
+        size_t length = count * recordSize(j);
+        if (!readAt(fd, chunk.data(), length, at)) return false;
+        each(chunk.data(), chunk.data() + length);
+        done += count, at += off_t(length);
+    }
+    return true;
 }
 
 }  // namespace
@@ -68,7 +96,7 @@ void syncDirectoryOf(const std::string& path) {
 }
 
 int openJournal(const std::string& path) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0) ioError("create the journal", path);
     try {
         syncDirectoryOf(path);
@@ -80,73 +108,76 @@ int openJournal(const std::string& path) {
 }
 
 // Only the data is flushed (fdatasync): the file's length is flushed with
-// it where it grew, and its times are not needed to read it back.
-void writeJournal(int fd, const std::string& path, const Journal& j, const std::function<void()>& io_point) {
-    std::vector<uint8_t> b(kHeaderSize);
-    std::memcpy(b.data(), kMagic, 8);
-    put32(b, 8, j.page_size);
-    put32(b, 12, uint32_t(j.records.size()));
-    put64(b, 16, j.original_size);
-    put64(b, 24, j.device);
-    put64(b, 32, j.inode);
-    put64(b, 40, j.nonce);
-    b.reserve(kHeaderSize + j.records.size() * (4 + j.page_size));
-    for (const JournalRecord& r : j.records) {
-        size_t at = b.size();
-        b.resize(at + 4);
-        put32(b, at, r.page);
-        b.insert(b.end(), r.image.begin(), r.image.end());
+// it where it grew, and its times are not needed to read it back. The
+// header is kept in front of the chunk, so that a journal of one chunk,
+// as most are, goes in one write.
+void writeJournal(int fd, const std::string& path, const Journal& j, const JournalRecords& records,
+                  const std::function<void()>& io_point) {
+    const bool one_chunk = j.record_count <= Journal::kChunkRecords;
+    std::vector<uint8_t> buffer(kHeaderSize + std::min(j.record_count, Journal::kChunkRecords) * recordSize(j));
+    uint8_t* header = buffer.data();
+    uint8_t* chunk = header + kHeaderSize;
+    std::memcpy(header, kMagic, 8);
+    put32(header + 8, j.page_size);
+    put32(header + 12, j.record_count);
+    put64(header + 16, j.original_size);
+    put64(header + 24, j.device);
+    put64(header + 32, j.inode);
+    put64(header + 40, j.nonce);
+    Checksum sum;
+    sum.mix(header + 8, header + kChecksumAt);
+    off_t at = kHeaderSize;
+    for (uint32_t done = 0; done < j.record_count;) {
+        uint8_t* end = chunk;
+        for (uint32_t i = 0; i < Journal::kChunkRecords && done < j.record_count; ++i, ++done, end += recordSize(j))
+            put32(end, records(done, end + 4));
+        sum.mix(chunk, end);
+        if (one_chunk) break;
+        io_point();
+        writeAt(fd, chunk, size_t(end - chunk), at, path);
+        at += end - chunk;
     }
-    put64(b, kChecksumAt, checksum(b, b.size()));
-
+    put64(header + kChecksumAt, sum.h);
     io_point();
-    writeAt(fd, b.data(), b.size(), path);
+    writeAt(fd, header, one_chunk ? buffer.size() : kHeaderSize, 0, path);
     io_point();
     if (::fdatasync(fd) != 0) ioError("flush the journal", path);
 }
 
 void clearJournal(int fd, const std::string& path, const std::function<void()>& io_point) {
-    const std::vector<uint8_t> cleared(sizeof kMagic, 0);
+    const uint8_t cleared[sizeof kMagic] = {};
     io_point();
-    writeAt(fd, cleared.data(), cleared.size(), path);
+    writeAt(fd, cleared, sizeof cleared, 0, path);
     io_point();
     if (::fdatasync(fd) != 0) ioError("flush the journal", path);
 }
 
 std::optional<Journal> readJournal(int fd) {
-    struct stat st {};
-    std::vector<uint8_t> b;
-    if (::fstat(fd, &st) == 0 && st.st_size >= off_t(kHeaderSize)) {
-        b.resize(size_t(st.st_size));
-        size_t done = 0;
-        while (done < b.size()) {
-            ssize_t n = ::pread(fd, b.data() + done, b.size() - done, off_t(done));
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) break;
-            done += size_t(n);
-        }
-        b.resize(done);
-    }
-    if (b.size() < kHeaderSize || std::memcmp(b.data(), kMagic, 8) != 0) return std::nullopt;
+    uint8_t header[kHeaderSize];
+    if (!readAt(fd, header, kHeaderSize, 0) || std::memcmp(header, kMagic, 8) != 0) return std::nullopt;
     Journal j;
-    j.page_size = get32(b, 8);
-    uint32_t count = get32(b, 12);
-    j.original_size = get64(b, 16);
-    j.device = get64(b, 24);
-    j.inode = get64(b, 32);
-    j.nonce = get64(b, 40);
+    j.page_size = get32(header + 8);
+    j.record_count = get32(header + 12);
+    j.original_size = get64(header + 16);
+    j.device = get64(header + 24);
+    j.inode = get64(header + 32);
+    j.nonce = get64(header + 40);
     if (j.page_size == 0 || j.page_size > 65536) return std::nullopt;
-    size_t end = kHeaderSize + size_t(count) * (4 + j.page_size);
-    if (b.size() < end || get64(b, kChecksumAt) != checksum(b, end)) return std::nullopt;
-    size_t at = kHeaderSize;
-    for (uint32_t i = 0; i < count; ++i) {
-        JournalRecord r;
-        r.page = get32(b, at);
-        r.image.assign(b.begin() + long(at + 4), b.begin() + long(at + 4 + j.page_size));
-        j.records.push_back(std::move(r));
-        at += 4 + j.page_size;
-    }
+    Checksum sum;
+    sum.mix(header + 8, header + kChecksumAt);
+    bool whole = forEachChunk(fd, j, [&](const uint8_t* from, const uint8_t* to) {
+        sum.mix(from, to);
+        for (; from < to; from += recordSize(j)) j.pages_end = std::max<uint64_t>(j.pages_end, uint64_t(get32(from)) + 1);
+    });
+    if (!whole || sum.h != get64(header + kChecksumAt)) return std::nullopt;
     return j;
+}
+
+void forEachRecord(int fd, const Journal& j, const std::function<void(uint32_t page, const uint8_t* image)>& each) {
+    bool whole = forEachChunk(fd, j, [&](const uint8_t* from, const uint8_t* to) {
+        for (; from < to; from += recordSize(j)) each(get32(from), from + 4);
+    });
+    if (!whole) throw Error(kErrIo, "The journal ends inside its records.");
 }
 
 // A crashed writer's journal is the only thing that should be here; who
@@ -165,6 +196,7 @@ FoundJournal findJournal(const std::string& path, const struct stat& db) {
         foreign(error == ELOOP ? "it is a symbolic link" : std::string("it cannot be read: ") + std::strerror(error));
         return f;
     }
+    f.file = OpenFile(fd);
     ::fstat(fd, &f.where);
     const struct stat& st = f.where;
     std::optional<Journal> j;
@@ -175,13 +207,13 @@ FoundJournal findJournal(const std::string& path, const struct stat& db) {
     else if (!(j = readJournal(fd))) f.kind = FoundJournal::Dead;
     else if (j->device != uint64_t(db.st_dev) || j->inode != uint64_t(db.st_ino)) foreign("it was written for another file");
     else if (j->original_size == 0 || j->original_size > uint64_t(db.st_size)) foreign("it gives a length the file never had");
+    else if (j->pages_end * j->page_size > j->original_size) foreign("it holds pages past the length it gives");
     else {
         f.kind = FoundJournal::Hot;
-        for (const JournalRecord& r : j->records)
-            if ((uint64_t(r.page) + 1) * j->page_size > j->original_size) foreign("it holds pages past the length it gives");
-        if (f.kind == FoundJournal::Hot) f.journal = std::move(*j);
+        f.journal = *j;
+        return f;
     }
-    ::close(fd);
+    f.file = OpenFile();
     return f;
 }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "pager.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -42,6 +43,15 @@ void writeAll(int fd, const uint8_t* data, size_t length, off_t offset, const st
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) ioError("write to", path);
         data += n, length -= size_t(n), offset += n;
+    }
+}
+
+void readAll(int fd, uint8_t* into, size_t length, off_t offset, const std::string& path) {
+    while (length > 0) {
+        ssize_t n = ::pread(fd, into, length, offset);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) ioError("read", path);
+        into += n, length -= size_t(n), offset += n;
     }
 }
 
@@ -219,9 +229,8 @@ void Pager::repairFromJournal() {
         refuse(found);
         return;
     case FoundJournal::Hot:
-        for (const JournalRecord& r : found.journal.records)
-            writeAll(fd_, r.image.data(), r.image.size(), off_t(r.page) * found.journal.page_size, path_);
-        if (::ftruncate(fd_, off_t(found.journal.original_size)) != 0 || ::fsync(fd_) != 0) ioError("repair", path_);
+        restore(found.file.fd(), found.journal);
+        if (::fsync(fd_) != 0) ioError("repair", path_);
         seen_mtime_ = db.st_mtim;
         markChanged();
         ++outside_changes_;
@@ -385,24 +394,29 @@ void Pager::commit() {
         rollback();
         throw refused;
     }
+    // In order, the pages the file holds come first: theirs are the images to keep.
+    std::vector<uint32_t> changed = dirty_.numbers();
+    changed.erase(std::lower_bound(changed.begin(), changed.end(), committed_page_count_), changed.end());
     Journal j;
     j.page_size = page_size_;
+    j.record_count = uint32_t(changed.size());
     j.original_size = file_size_;
     j.device = uint64_t(identity_.st_dev);
     j.inode = uint64_t(identity_.st_ino);
     j.nonce = nonce_;
-    for (uint32_t n : dirty_.numbers())
-        if (n < committed_page_count_) {
-            const uint8_t* old = map_ + size_t(n) * page_size_;
-            j.records.push_back({n, std::vector<uint8_t>(old, old + page_size_)});
-        }
     bool file_touched = false;
     try {
         if (journal_fd_ < 0) {
             ioPoint();
             journal_fd_ = openJournal(journalPath());
         }
-        writeJournal(journal_fd_, journalPath(), j, [this] { ioPoint(); });
+        // Read, not copied from the mapping, so that the pages do not stay
+        // in this process's memory.
+        auto original = [&](uint32_t i, uint8_t* image) {
+            readAll(fd_, image, page_size_, off_t(changed[i]) * page_size_, path_);
+            return changed[i];
+        };
+        writeJournal(journal_fd_, journalPath(), j, original, [this] { ioPoint(); });
         journal_live_ = true;
         holdOffReaders("write to");
         file_touched = true;
@@ -446,9 +460,10 @@ bool Pager::removeJournal() {
         return true;
     } catch (const Error&) {
     }
+    // Kept open where it stays: an undo reads the images back from it.
+    if (::unlink(journalPath().c_str()) != 0 && ::truncate(journalPath().c_str(), 0) != 0) return false;
     ::close(journal_fd_);
     journal_fd_ = -1;
-    if (::unlink(journalPath().c_str()) != 0 && ::truncate(journalPath().c_str(), 0) != 0) return false;
     try {
         syncDirectoryOf(path_);
     } catch (const Error&) {
@@ -483,12 +498,19 @@ void Pager::abandon(const Journal& j, bool file_touched) {
 
 bool Pager::undo(const Journal& j) {
     try {
-        for (const JournalRecord& r : j.records)
-            writeAll(fd_, r.image.data(), r.image.size(), off_t(r.page) * page_size_, path_);
+        restore(journal_fd_, j);
     } catch (const Error&) {
         return false;
     }
-    return ::ftruncate(fd_, off_t(j.original_size)) == 0 && ::fdatasync(fd_) == 0;
+    return ::fdatasync(fd_) == 0;
+}
+
+// Puts the journal's images back in the file and its length, unflushed.
+void Pager::restore(int journal_fd, const Journal& j) {
+    forEachRecord(journal_fd, j, [&](uint32_t page, const uint8_t* image) {
+        writeAll(fd_, image, j.page_size, off_t(page) * j.page_size, path_);
+    });
+    if (::ftruncate(fd_, off_t(j.original_size)) != 0) ioError("restore", path_);
 }
 
 }  // namespace jet

@@ -25,6 +25,10 @@
 // that the next reader or writer plays back, before it reads anything.
 // A failure is reported only where the change was undone: one after the
 // change stands (clearing the journal) removes the journal instead.
+// The original images are read from the file, not the mapping, into the
+// journal, and an undo or a repair reads them back from it, a chunk at a
+// time (journal.h): however large the change, neither holds more of it in
+// memory.
 //
 // The journal file is made (and its folder flushed) by the first commit and
 // kept, cleared, while the lock is held, then removed when the pager
@@ -155,6 +159,7 @@ private:
     bool removeJournal();
     void abandon(const Journal& j, bool file_touched);
     bool undo(const Journal& j);
+    void restore(int journal_fd, const Journal& j);
     void ioPoint();
     std::string journalPath() const { return path_ + "-journal"; }
     const uint8_t* committed(uint32_t n) const;
