@@ -667,11 +667,12 @@ std::string Parser::selectCore(bool top_level, std::vector<uint8_t>* types, std:
 // table, or a subquery's fields, nothing is to be done.
 std::string Parser::distinctRows(const std::vector<std::string>& qualifiers, bool star, size_t items) const {
     std::vector<std::string> keys;
-    for (const auto& [name, table] : from_items_) {
+    for (const auto& item : from_items_) {
+        const std::string& name = item.first;
         bool selected = std::any_of(qualifiers.begin(), qualifiers.end(),
                                     [&](const std::string& q) { return q.empty() || upper(q) == upper(name); });
         if (!selected) continue;
-        if (table.empty()) return "";
+        if (item.second.empty()) return "";
         keys.push_back(quoteName(name) + ".rowid");
     }
     if (keys.size() == from_items_.size()) return "";
