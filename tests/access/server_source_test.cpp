@@ -179,6 +179,12 @@ TEST_F(ServerSource, StatementsRunAndOtherQueriesGiveReadOnlyRows) {
               ado::kErrCancelled);
     canceller.join();
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+    // While rows come in, the progress hears of them, as the running box does.
+    uint64_t heard = 0;
+    cn.SetProgress([&](uint64_t rows) { heard = rows; });
+    EXPECT_EQ(rows("SELECT n FROM generate_series(1, 2500) AS n").size(), 2500u);
+    cn.SetProgress({});
+    EXPECT_EQ(heard, 2000u);
     // The connection goes on working after failures.
     EXPECT_EQ(rows("SELECT count(*) FROM srv_people_exec WHERE name <> 'x'"), (std::vector<std::vector<std::string>>{{"2"}}));
 }

@@ -80,8 +80,9 @@ public:
     // come from, "" for rows that cannot be written; `key_names` its
     // primary key's columns and `book` that table's, where it has one.
     // Without a book, row keys are positions and last only for this source.
+    // `progress`, where set, hears of every thousandth row read.
     ServerRows(odbc::Link& link, const std::string& sql, std::string table, const std::vector<std::string>& key_names,
-               std::shared_ptr<KeyBook> book)
+               std::shared_ptr<KeyBook> book, const Provider::Progress& progress)
         : link_(link), table_(std::move(table)) {
         odbc::Statement s(link_);
         s.Run(sql);
@@ -97,7 +98,10 @@ public:
         }
         if (!key_fields_.empty()) book_ = std::move(book);
         std::vector<Value> row;
-        while (s.Fetch(columns_, row)) add(row, book_ ? book_->keyFor(keyValues(row)) : rows_.size(), true);
+        while (s.Fetch(columns_, row)) {
+            add(row, book_ ? book_->keyFor(keyValues(row)) : rows_.size(), true);
+            if (progress && rows_.size() % 1000 == 0) progress(rows_.size());
+        }
     }
 
     const std::vector<FieldInfo>& fields() const override { return fields_; }
@@ -300,14 +304,14 @@ std::unique_ptr<RowSource> OdbcProvider::openTable(const std::string& name) {
     std::string table = link_.QuoteName(name);
     std::shared_ptr<KeyBook>& book = books_[table];
     if (!book) book = std::make_shared<KeyBook>();
-    return std::make_unique<ServerRows>(link_, "SELECT * FROM " + table + order, table, key_names, book);
+    return std::make_unique<ServerRows>(link_, "SELECT * FROM " + table + order, table, key_names, book, progress_);
 }
 
 std::unique_ptr<RowSource> OdbcProvider::query(const std::string& statement) {
     // A dotted name (schema.table) is left to the server to resolve.
     std::optional<std::string> table = SelectedTable(statement);
     if (table && table->find('.') == std::string::npos) return openTable(*table);
-    return std::make_unique<ServerRows>(link_, statement, "", std::vector<std::string>{}, nullptr);
+    return std::make_unique<ServerRows>(link_, statement, "", std::vector<std::string>{}, nullptr, progress_);
 }
 
 long OdbcProvider::execute(const std::string& statement) {

@@ -42,9 +42,11 @@ public:
     long execute(const std::string& statement) override;
     // From another thread only, not a signal handler: it takes a lock.
     void cancel() override { link_.Cancel(); }
+    void setProgress(Progress progress) override { progress_ = std::move(progress); }
 
 private:
     odbc::Link link_;
+    Progress progress_;
     // Per quoted table name: the row keys given to its primary key values.
     std::map<std::string, std::shared_ptr<KeyBook>> books_;
 };
