@@ -108,9 +108,10 @@ void pivotColumns(Statement& st, const std::vector<std::optional<std::string>>* 
 bool readsWholeTable(const Statement& st);
 
 // The functions Access SQL offers (Len, Left, Mid, IIf, Nz, Format ...) and
-// the text collation Access compares with (case-insensitive), made known to
+// the text collation Access compares with (case-insensitive, in the sort
+// order `text_order` names, which outlives the connection), made known to
 // one SQLite connection.
-void registerFunctions(sqlite3* db, jet::TextSortOrder text_order);
+void registerFunctions(sqlite3* db, const jet::TextSortOrder& text_order);
 
 // LIKE as Access reads a pattern, the function "jet_like(text, pattern)"
 // stands for: the virtual tables overload it with itself, which offers the

@@ -1321,14 +1321,11 @@ constexpr Scalar kScalars[] = {
 
 void accessLike(sqlite3_context* context, int argc, sqlite3_value** argv) { fnLike(context, argc, argv); }
 
-void registerFunctions(sqlite3* db, jet::TextSortOrder text_order) {
-    static constexpr jet::TextSortOrder kOrders[] = {jet::TextSortOrder::General, jet::TextSortOrder::LegacyGeneral,
-                                                     jet::TextSortOrder::General97};
+void registerFunctions(sqlite3* db, const jet::TextSortOrder& text_order) {
     // A double-quoted name that names no column is an error, never a text.
     sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
-    sqlite3_create_collation(db, kTextCollation, SQLITE_UTF8,
-                             const_cast<jet::TextSortOrder*>(&kOrders[size_t(text_order)]), compareText);
+    sqlite3_create_collation(db, kTextCollation, SQLITE_UTF8, const_cast<jet::TextSortOrder*>(&text_order), compareText);
     for (const Scalar& s : kScalars)
         sqlite3_create_function(db, s.name, s.args, SQLITE_UTF8 | SQLITE_INNOCUOUS | (s.deterministic ? SQLITE_DETERMINISTIC : 0),
                                 nullptr, s.fn, nullptr, nullptr);

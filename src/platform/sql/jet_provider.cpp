@@ -278,9 +278,9 @@ sql::Statement JetProvider::translated(const std::string& text) {
     const std::vector<std::string> tables = st.tables;
     st = sql::translate(text, [&](const std::string& qualifier, const std::string& field) {
         bool aliased = std::none_of(tables.begin(), tables.end(),
-                                    [&](const std::string& t) { return folded(t) == folded(qualifier); });
+                                    [&](const std::string& t) { return jet::sameName(t, qualifier); });
         for (const std::string& t : tables) {
-            if (!aliased && folded(t) != folded(qualifier)) continue;
+            if (!aliased && !jet::sameName(t, qualifier)) continue;
             const jet::TableDef* def = nullptr;
             try {
                 def = &db_->table(t);
@@ -288,7 +288,7 @@ sql::Statement JetProvider::translated(const std::string& text) {
                 continue;  // an unknown table: running the statement says so
             }
             for (const jet::Column& c : def->columns)
-                if (folded(c.name) == folded(field)) return c.type;
+                if (jet::sameName(c.name, field)) return c.type;
         }
         return uint8_t(0);
     }, session().parameters());
@@ -336,7 +336,7 @@ std::string JetProvider::outputName(sqlite3_stmt* stmt, size_t i) {
     const char* table = sqlite3_column_table_name(stmt, int(i));
     if (!table || !sqlite3_column_origin_name(stmt, int(i))) return name;
     for (int k = 0; k < sqlite3_column_count(stmt); ++k)
-        if (size_t(k) != i && folded(sqlite3_column_name(stmt, k)) == folded(name)) return table + ("." + name);
+        if (size_t(k) != i && jet::sameName(sqlite3_column_name(stmt, k), name)) return table + ("." + name);
     return name;
 }
 
