@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "error.h"
+#include "file_io.h"
 
 namespace jet {
 
@@ -132,25 +133,11 @@ void DirtyPages::makeRoom() {
 
 void DirtyPages::writeAt(const uint8_t* images, size_t count, int64_t slot) {
     if (fd_ < 0) openFile();
-    size_t length = count * page_size_;
-    off_t at = off_t(slot) * page_size_;
-    while (length > 0) {
-        ssize_t k = ::pwrite(fd_, images, length, at);
-        if (k < 0 && errno == EINTR) continue;
-        if (k <= 0) fail("write to");
-        images += k, length -= size_t(k), at += k;
-    }
+    if (!writeFully(fd_, images, count * page_size_, off_t(slot) * page_size_)) fail("write to");
 }
 
 void DirtyPages::readAt(uint8_t* into, size_t count, int64_t slot) {
-    size_t length = count * page_size_;
-    off_t at = off_t(slot) * page_size_;
-    while (length > 0) {
-        ssize_t k = ::pread(fd_, into, length, at);
-        if (k < 0 && errno == EINTR) continue;
-        if (k <= 0) fail("read from");
-        into += k, length -= size_t(k), at += k;
-    }
+    if (!readFully(fd_, into, count * page_size_, off_t(slot) * page_size_)) fail("read from");
 }
 
 std::vector<uint32_t> DirtyPages::numbers() const {

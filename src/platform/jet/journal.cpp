@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "error.h"
+#include "file_io.h"
 
 namespace jet {
 
@@ -46,24 +47,14 @@ struct Checksum {
 }
 
 void writeAt(int fd, const uint8_t* data, size_t length, off_t at, const std::string& path) {
-    while (length > 0) {
-        ssize_t n = ::pwrite(fd, data, length, at);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) ioError("write the journal", path);
-        data += n, length -= size_t(n), at += n;
-    }
+    if (!writeFully(fd, data, length, at)) ioError("write the journal", path);
 }
 
 // False where the file ends first.
 bool readAt(int fd, uint8_t* into, size_t length, off_t at) {
-    while (length > 0) {
-        ssize_t n = ::pread(fd, into, length, at);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) throw Error(kErrIo, std::string("Could not read the journal: ") + std::strerror(errno) + ".");
-        if (n == 0) return false;
-        into += n, length -= size_t(n), at += n;
-    }
-    return true;
+    if (readFully(fd, into, length, at)) return true;
+    if (errno != 0) throw Error(kErrIo, std::string("Could not read the journal: ") + std::strerror(errno) + ".");
+    return false;
 }
 
 size_t recordSize(const Journal& j) { return 4 + size_t(j.page_size); }

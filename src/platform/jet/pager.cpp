@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "file_io.h"
 #include "file_lock.h"
 #include "journal.h"
 
@@ -38,21 +39,11 @@ uint64_t& sizeLimit() {
 }
 
 void writeAll(int fd, const uint8_t* data, size_t length, off_t offset, const std::string& path) {
-    while (length > 0) {
-        ssize_t n = ::pwrite(fd, data, length, offset);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) ioError("write to", path);
-        data += n, length -= size_t(n), offset += n;
-    }
+    if (!writeFully(fd, data, length, offset)) ioError("write to", path);
 }
 
 void readAll(int fd, uint8_t* into, size_t length, off_t offset, const std::string& path) {
-    while (length > 0) {
-        ssize_t n = ::pread(fd, into, length, offset);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) ioError("read", path);
-        into += n, length -= size_t(n), offset += n;
-    }
+    if (!readFully(fd, into, length, offset)) ioError("read", path);
 }
 
 std::string folderOf(const std::string& path) {
